@@ -1,0 +1,366 @@
+#include "output/record_layout.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+namespace velk {
+namespace {
+
+// --- Parsing the notation -------------------------------------------------------------
+
+class LayoutParser {
+ public:
+  explicit LayoutParser(std::string_view notation) : text_(notation) {}
+
+  std::vector<FieldDescriptor> parse() {
+    skipBlanks();
+    expect('(');
+    std::vector<FieldDescriptor> out = parseList();
+    expect(')');
+    skipBlanks();
+    if (pos_ != text_.size()) fail("text after the closing parenthesis");
+    return out;
+  }
+
+ private:
+  // Items separated by commas, up to (not including) the closing parenthesis.
+  std::vector<FieldDescriptor> parseList() {
+    std::vector<FieldDescriptor> out;
+    skipBlanks();
+    if (peek() == ')') return out;
+    for (;;) {
+      parseItem(out);
+      skipBlanks();
+      if (peek() != ',') return out;
+      ++pos_;
+    }
+  }
+
+  void parseItem(std::vector<FieldDescriptor>& out) {
+    skipBlanks();
+    if (peek() == '\'') {
+      out.push_back({FieldDescriptor::Kind::Literal, 0, 0, parseLiteral()});
+      return;
+    }
+    const int count = isDigit(peek()) ? parseNumber() : 1;
+    skipBlanks();
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(peek())));
+    if (letter == 'X') {
+      ++pos_;
+      out.push_back({FieldDescriptor::Kind::Skip, count, 0, {}});
+      return;
+    }
+    std::vector<FieldDescriptor> unit;
+    if (letter == '(') {
+      ++pos_;
+      unit = parseList();
+      expect(')');
+    } else {
+      unit.push_back(parseDataField());
+    }
+    if (count < 1) fail("a repeat count must be at least 1");
+    for (int i = 0; i < count; ++i) out.insert(out.end(), unit.begin(), unit.end());
+  }
+
+  FieldDescriptor parseDataField() {
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(peek())));
+    ++pos_;
+    switch (letter) {
+      case 'I':
+        return {FieldDescriptor::Kind::Integer, parseWidth(), 0, {}};
+      case 'A':
+        return {FieldDescriptor::Kind::Text, isDigit(peek()) ? parseWidth() : -1, 0, {}};
+      case 'F':
+      case 'E': {
+        const int width = parseWidth();
+        expect('.');
+        const int decimals = parseNumber();
+        const auto kind =
+            letter == 'F' ? FieldDescriptor::Kind::Fixed : FieldDescriptor::Kind::Exponent;
+        return {kind, width, decimals, {}};
+      }
+      default:
+        fail("unknown descriptor");
+    }
+  }
+
+  int parseWidth() {
+    const int width = parseNumber();
+    if (width < 1) fail("a field width must be at least 1");
+    return width;
+  }
+
+  // Field widths and counts of a record line are small; anything beyond is a typo.
+  int parseNumber() {
+    if (!isDigit(peek())) fail("a number was expected");
+    int value = 0;
+    while (isDigit(peek())) {
+      value = value * 10 + (text_[pos_++] - '0');
+      if (value > 1000) fail("a number above 1000");
+    }
+    return value;
+  }
+
+  // 'text', with a doubled apostrophe standing for one.
+  std::string parseLiteral() {
+    ++pos_;
+    std::string literal;
+    for (;;) {
+      if (pos_ >= text_.size()) fail("an unterminated literal");
+      const char c = text_[pos_++];
+      if (c != '\'') {
+        literal += c;
+      } else if (peek() == '\'') {
+        literal += '\'';
+        ++pos_;
+      } else {
+        return literal;
+      }
+    }
+  }
+
+  void expect(char c) {
+    skipBlanks();
+    if (peek() != c) fail(std::string("'") + c + "' was expected");
+    ++pos_;
+  }
+  void skipBlanks() {
+    while (peek() == ' ') ++pos_;
+  }
+  char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
+  static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+  [[noreturn]] void fail(const std::string& what) const {
+    throw std::invalid_argument("record layout \"" + std::string(text_) + "\", column " +
+                                std::to_string(pos_ + 1) + ": " + what);
+  }
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+};
+
+// --- Decimal digits of a double -------------------------------------------------------
+
+// Enough digits past the rounding position that the first digit cut off is that of the
+// exact binary value: a double that is not itself a tie lies further than 1e-45 (relative
+// to the rounding unit) from it for every width this system uses.
+constexpr int kGuardDigits = 60;
+
+// The decimal digits of |value| (no sign, no point) and the power of ten of the first,
+// rounded to `significant` digits with halves away from zero. For value 0, all zeros.
+struct RoundedDigits {
+  std::string digits;
+  int exponent = 0;  // value = 0.d1d2d3... x 10^exponent
+};
+
+RoundedDigits roundToSignificant(double magnitude, int significant) {
+  RoundedDigits out;
+  if (magnitude == 0) {
+    out.digits.assign(static_cast<std::size_t>(significant), '0');
+    return out;
+  }
+  std::string buffer(static_cast<std::size_t>(significant + kGuardDigits + 16), '\0');
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+                                    std::chars_format::scientific, significant + kGuardDigits);
+  const std::string_view text(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
+  const std::size_t e = text.find('e');
+  std::string all;
+  for (char c : text.substr(0, e))
+    if (c != '.') all += c;
+  int exponent = 0;
+  std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(),
+                  exponent);
+  out.exponent = exponent + 1;
+  out.digits = all.substr(0, static_cast<std::size_t>(significant));
+  if (all[static_cast<std::size_t>(significant)] >= '5') {
+    int i = significant - 1;
+    while (i >= 0 && out.digits[static_cast<std::size_t>(i)] == '9')
+      out.digits[static_cast<std::size_t>(i--)] = '0';
+    if (i >= 0) {
+      ++out.digits[static_cast<std::size_t>(i)];
+    } else {
+      out.digits.insert(out.digits.begin(), '1');
+      out.digits.pop_back();
+      ++out.exponent;
+    }
+  }
+  return out;
+}
+
+// |value| rounded to `decimals` decimals: the integer digits (empty below 1) and the
+// decimals.
+struct FixedDigits {
+  std::string integer;
+  std::string fraction;
+  bool isZero() const { return integer.empty() && fraction.find_first_not_of('0') == std::string::npos; }
+};
+
+FixedDigits roundToDecimals(double magnitude, int decimals) {
+  std::string buffer(static_cast<std::size_t>(330 + decimals + kGuardDigits), '\0');
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+                                    std::chars_format::fixed, decimals + kGuardDigits);
+  const std::string_view text(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
+  const std::size_t point = text.find('.');
+  std::string digits(text.substr(0, point));
+  digits.append(text.substr(point + 1, static_cast<std::size_t>(decimals)));
+  const bool roundUp = text[point + 1 + static_cast<std::size_t>(decimals)] >= '5';
+  if (roundUp) {
+    int i = static_cast<int>(digits.size()) - 1;
+    while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9')
+      digits[static_cast<std::size_t>(i--)] = '0';
+    if (i >= 0)
+      ++digits[static_cast<std::size_t>(i)];
+    else
+      digits.insert(digits.begin(), '1');
+  }
+  const std::size_t integerLength = digits.size() - static_cast<std::size_t>(decimals);
+  FixedDigits out;
+  out.integer = digits.substr(0, integerLength);
+  out.fraction = digits.substr(integerLength);
+  const std::size_t firstNonZero = out.integer.find_first_not_of('0');
+  out.integer.erase(0, firstNonZero == std::string::npos ? out.integer.size() : firstNonZero);
+  return out;
+}
+
+std::string asterisks(int width) { return std::string(static_cast<std::size_t>(width), '*'); }
+
+std::string rightJustified(const std::string& text, int width) {
+  if (static_cast<int>(text.size()) > width) return asterisks(width);
+  return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
+}
+
+std::string twoOrMoreDigitExponent(int exponent, int minimumDigits) {
+  std::string digits = std::to_string(std::abs(exponent));
+  if (static_cast<int>(digits.size()) < minimumDigits)
+    digits.insert(0, static_cast<std::size_t>(minimumDigits) - digits.size(), '0');
+  return (exponent < 0 ? "-" : "+") + digits;
+}
+
+// --- Walking a layout -----------------------------------------------------------------
+
+template <class T>
+const T& valueAs(const FieldValue& value, const FieldDescriptor& field, std::string_view notation) {
+  if (const T* held = std::get_if<T>(&value)) return *held;
+  static const char* const kKinds[] = {"I", "F", "E", "A", "X", "literal"};
+  throw LayoutMismatch("record layout \"" + std::string(notation) + "\": a value of the wrong type for an " +
+                       kKinds[static_cast<int>(field.kind)] + " field");
+}
+
+std::string renderField(const FieldDescriptor& field, const FieldValue& value,
+                        std::string_view notation) {
+  switch (field.kind) {
+    case FieldDescriptor::Kind::Integer:
+      return renderInteger(valueAs<std::int32_t>(value, field, notation), field.width);
+    case FieldDescriptor::Kind::Fixed:
+      return renderFixed(valueAs<double>(value, field, notation), field.width, field.decimals);
+    case FieldDescriptor::Kind::Exponent:
+      return renderExponent(valueAs<double>(value, field, notation), field.width, field.decimals);
+    case FieldDescriptor::Kind::Text: {
+      const std::string_view text = valueAs<std::string_view>(value, field, notation);
+      return field.width < 0 ? std::string(text) : renderText(text, field.width);
+    }
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+RecordLayout::RecordLayout(std::string_view notation)
+    : notation_(notation), descriptors_(LayoutParser(notation).parse()) {}
+
+std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue> values) {
+  std::string line;
+  std::size_t pendingBlanks = 0;  // a skip leaves no blanks unless something follows it
+  std::size_t next = 0;
+  for (const FieldDescriptor& field : layout.descriptors()) {
+    if (field.kind == FieldDescriptor::Kind::Skip) {
+      pendingBlanks += static_cast<std::size_t>(field.width);
+      continue;
+    }
+    if (field.consumesValue() && next == values.size()) return line;
+    line.append(pendingBlanks, ' ');
+    pendingBlanks = 0;
+    if (field.kind == FieldDescriptor::Kind::Literal)
+      line += field.literal;
+    else
+      line += renderField(field, values[next++], layout.notation());
+  }
+  if (next != values.size())
+    throw LayoutMismatch("record layout \"" + std::string(layout.notation()) +
+                         "\": more values than data fields");
+  return line;
+}
+
+std::string formatFreeForm(std::string_view text) {
+  std::string line(" ");
+  line += text;
+  return line;
+}
+
+// 24 columns after the record's blank; 16 significant digits, the rest written as 0.
+std::string formatFreeFormReal(double value) {
+  constexpr int kWidth = 24;
+  constexpr int kSignificant = 16;
+  std::string text;
+  if (!std::isfinite(value)) {
+    text = asterisks(kWidth);
+  } else {
+    const RoundedDigits rounded = roundToSignificant(std::fabs(value), kSignificant);
+    const bool fixedForm = value != 0 && rounded.exponent >= 1 && rounded.exponent <= 7;
+    if (value < 0 && value != 0) text += '-';
+    if (fixedForm) {
+      const auto integerLength = static_cast<std::size_t>(rounded.exponent);
+      text += rounded.digits.substr(0, integerLength);
+      text += '.';
+      text += rounded.digits.substr(integerLength);
+      text.append(15 - (kSignificant - integerLength), '0');
+    } else {
+      text += rounded.digits[0];
+      text += '.';
+      text += rounded.digits.substr(1);
+      text += 'E';
+      text += twoOrMoreDigitExponent(value == 0 ? 0 : rounded.exponent - 1, 3);
+    }
+  }
+  return formatFreeForm(rightJustified(text, kWidth));
+}
+
+std::string renderInteger(std::int32_t value, int width) {
+  return rightJustified(std::to_string(value), width);
+}
+
+std::string renderFixed(double value, int width, int decimals) {
+  if (!std::isfinite(value) || std::fabs(value) >= 1e300) return asterisks(width);
+  const FixedDigits digits = roundToDecimals(std::fabs(value), decimals);
+  std::string text;
+  if (std::signbit(value) && !digits.isZero()) text += '-';
+  text += digits.integer;
+  text += '.';
+  text += digits.fraction;
+  return rightJustified(text, width);
+}
+
+std::string renderExponent(double value, int width, int decimals) {
+  if (!std::isfinite(value) || decimals < 1) return asterisks(width);
+  const RoundedDigits rounded = roundToSignificant(std::fabs(value), decimals);
+  const int exponent = value == 0 ? 0 : rounded.exponent;
+  if (exponent > 99 || exponent < -99) return asterisks(width);
+  std::string text;
+  if (value < 0) text += '-';
+  text += '.';
+  text += rounded.digits;
+  text += 'E';
+  text += twoOrMoreDigitExponent(exponent, 2);
+  return rightJustified(text, width);
+}
+
+std::string renderText(std::string_view text, int width) {
+  const auto w = static_cast<std::size_t>(width);
+  if (text.size() >= w) return std::string(text.substr(0, w));
+  return std::string(w - text.size(), ' ') + std::string(text);
+}
+
+}  // namespace velk

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace velk {
+
+// One descriptor of a record layout, after repeat groups have been expanded.
+struct FieldDescriptor {
+  enum class Kind { Integer, Fixed, Exponent, Text, Skip, Literal };
+  Kind kind;
+  int width = 0;        // Iw, Fw.d, Ew.d, Aw; the n of nX; -1 for A without width
+  int decimals = 0;     // d of Fw.d and Ew.d
+  std::string literal;  // the text of 'text'
+
+  bool consumesValue() const { return kind != Kind::Skip && kind != Kind::Literal; }
+};
+
+// A record layout in the notation of the VELK record tables, for example
+// "(I2,2X,A4,2X,A4,4(1X,F12.4))": Iw, Fw.d, Ew.d, Aw, A, nX, 'text' and n(...).
+// Parsed once, when the layout object is made; a malformed notation throws
+// std::invalid_argument.
+class RecordLayout {
+ public:
+  explicit RecordLayout(std::string_view notation);
+
+  const std::vector<FieldDescriptor>& descriptors() const { return descriptors_; }
+  std::string_view notation() const { return notation_; }
+
+ private:
+  std::string notation_;
+  std::vector<FieldDescriptor> descriptors_;
+};
+
+// A value handed to a data field: integer for I, real for F and E, text for A.
+using FieldValue = std::variant<std::int32_t, double, std::string_view>;
+
+// Thrown when a value's type does not match its data field: a programming error.
+class LayoutMismatch : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
+
+// The text of one record: the layout walked left to right, one value per data field.
+// The record ends early at the first data field for which no value is left.
+std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue> values);
+inline std::string formatRecord(const RecordLayout& layout,
+                                std::initializer_list<FieldValue> values) {
+  return formatRecord(layout, std::span<const FieldValue>(values.begin(), values.size()));
+}
+
+// Free-form records: one blank, then the text at its full length, or the real in 24
+// columns (fixed-point form for magnitudes in [1, 1e7), exponent form otherwise).
+std::string formatFreeForm(std::string_view text);
+std::string formatFreeFormReal(double value);
+
+// The field renderers, each exactly w columns wide (w asterisks when the value does not
+// fit). Reals are rounded from their exact binary value, halves away from zero.
+std::string renderInteger(std::int32_t value, int width);
+std::string renderFixed(double value, int width, int decimals);
+std::string renderExponent(double value, int width, int decimals);
+std::string renderText(std::string_view text, int width);
+
+}  // namespace velk

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdio>
+#include <initializer_list>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "output/record_layout.h"
+
+namespace velk {
+
+// Where records go: the output file or the console.
+class RecordSink {
+ public:
+  virtual ~RecordSink() = default;
+  virtual void put(std::string_view record) = 0;
+};
+
+void writeRecord(RecordSink& sink, const RecordLayout& layout,
+                 std::initializer_list<FieldValue> values);
+void writeRecord(RecordSink& sink, const RecordLayout& layout, std::span<const FieldValue> values);
+void writeFreeForm(RecordSink& sink, std::string_view text);
+void writeFreeFormReal(RecordSink& sink, double value);
+
+// The operator's console: records are shown with line control (the first character
+// selects the advance made before the record and is not displayed); output is buffered
+// and flushed only before a console read and at the end.
+class Console : public RecordSink {
+ public:
+  Console(std::ostream& out, std::istream& in) : out_(out), in_(in) {}
+
+  void put(std::string_view record) override;
+  // Text shown as it stands, outside any record (the blank-name question).
+  void putRaw(std::string_view text);
+  // One line of the operator's answer, without its line end and one trailing "\r";
+  // nothing once standard input has ended.
+  std::optional<std::string> readLine();
+  void flush();
+
+ private:
+  std::ostream& out_;
+  std::istream& in_;
+  bool started_ = false;
+};
+
+// An input text file read line by line (list file, O-files): one trailing "\r" dropped,
+// a last line without its line end is still a line.
+class LineReader {
+ public:
+  explicit LineReader(std::istream& in) : in_(in) {}
+  bool next(std::string& line);
+  long lineNumber() const { return line_number_; }
+
+ private:
+  std::istream& in_;
+  long line_number_ = 0;
+};
+
+}  // namespace velk
