@@ -1,1 +1,118 @@
+#include "output/record_sink.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "output/output_file.h"
+
+namespace velk {
+namespace {
+
+TEST(Console, AppliesLineControlBeforeEachRecord) {
+  std::ostringstream out;
+  std::istringstream in;
+  Console console(out, in);
+  console.put(" first");  // the first output of a run gets no line feed
+  console.put("0after a blank line");
+  console.put("1new page");
+  console.put("+overprint");
+  console.put("ABCD");  // any other character is a plain advance and is not shown
+  console.put("");
+  EXPECT_EQ(out.str(), "first\n\nafter a blank line\n\fnew page\roverprint\nBCD\n");
+}
+
+TEST(Console, ShowsFormattedAndFreeFormRecords) {
+  std::ostringstream out;
+  std::istringstream in;
+  Console console(out, in);
+  writeRecord(console, RecordLayout("(A)"), {std::string_view("0ABC")});
+  writeFreeForm(console, " -- FIN --");
+  writeFreeFormReal(console, 0.5);
+  EXPECT_EQ(out.str(), "\nABC\n -- FIN --\n  5.000000000000000E-001");
+}
+
+// A stream that records whether it was flushed before the console read from it.
+class FlushRecorder : public std::stringbuf {
+ public:
+  int flushes = 0;
+
+ protected:
+  int sync() override {
+    ++flushes;
+    return 0;
+  }
+};
+
+TEST(Console, FlushesBeforeReadingAndStripsOneCarriageReturn) {
+  FlushRecorder buffer;
+  std::ostream out(&buffer);
+  std::istringstream in("2\r\n\r\r\nlast");
+  Console console(out, in);
+  console.putRaw("UNIT 5? ");
+  EXPECT_EQ(console.readLine(), "2");
+  EXPECT_EQ(buffer.flushes, 1);
+  EXPECT_EQ(console.readLine(), "\r");
+  EXPECT_EQ(console.readLine(), "last");
+  EXPECT_EQ(console.readLine(), std::nullopt);
+}
+
+TEST(LineReader, CountsLinesAndKeepsALastLineWithoutItsEnd) {
+  std::istringstream in("one\r\ntwo\n\nfour");
+  LineReader reader(in);
+  std::string line;
+  std::vector<std::string> lines;
+  while (reader.next(line)) lines.push_back(line);
+  EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "", "four"}));
+  EXPECT_EQ(reader.lineNumber(), 4);
+}
+
+class OutputFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("velk-output-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  static std::string contents(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(OutputFileTest, WritesRecordsWithCarriageReturnLineFeedWhenCommitted) {
+  const auto path = dir_ / "OUT.VEC";
+  {
+    auto file = OutputFile::create(path.string());
+    ASSERT_TRUE(file);
+    file->put("12  BRST");
+    writeFreeForm(*file, "rule");
+    file->commit();
+  }
+  EXPECT_EQ(contents(path), "12  BRST\r\n rule\r\n");
+}
+
+TEST_F(OutputFileTest, NeverOpensAnExistingFileAndRemovesAnUncommittedOne) {
+  const auto existing = dir_ / "OLD.RAT";
+  std::ofstream(existing) << "keep me";
+  EXPECT_FALSE(OutputFile::create(existing.string()));
+  EXPECT_EQ(contents(existing), "keep me");
+  EXPECT_FALSE(OutputFile::create((dir_ / "missing" / "X.RAT").string()));
+
+  const auto abandoned = dir_ / "NEW.RAT";
+  {
+    auto file = OutputFile::create(abandoned.string());
+    ASSERT_TRUE(file);
+    file->put("partial");
+  }
+  EXPECT_FALSE(std::filesystem::exists(abandoned));
+}
+
+}  // namespace
+}  // namespace velk
