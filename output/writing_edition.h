@@ -15,16 +15,16 @@ enum class OutputSection { RattData, Station, Vector, VectorCovariance, Log };
 
 // The values a component line of the vector file can carry, named after what they hold.
 enum class ComponentValue {
-  RecordCode,      // 12, 13 or 14
+  RecordCode,  // 12, 13 or 14
   FixedStation,
   UnknownStation,
-  Component,       // dx, dy or dz
-  Sigma,           // sigma_x, sigma_y or sigma_z
+  Component,  // dx, dy or dz
+  Sigma,      // sigma_x, sigma_y or sigma_z
   ZeroInteger,
   DayNumber,
   StartTime,
   EndTime,
-  SolutionKind,    // at the edition's width
+  SolutionKind,  // at the edition's width
   Name,
   Ratio,
 };
@@ -40,7 +40,7 @@ struct ComponentLine {
 enum class LogValue {
   Year,
   MidEpoch,
-  First,          // east or dX, as the variant chooses
+  First,  // east or dX, as the variant chooses
   FirstSigma,
   Second,
   SecondSigma,
@@ -48,11 +48,11 @@ enum class LogValue {
   ThirdSigma,
   Length,
   Sigma3D,
-  SolutionKind,   // at the edition's width
-  RatioFloor,     // the ratio truncated toward zero
+  SolutionKind,  // at the edition's width
+  RatioFloor,    // the ratio truncated toward zero
   Ratio,
   Tag,
-  Station,        // the entry's fixed station or the principal point's name
+  Station,  // the entry's fixed station or the principal point's name
   Name,
   FileNameCode,
 };
@@ -75,9 +75,9 @@ enum class LogConsoleHeader {
 struct LogVariant {
   LogComponents components;
   LogConsoleHeader console_header;
-  std::string_view tag;            // 8 characters, for layouts that carry a tag
-  bool station_is_principal_point; // the station column: principal point or entry's own
-  bool warns_foreign_origin;       // "-> Attention Pb station origine" before such entries
+  std::string_view tag;             // 8 characters, for layouts that carry a tag
+  bool station_is_principal_point;  // the station column: principal point or entry's own
+  bool warns_foreign_origin;        // "-> Attention Pb station origine" before such entries
 };
 
 // What the two editions write differently into the output file: layouts, column choices,
@@ -92,7 +92,7 @@ struct WritingEdition {
 
   RecordLayout log_record;
   std::vector<LogValue> log_values;
-  std::optional<double> max_sigma3D;  // entries at or above it get no LOG record
+  std::optional<double> max_sigma3D;       // entries at or above it get no LOG record
   std::array<LogVariant, 3> log_variants;  // output types 4, 5, 6
 
   // The sections of output types 0 to 6, in the order they are written.
