@@ -35,7 +35,8 @@ class FixedText {
   std::string withoutTrailingBlanks() const {
     const std::string_view text = view();
     const std::size_t end = text.find_last_not_of(' ');
-    return std::string(end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1));
+    return std::string(end == std::string_view::npos ? std::string_view{}
+                                                     : text.substr(0, end + 1));
   }
 
   bool isBlank() const { return view().find_first_not_of(' ') == std::string_view::npos; }

@@ -194,7 +194,9 @@ RoundedDigits roundToSignificant(double magnitude, int significant) {
 struct FixedDigits {
   std::string integer;
   std::string fraction;
-  bool isZero() const { return integer.empty() && fraction.find_first_not_of('0') == std::string::npos; }
+  bool isZero() const {
+    return integer.empty() && fraction.find_first_not_of('0') == std::string::npos;
+  }
 };
 
 FixedDigits roundToDecimals(double magnitude, int decimals) {
@@ -224,7 +226,9 @@ FixedDigits roundToDecimals(double magnitude, int decimals) {
   return out;
 }
 
-std::string asterisks(int width) { return std::string(static_cast<std::size_t>(width), '*'); }
+std::string asterisks(int width) {
+  return std::string(static_cast<std::size_t>(width), '*');
+}
 
 std::string rightJustified(const std::string& text, int width) {
   if (static_cast<int>(text.size()) > width) return asterisks(width);
@@ -244,7 +248,8 @@ template <class T>
 const T& valueAs(const FieldValue& value, const FieldDescriptor& field, std::string_view notation) {
   if (const T* held = std::get_if<T>(&value)) return *held;
   static const char* const kKinds[] = {"I", "F", "E", "A", "X", "literal"};
-  throw LayoutMismatch("record layout \"" + std::string(notation) + "\": a value of the wrong type for an " +
+  throw LayoutMismatch("record layout \"" + std::string(notation) +
+                       "\": a value of the wrong type for an " +
                        kKinds[static_cast<int>(field.kind)] + " field");
 }
 

@@ -13,9 +13,13 @@ void writeRecord(RecordSink& sink, const RecordLayout& layout, std::span<const F
   sink.put(formatRecord(layout, values));
 }
 
-void writeFreeForm(RecordSink& sink, std::string_view text) { sink.put(formatFreeForm(text)); }
+void writeFreeForm(RecordSink& sink, std::string_view text) {
+  sink.put(formatFreeForm(text));
+}
 
-void writeFreeFormReal(RecordSink& sink, double value) { sink.put(formatFreeFormReal(value)); }
+void writeFreeFormReal(RecordSink& sink, double value) {
+  sink.put(formatFreeFormReal(value));
+}
 
 // The advance is made before the record; the very first output of the run has no line
 // to end yet, so it loses one line feed.
@@ -54,7 +58,9 @@ std::optional<std::string> Console::readLine() {
   return line;
 }
 
-void Console::flush() { out_.flush(); }
+void Console::flush() {
+  out_.flush();
+}
 
 bool LineReader::next(std::string& line) {
   if (!std::getline(in_, line)) return false;

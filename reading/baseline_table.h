@@ -16,9 +16,9 @@ struct BaselineRecord {
   std::int32_t day_number = 0;
   FixedText<4> fixed_station;
   FixedText<4> unknown_station;
-  std::int32_t year = 0;      // novrale only
-  FixedText<5> start_time;    // quelmar only
-  FixedText<5> end_time;      // quelmar only
+  std::int32_t year = 0;    // novrale only
+  FixedText<5> start_time;  // quelmar only
+  FixedText<5> end_time;    // quelmar only
   // "Fl"/"Fx" (2 characters, novrale) or " Fl."/" Fx." (4 characters, quelmar): the
   // declared length is the edition's, see ReadingEdition::solution_kind_width.
   FixedText<4> solution_kind;

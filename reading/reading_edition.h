@@ -8,15 +8,15 @@ namespace velk {
 
 // What the two editions read differently from an O-file and how they echo it.
 struct ReadingEdition {
-  int solution_kind_width;       // 2 (novrale) or 4 (quelmar)
-  std::string_view float_kind;   // "Fl" or " Fl."
-  std::string_view fixed_kind;   // "Fx" or " Fx."
-  bool dates_as_year;            // novrale: year from 29-32; quelmar: start/end time texts 40-44
+  int solution_kind_width;      // 2 (novrale) or 4 (quelmar)
+  std::string_view float_kind;  // "Fl" or " Fl."
+  std::string_view fixed_kind;  // "Fx" or " Fx."
+  bool dates_as_year;           // novrale: year from 29-32; quelmar: start/end time texts 40-44
   // The ratio line of the fixed section.
-  int ratio_keyword_column;      // first column of the keyword
+  int ratio_keyword_column;  // first column of the keyword
   std::string_view ratio_keyword;
   int ratio_first_column, ratio_last_column, ratio_decimals;
-  bool ratio_echo;               // novrale shows the ratio on the console
+  bool ratio_echo;  // novrale shows the ratio on the console
   RecordLayout vector_echo;
   RecordLayout sigma_echo;
   RecordLayout mark_echo;

@@ -14,7 +14,7 @@ namespace velk {
 // from the list file (the entries' `name`); `file_system_name` is the name the file was
 // opened under, for messages. Throws RunError on a number field that does not read.
 void scan_report(std::istream& report, std::string_view report_file_name,
-                 std::string_view file_system_name, BaselineTable& table,
-                 ReportScanState& state, const ReadingEdition& edition, RecordSink& console);
+                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
+                 const ReadingEdition& edition, RecordSink& console);
 
 }  // namespace velk

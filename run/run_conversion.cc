@@ -26,7 +26,9 @@ constexpr int kOutputUnit = 5;
 constexpr int kListUnit = 4;
 constexpr int kReportUnit = 2;
 
-bool isBlank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
+bool isBlank(std::string_view text) {
+  return text.find_first_not_of(' ') == std::string_view::npos;
+}
 
 std::string withoutTrailingBlanks(std::string_view text) {
   const std::size_t end = text.find_last_not_of(' ');
@@ -139,8 +141,8 @@ class ConversionRun {
         writeFreeForm(console_, " -> Attention : fichier O introuvable, ignore : " + path);
         continue;
       }
-      scan_report(*report, settings_.report_file_name, path, table_, scan_state_,
-                  edition_.reading, console_);
+      scan_report(*report, settings_.report_file_name, path, table_, scan_state_, edition_.reading,
+                  console_);
     }
   }
 

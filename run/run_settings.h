@@ -12,8 +12,8 @@ struct RunSettings {
   FixedText<12> output_file_name;
   FixedText<12> list_file_name;
   FixedText<12> report_file_name;
-  FixedText<40> title;           // zero bytes unless the output type has a title
-  FixedText<2> file_name_code;   // quelmar only
+  FixedText<40> title;          // zero bytes unless the output type has a title
+  FixedText<2> file_name_code;  // quelmar only
 };
 
 }  // namespace velk

@@ -1,3 +1,5 @@
 #include "run/run_conversion.h"
 
-int main(int argc, char** argv) { return velk::runConversion(velk::novraleEdition(), argc, argv); }
+int main(int argc, char** argv) {
+  return velk::runConversion(velk::novraleEdition(), argc, argv);
+}

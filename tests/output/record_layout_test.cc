@@ -9,7 +9,9 @@
 namespace velk {
 namespace {
 
-std::string F(double value, int width, int decimals) { return renderFixed(value, width, decimals); }
+std::string F(double value, int width, int decimals) {
+  return renderFixed(value, width, decimals);
+}
 std::string E(double value, int width, int decimals) {
   return renderExponent(value, width, decimals);
 }

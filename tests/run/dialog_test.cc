@@ -50,7 +50,10 @@ TEST_F(Dialog, QuelmarShowsItsOwnMenuAndTitles) {
   EXPECT_NE(run.out.find("\n   - les 3 types :                    4 \n"), std::string::npos);
   EXPECT_NE(run.out.find("\n   - fichier LOG:X,dx,Y,dy,Z,dz,D,dd: 6 \n"), std::string::npos);
   // The title is cut or padded to 40 characters; e-acute is the byte 0x82.
-  const std::string title = "Coord. approch\x82" "es : " + std::string(20, ' ');
+  const std::string title =
+      "Coord. approch\x82"
+      "es : " +
+      std::string(20, ' ');
   EXPECT_NE(run.out.find("\nUT.STA      -  " + title + "\n"), std::string::npos);
 }
 
@@ -97,12 +100,14 @@ TEST_F(Dialog, NamesAreCutAfterTwelveCharacters) {
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(std::filesystem::exists(folder_ / "ABCDEFGHIJKL"));
   // The list name LISTE.LSTXYZ does not exist: notice and a second prompt.
-  EXPECT_NE(run.out.find("\nISTE.LSTXYZ\n -> Attention : fichier liste introuvable : LISTE.LSTXYZ\n" +
-                         kListPrompt),
-            std::string::npos);
+  EXPECT_NE(
+      run.out.find("\nISTE.LSTXYZ\n -> Attention : fichier liste introuvable : LISTE.LSTXYZ\n" +
+                   kListPrompt),
+      std::string::npos);
   // The list line is cut to its 12th character, a blank here.
-  EXPECT_NE(run.out.find("\nBSENT0.001 \n -> Attention : fichier O introuvable, ignore : ABSENT0.001\n"),
-            std::string::npos);
+  EXPECT_NE(
+      run.out.find("\nBSENT0.001 \n -> Attention : fichier O introuvable, ignore : ABSENT0.001\n"),
+      std::string::npos);
 }
 
 TEST_F(Dialog, MissingOFilesAndDirectoriesAreSkippedWithANotice) {
@@ -114,7 +119,8 @@ TEST_F(Dialog, MissingOFilesAndDirectoriesAreSkippedWithANotice) {
   EXPECT_NE(run.out.find("\nOOD.001    \nISSING.002 \n"
                          " -> Attention : fichier O introuvable, ignore : MISSING.002\n"
                          "DIR        \n -> Attention : fichier O introuvable, ignore : ADIR\n"
-                         "OOD.001    " + kEnd),
+                         "OOD.001    " +
+                         kEnd),
             std::string::npos)
       << run.out;
 }
@@ -122,14 +128,13 @@ TEST_F(Dialog, MissingOFilesAndDirectoriesAreSkippedWithANotice) {
 TEST_F(Dialog, BlankNamesTakeTheArgumentsThenAskOnTheConsole) {
   writeFile(folder_ / "LISTE.LST", "\n");  // a blank list line asks for an O-file name
   writeFile(folder_ / "R1.001", "");
-  const ProgramRun run =
-      folder_.run("novrale", "0\n\n\n   \nR1.001\n", {"OUT.VEC  ", "LISTE.LST"});
+  const ProgramRun run = folder_.run("novrale", "0\n\n\n   \nR1.001\n", {"OUT.VEC  ", "LISTE.LST"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(std::filesystem::exists(folder_ / "OUT.VEC"));
   // The held names stay blank; the O-file name is asked for twice (blank answer first).
   EXPECT_NE(run.out.find(kOutputPrompt + "\n            -  Donnees"), std::string::npos);
-  EXPECT_NE(run.out.find(kListPrompt + "\n           \n           " + kBlankNameQuestion +
-                         "2? " + kBlankNameQuestion + "2? " + kEnd),
+  EXPECT_NE(run.out.find(kListPrompt + "\n           \n           " + kBlankNameQuestion + "2? " +
+                         kBlankNameQuestion + "2? " + kEnd),
             std::string::npos)
       << run.out;
 }
@@ -144,13 +149,13 @@ TEST_F(Dialog, ABlankArgumentIsStillUsed) {
 TEST_F(Dialog, StandardInputClosedAtAnyPromptIsAFatalErrorThatLeavesNoFile) {
   writeFile(folder_ / "LISTE.LST", "\n");
   const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-      {"", {}},                               // at the type question
-      {"0\n", {}},                            // at the output name
-      {"0\nOUT.RAT\n", {}},                   // at the list name
-      {"0\nOUT.RAT\nNOLIST\n", {}},           // at the list name, after a notice
-      {"0\n\n", {}},                          // at the blank-name question for unit 5
-      {"0\nOUT.RAT\nLISTE.LST\n", {}},        // at the blank-name question for unit 2
-      {"0\nOUT.RAT\nLISTE.LST\n  \n", {}},    // the same after a blank answer
+      {"", {}},                             // at the type question
+      {"0\n", {}},                          // at the output name
+      {"0\nOUT.RAT\n", {}},                 // at the list name
+      {"0\nOUT.RAT\nNOLIST\n", {}},         // at the list name, after a notice
+      {"0\n\n", {}},                        // at the blank-name question for unit 5
+      {"0\nOUT.RAT\nLISTE.LST\n", {}},      // at the blank-name question for unit 2
+      {"0\nOUT.RAT\nLISTE.LST\n  \n", {}},  // the same after a blank answer
   };
   for (const auto& [answers, arguments] : cases) {
     const ProgramRun run = folder_.run("novrale", answers, arguments);

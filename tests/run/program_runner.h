@@ -36,8 +36,8 @@ inline std::string shellQuoted(const std::string& text) {
 class ScratchFolder {
  public:
   explicit ScratchFolder(const std::string& name)
-      : path_(std::filesystem::temp_directory_path() / ("velk-" + name + "-" +
-                                                        std::to_string(::getpid()))) {
+      : path_(std::filesystem::temp_directory_path() /
+              ("velk-" + name + "-" + std::to_string(::getpid()))) {
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }

@@ -1,0 +1,145 @@
+#include "reading/number_field.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstddef>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <system_error>
+
+namespace velk {
+namespace {
+
+// Far beyond any decimal exponent a double can reach, in either direction.
+constexpr std::int64_t kExponentLimit = 100000;
+
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool isSign(char c) {
+  return c == '+' || c == '-';
+}
+bool isExponentLetter(char c) {
+  return c == 'E' || c == 'e' || c == 'D' || c == 'd';
+}
+
+std::string withoutBlanks(std::string_view field) {
+  std::string kept;
+  std::copy_if(field.begin(), field.end(), std::back_inserter(kept),
+               [](char c) { return c != ' '; });
+  return kept;
+}
+
+// A real field taken apart: sign, the digits on either side of the point, the exponent.
+struct DecimalNumber {
+  bool negative = false;
+  bool has_point = false;
+  std::string integer_digits;
+  std::string fraction_digits;
+  std::int64_t exponent = 0;  // held within +-kExponentLimit
+};
+
+// Reads "[sign]digits[.digits][letter[sign]digits]" to its end; nullopt when anything
+// else is met or the mantissa has no digit.
+std::optional<DecimalNumber> splitReal(std::string_view text) {
+  DecimalNumber number;
+  std::size_t pos = 0;
+  if (pos < text.size() && isSign(text[pos])) number.negative = text[pos++] == '-';
+  for (; pos < text.size(); ++pos) {
+    if (isDigit(text[pos])) {
+      (number.has_point ? number.fraction_digits : number.integer_digits) += text[pos];
+    } else if (text[pos] == '.' && !number.has_point) {
+      number.has_point = true;
+    } else {
+      break;
+    }
+  }
+  if (number.integer_digits.empty() && number.fraction_digits.empty()) return std::nullopt;
+  if (pos == text.size()) return number;
+
+  if (!isExponentLetter(text[pos++])) return std::nullopt;
+  bool negative_exponent = false;
+  if (pos < text.size() && isSign(text[pos])) negative_exponent = text[pos++] == '-';
+  if (pos == text.size()) return std::nullopt;
+  for (; pos < text.size(); ++pos) {
+    if (!isDigit(text[pos])) return std::nullopt;
+    number.exponent = std::min(number.exponent * 10 + (text[pos] - '0'), kExponentLimit);
+  }
+  if (negative_exponent) number.exponent = -number.exponent;
+  return number;
+}
+
+// Without a point, the rightmost `decimals` digits are the fraction.
+void applyImpliedDecimals(DecimalNumber& number, int decimals) {
+  if (number.has_point || decimals <= 0) return;
+  const auto fraction_width = static_cast<std::size_t>(decimals);
+  std::string& digits = number.integer_digits;
+  if (digits.size() < fraction_width) digits.insert(0, fraction_width - digits.size(), '0');
+  number.fraction_digits = digits.substr(digits.size() - fraction_width);
+  digits.erase(digits.size() - fraction_width);
+}
+
+std::string canonicalText(const DecimalNumber& number) {
+  std::string text = number.negative ? "-" : "";
+  text += number.integer_digits.empty() ? "0" : number.integer_digits;
+  text += '.';
+  text += number.fraction_digits.empty() ? "0" : number.fraction_digits;
+  text += 'e';
+  text += std::to_string(number.exponent);
+  return text;
+}
+
+// For a number out of a double's range: true when it is too large, false when too small.
+bool exceedsDoubleRange(const DecimalNumber& number) {
+  const std::size_t first_integer = number.integer_digits.find_first_not_of('0');
+  if (first_integer != std::string::npos) {
+    const auto integer_places =
+        static_cast<std::int64_t>(number.integer_digits.size() - first_integer);
+    return integer_places + number.exponent > 0;
+  }
+  const std::size_t first_fraction = number.fraction_digits.find_first_not_of('0');
+  return number.exponent - static_cast<std::int64_t>(first_fraction) > 0;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> readIntegerField(std::string_view field) {
+  const std::string text = withoutBlanks(field);
+  if (text.empty()) return 0;
+  std::size_t pos = 0;
+  const bool negative = text[0] == '-';
+  if (isSign(text[0])) ++pos;
+  if (pos == text.size()) return std::nullopt;
+
+  const std::int64_t limit = negative ? -std::int64_t{std::numeric_limits<std::int32_t>::min()}
+                                      : std::int64_t{std::numeric_limits<std::int32_t>::max()};
+  std::int64_t magnitude = 0;
+  for (; pos < text.size(); ++pos) {
+    if (!isDigit(text[pos])) return std::nullopt;
+    magnitude = magnitude * 10 + (text[pos] - '0');
+    if (magnitude > limit) return std::nullopt;
+  }
+  return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+}
+
+std::optional<double> readRealField(std::string_view field, int decimals) {
+  const std::string text = withoutBlanks(field);
+  if (text.empty()) return 0.0;
+  std::optional<DecimalNumber> number = splitReal(text);
+  if (!number) return std::nullopt;
+  applyImpliedDecimals(*number, decimals);
+
+  const std::string canonical = canonicalText(*number);
+  double value = 0.0;
+  const auto [end, error] =
+      std::from_chars(canonical.data(), canonical.data() + canonical.size(), value);
+  if (error == std::errc::result_out_of_range) {
+    if (exceedsDoubleRange(*number)) return std::nullopt;
+    return number->negative ? -0.0 : 0.0;
+  }
+  if (error != std::errc{} || end != canonical.data() + canonical.size()) return std::nullopt;
+  return value;
+}
+
+}  // namespace velk

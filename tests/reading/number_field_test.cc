@@ -1,0 +1,106 @@
+#include "reading/number_field.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace velk {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(IntegerField, ReadsSignedDigitsWithBlanksIgnored) {
+  EXPECT_EQ(readIntegerField("123"), 123);
+  EXPECT_EQ(readIntegerField("  7"), 7);
+  EXPECT_EQ(readIntegerField("1 2"), 12);
+  EXPECT_EQ(readIntegerField("- 4"), -4);
+  EXPECT_EQ(readIntegerField("+04"), 4);
+  EXPECT_EQ(readIntegerField("   "), 0);
+  EXPECT_EQ(readIntegerField(""), 0);
+}
+
+TEST(IntegerField, HoldsExactly32Bits) {
+  EXPECT_EQ(readIntegerField("2147483647"), 2147483647);
+  EXPECT_EQ(readIntegerField("-2147483648"), -2147483647 - 1);
+  EXPECT_EQ(readIntegerField("2147483648"), std::nullopt);
+  EXPECT_EQ(readIntegerField("-2147483649"), std::nullopt);
+  EXPECT_EQ(readIntegerField("99999999999999999999999"), std::nullopt);
+}
+
+TEST(IntegerField, RejectsWhatIsNotAnInteger) {
+  for (const std::string& field :
+       {"-"s, "+"s, " - "s, "1.0"s, "12a"s, "1-2"s, "--1"s, "1\t2"s, "\t"s, "1\0"s + "2", "1e2"s}) {
+    EXPECT_EQ(readIntegerField(field), std::nullopt) << '"' << field << '"';
+  }
+}
+
+TEST(RealField, PointGovernsOverImpliedDecimals) {
+  EXPECT_EQ(readRealField("1234.5678", 4), 1234.5678);
+  EXPECT_EQ(readRealField("12.3", 4), 12.3);
+  EXPECT_EQ(readRealField("5.", 2), 5.0);
+  EXPECT_EQ(readRealField(".25", 0), 0.25);
+  EXPECT_EQ(readRealField("-.5", 3), -0.5);
+}
+
+TEST(RealField, WithoutPointTheRightmostDigitsAreTheFraction) {
+  EXPECT_EQ(readRealField("12345", 4), 1.2345);
+  EXPECT_EQ(readRealField("    2100", 6), 0.0021);
+  EXPECT_EQ(readRealField("5", 4), 0.0005);
+  EXPECT_EQ(readRealField("-5", 2), -0.05);
+  EXPECT_EQ(readRealField("1234", 0), 1234.0);
+  EXPECT_EQ(readRealField("  25", 1), 2.5);
+  EXPECT_EQ(readRealField("12345E2", 4), 123.45);
+}
+
+TEST(RealField, ReadsExponentsWithEitherLetterAndCase) {
+  EXPECT_EQ(readRealField("1.5E-03", 4), 0.0015);
+  EXPECT_EQ(readRealField("1.5e3", 4), 1500.0);
+  EXPECT_EQ(readRealField("1.5D+03", 4), 1500.0);
+  EXPECT_EQ(readRealField("-2.5d-1", 4), -0.25);
+  EXPECT_EQ(readRealField("1.5E0000000000000000000000003", 1), 1500.0);
+  EXPECT_EQ(readRealField("0E99999999999", 1), 0.0);
+}
+
+TEST(RealField, IgnoresBlanksAnywhere) {
+  EXPECT_EQ(readRealField("   -12. 5  ", 4), -12.5);
+  EXPECT_EQ(readRealField("1.5 E -0 3", 4), 0.0015);
+  EXPECT_EQ(readRealField("          ", 6), 0.0);
+}
+
+TEST(RealField, GivesTheNearestDouble) {
+  EXPECT_EQ(readRealField("0.1", 1), 0.1);
+  EXPECT_EQ(readRealField("4512345.6789", 4), 4512345.6789);
+  EXPECT_EQ(readRealField("45123456789", 4), 4512345.6789);
+}
+
+TEST(RealField, KeepsNegativeZero) {
+  const std::optional<double> zero = readRealField("-0.0000", 4);
+  ASSERT_TRUE(zero.has_value());
+  EXPECT_EQ(*zero, 0.0);
+  EXPECT_TRUE(std::signbit(*zero));
+  EXPECT_FALSE(std::signbit(*readRealField("0.0000", 4)));
+  EXPECT_TRUE(std::signbit(*readRealField("-0", 4)));
+}
+
+TEST(RealField, NumbersBeyondADoubleAreUnreadableAndTinyOnesAreZero) {
+  EXPECT_EQ(readRealField("1E400", 1), std::nullopt);
+  EXPECT_EQ(readRealField("-9.9D999", 1), std::nullopt);
+  const std::optional<double> tiny = readRealField("-1E-400", 1);
+  ASSERT_TRUE(tiny.has_value());
+  EXPECT_EQ(*tiny, 0.0);
+  EXPECT_TRUE(std::signbit(*tiny));
+  EXPECT_EQ(readRealField("0.0001E-99999999999999", 1), 0.0);
+}
+
+TEST(RealField, RejectsWhatIsNotANumber) {
+  for (const std::string& field :
+       {"-"s,     "+"s,    "."s,     "-."s,         " . "s,    "1.5-03"s, "1.5+03"s, "1.5E"s,
+        "1.5E+"s, "E5"s,   ".E5"s,   "1.2.3"s,      "12a.45"s, "--1"s,    "1-"s,     "1.5E3.0"s,
+        "1.5X3"s, "1\t5"s, "1.5\t"s, "1\0"s + ".5", "\0"s,     "0x1p3"s,  "inf"s,    "nan"s}) {
+    EXPECT_EQ(readRealField(field, 2), std::nullopt) << '"' << field << '"';
+  }
+}
+
+}  // namespace
+}  // namespace velk
