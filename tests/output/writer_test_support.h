@@ -7,8 +7,12 @@
 
 #include "output/record_sink.h"
 #include "reading/baseline_table.h"
+#include "run/edition.h"
 
 namespace velk::testing {
+
+inline const WritingEdition& quelmar() { return quelmarEdition().writing; }
+inline const WritingEdition& novrale() { return novraleEdition().writing; }
 
 // Keeps every record as it was handed to the destination, without line control.
 class CapturingSink : public RecordSink {

@@ -19,12 +19,8 @@ using testing::CapturingSink;
 using testing::cols;
 using testing::setSigmas;
 
-const WritingEdition& quelmar() {
-  return quelmarEdition().writing;
-}
-const WritingEdition& novrale() {
-  return novraleEdition().writing;
-}
+using testing::novrale;
+using testing::quelmar;
 
 const std::string kForeignOrigin = " -> Attention Pb station origine";
 

@@ -18,12 +18,8 @@ using testing::addBaseline;
 using testing::CapturingSink;
 using testing::cols;
 
-const WritingEdition& quelmar() {
-  return quelmarEdition().writing;
-}
-const WritingEdition& novrale() {
-  return novraleEdition().writing;
-}
+using testing::novrale;
+using testing::quelmar;
 
 TEST(RattDataFile, EmptyTableGivesHeaderAndRuleOnly) {
   for (const WritingEdition* edition : {&quelmar(), &novrale()}) {
