@@ -10,6 +10,12 @@ namespace {
 
 // --- Parsing the notation -------------------------------------------------------------
 
+// A record has a few dozen fields and at most a group in a group; layouts beyond these
+// limits are typos, which would otherwise take memory by the gigabyte
+// ((1000(1000(1000(X))))) or the whole stack (thousands of nested parentheses).
+constexpr std::size_t kMaxDescriptors = 10000;
+constexpr int kMaxNesting = 100;
+
 class LayoutParser {
  public:
   explicit LayoutParser(std::string_view notation) : text_(notation) {}
@@ -55,12 +61,16 @@ class LayoutParser {
     std::vector<FieldDescriptor> unit;
     if (letter == '(') {
       ++pos_;
+      if (++depth_ > kMaxNesting) fail("repeat groups nested too deep");
       unit = parseList();
       expect(')');
+      --depth_;
     } else {
       unit.push_back(parseDataField());
     }
     if (count < 1) fail("a repeat count must be at least 1");
+    if (unit.size() * static_cast<std::size_t>(count) > kMaxDescriptors - out.size())
+      fail("more than " + std::to_string(kMaxDescriptors) + " descriptors once expanded");
     for (int i = 0; i < count; ++i) out.insert(out.end(), unit.begin(), unit.end());
   }
 
@@ -139,6 +149,7 @@ class LayoutParser {
 
   std::string_view text_;
   std::size_t pos_ = 0;
+  int depth_ = 0;  // of repeat groups around the current item
 };
 
 // --- Decimal digits of a double -------------------------------------------------------

@@ -109,6 +109,13 @@ TEST(RecordLayout, RejectsMalformedNotation) {
   for (const char* bad : {"I2", "(I2", "(I2,)", "(Q3)", "(F6)", "(F6.)", "('abc)", "(I0)",
                           "(0(I2))", "(I2))", "(2)", "(I99999)"})
     EXPECT_THROW(RecordLayout{bad}, std::invalid_argument) << bad;
+  // Found by fuzzing: a billion descriptors once expanded, and nesting deep enough to
+  // exhaust the stack of a recursive parser.
+  EXPECT_THROW(RecordLayout{"(1000(1000(1000(X))))"}, std::invalid_argument);
+  std::string deep = "(";
+  for (int i = 0; i < 8000; ++i) deep += "1(";
+  deep += "I2" + std::string(8001, ')');
+  EXPECT_THROW(RecordLayout{deep}, std::invalid_argument);
 }
 
 TEST(FormatRecord, WritesTheColumnsOfAVectorRecord) {

@@ -1,0 +1,326 @@
+// velk_bench: times whole conversion runs of quelmar and novrale on synthetic campaigns of
+// 1,000 and 10,000 reports, against the time `cat` takes to read the same O-files.
+//
+//   velk_bench [--repeat N] [--seed S] [--keep]
+//
+// Each run answers the dialog from a file (output types 0, 3 and 5), writes its console to
+// /dev/null and its output file into a temporary folder, which is removed at the end
+// unless --keep is given. Every configuration is run N times (default 5) interleaved with
+// the others; the best time and the largest peak resident memory are reported. Exit
+// status: 0 when every target is met, 1 when one is missed, 2 when a run fails.
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench/child_process.h"
+
+namespace velk::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::array<int, 2> kCampaignSizes{1000, 10000};
+constexpr std::array<int, 3> kOutputTypes{0, 3, 5};
+constexpr std::array<std::string_view, 2> kPrograms{"quelmar", "novrale"};
+constexpr std::string_view kListName = "LISTE.LST";
+constexpr std::string_view kOutputName = "BENCH.OUT";
+
+// The targets: at the largest campaign, at most this many times the `cat` floor and under
+// this much memory; from the smallest to the largest, time at most this factor of the
+// growth in reports (10 times the reports, at most 12 times the time).
+constexpr double kMaxRatioToCat = 3.0;
+constexpr double kMaxGrowthPerReportGrowth = 1.2;
+constexpr long kMaxPeakRssKib = 64 * 1024;
+
+constexpr std::string_view kUsage =
+    "usage: velk_bench [--repeat N] [--seed S] [--keep]\n"
+    "  --repeat N   runs of each configuration; the best time is kept (default 5)\n"
+    "  --seed S     seed of the synthetic campaigns (default 1)\n"
+    "  --keep       keep the temporary folder with the campaigns\n";
+
+struct Options {
+  int repeat = 5;
+  std::uint64_t seed = 1;
+  bool keep = false;
+};
+
+struct BenchFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// The best of several runs of one configuration.
+struct Timing {
+  double best_seconds = std::numeric_limits<double>::infinity();
+  long peak_rss_kib = 0;
+
+  void add(const ChildRun& run) {
+    best_seconds = std::min(best_seconds, run.seconds);
+    peak_rss_kib = std::max(peak_rss_kib, run.peak_rss_kib);
+  }
+};
+
+struct Configuration {
+  std::string_view program;
+  int output_type;
+  auto operator<=>(const Configuration&) const = default;
+};
+
+struct CampaignResult {
+  int reports = 0;
+  std::uintmax_t bytes = 0;
+  Timing cat;
+  std::map<Configuration, Timing> conversions;
+};
+
+// --- Setting up ----------------------------------------------------------------------
+
+template <typename Number>
+Number parseNumber(std::string_view option, std::string_view text) {
+  Number value{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size())
+    throw std::invalid_argument(std::string(option) + ": not a number: " + std::string(text));
+  return value;
+}
+
+Options parseOptions(const std::vector<std::string_view>& args) {
+  Options options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view option = args[i];
+    if (option == "--keep") {
+      options.keep = true;
+      continue;
+    }
+    if (i + 1 == args.size()) throw std::invalid_argument(std::string(option) + ": value missing");
+    const std::string_view value = args[++i];
+    if (option == "--repeat") {
+      options.repeat = parseNumber<int>(option, value);
+      if (options.repeat < 1) throw std::invalid_argument("--repeat: at least 1");
+    } else if (option == "--seed") {
+      options.seed = parseNumber<std::uint64_t>(option, value);
+    } else {
+      throw std::invalid_argument("unknown option " + std::string(option));
+    }
+  }
+  return options;
+}
+
+fs::path makeTemporaryFolder() {
+  std::string pattern = (fs::temp_directory_path() / "velk_bench.XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw BenchFailure("cannot create " + pattern);
+  return pattern;
+}
+
+fs::path programPath(std::string_view name) {
+  return fs::path(VELK_BUILD_DIR) / name;
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+void expectSuccess(const ChildRun& run, std::string_view what, const fs::path& errors) {
+  if (run.succeeded()) return;
+  throw BenchFailure(std::string(what) +
+                     (run.exited_normally ? " exited with status " : " killed by signal ") +
+                     std::to_string(run.exit_status) + "\n" + readFile(errors));
+}
+
+std::vector<std::string> readListedNames(const fs::path& list) {
+  std::ifstream file(list, std::ios::binary);
+  std::vector<std::string> names;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) names.push_back(line);
+  }
+  return names;
+}
+
+std::uintmax_t totalSize(const fs::path& folder, const std::vector<std::string>& names) {
+  std::uintmax_t bytes = 0;
+  for (const std::string& name : names) bytes += fs::file_size(folder / name);
+  return bytes;
+}
+
+// The dialog of one run: output type, output file, list file.
+fs::path writeDialog(const fs::path& folder, int output_type) {
+  const fs::path path = folder / ("dialog" + std::to_string(output_type) + ".txt");
+  std::ofstream(path, std::ios::binary) << output_type << '\n'
+                                        << kOutputName << '\n'
+                                        << kListName << '\n';
+  return path;
+}
+
+// --- Measuring -----------------------------------------------------------------------
+
+class CampaignBench {
+ public:
+  CampaignBench(const fs::path& work, int reports, const Options& options)
+      : work_(work), folder_(work / ("campaign" + std::to_string(reports))), options_(options) {
+    result_.reports = reports;
+  }
+
+  CampaignResult run() {
+    generate();
+    const std::vector<std::string> names = readListedNames(folder_ / kListName);
+    if (names.size() != static_cast<std::size_t>(result_.reports))
+      throw BenchFailure("the list names " + std::to_string(names.size()) + " O-files");
+    result_.bytes = totalSize(folder_, names);
+
+    std::vector<std::string> catCommand{"cat"};
+    catCommand.insert(catCommand.end(), names.begin(), names.end());
+    std::map<int, fs::path> dialogs;
+    for (const int type : kOutputTypes) dialogs[type] = writeDialog(work_, type);
+
+    timeCat(catCommand);  // warms the page cache; not counted
+    for (int round = 0; round < options_.repeat; ++round) {
+      result_.cat.add(timeCat(catCommand));
+      for (const std::string_view program : kPrograms)
+        for (const int type : kOutputTypes)
+          result_.conversions[{program, type}].add(timeConversion(program, dialogs[type]));
+    }
+    return result_;
+  }
+
+ private:
+  void generate() {
+    const ChildRun run =
+        runChild({programPath("campaign_generator").string(), "--reports",
+                  std::to_string(result_.reports), "--seed", std::to_string(options_.seed), "--dir",
+                  folder_.string(), "--list", std::string(kListName)},
+                 work_, {.errors = errorsPath()});
+    expectSuccess(run, "campaign_generator", errorsPath());
+  }
+
+  ChildRun timeCat(const std::vector<std::string>& command) {
+    const ChildRun run = runChild(command, folder_, {.errors = errorsPath()});
+    expectSuccess(run, "cat", errorsPath());
+    return run;
+  }
+
+  ChildRun timeConversion(std::string_view program, const fs::path& dialog) {
+    const fs::path output = folder_ / kOutputName;
+    fs::remove(output);
+    const ChildRun run = runChild({programPath(program).string()}, folder_,
+                                  {.input = dialog, .errors = errorsPath()});
+    const std::string what = std::string(program) + " (" + dialog.filename().string() + ")";
+    expectSuccess(run, what, errorsPath());
+    if (!fs::exists(output)) throw BenchFailure(what + " wrote no output file");
+    fs::remove(output);
+    return run;
+  }
+
+  fs::path errorsPath() const { return work_ / "stderr.txt"; }
+
+  fs::path work_;
+  fs::path folder_;
+  const Options& options_;
+  CampaignResult result_;
+};
+
+// --- Reporting -----------------------------------------------------------------------
+
+double mebibytes(long kib) {
+  return static_cast<double>(kib) / 1024.0;
+}
+
+void printRow(const char* label, int reports, const Timing& timing, const Timing& floor) {
+  std::printf("  %-16s %9.4f s %12.0f %9.2f %10.1f\n", label, timing.best_seconds,
+              reports / timing.best_seconds, timing.best_seconds / floor.best_seconds,
+              mebibytes(timing.peak_rss_kib));
+}
+
+void printCampaign(const CampaignResult& result) {
+  std::printf("\n%d reports (%.1f MiB of O-files)\n", result.reports,
+              static_cast<double>(result.bytes) / (1024.0 * 1024.0));
+  std::printf("  %-16s %11s %12s %9s %10s\n", "run", "time", "reports/s", "x cat", "peak MiB");
+  printRow("cat (I/O floor)", result.reports, result.cat, result.cat);
+  for (const std::string_view program : kPrograms) {
+    for (const int type : kOutputTypes) {
+      const std::string label = std::string(program) + " type " + std::to_string(type);
+      printRow(label.c_str(), result.reports, result.conversions.at({program, type}), result.cat);
+    }
+  }
+}
+
+// Prints one line per target and tells whether all were met.
+bool printTargets(const CampaignResult& small, const CampaignResult& large) {
+  const double allowedGrowth =
+      kMaxGrowthPerReportGrowth * static_cast<double>(large.reports) / small.reports;
+  double worstRatio = 0, worstGrowth = 0;
+  long worstRss = 0;
+  for (const auto& [configuration, timing] : large.conversions) {
+    worstRatio = std::max(worstRatio, timing.best_seconds / large.cat.best_seconds);
+    worstGrowth = std::max(worstGrowth,
+                           timing.best_seconds / small.conversions.at(configuration).best_seconds);
+    worstRss = std::max(worstRss, timing.peak_rss_kib);
+  }
+  const bool ratioMet = worstRatio <= kMaxRatioToCat;
+  const bool growthMet = worstGrowth <= allowedGrowth;
+  const bool memoryMet = worstRss < kMaxPeakRssKib;
+  std::printf("\ntargets (worst configuration)\n");
+  std::printf("  time / cat at %d reports: %.2f (at most %.1f): %s\n", large.reports, worstRatio,
+              kMaxRatioToCat, ratioMet ? "met" : "MISSED");
+  std::printf("  time %d / time %d reports: %.2f (at most %.1f): %s\n", large.reports,
+              small.reports, worstGrowth, allowedGrowth, growthMet ? "met" : "MISSED");
+  std::printf("  peak memory at %d reports: %.1f MiB (under %.0f MiB): %s\n", large.reports,
+              mebibytes(worstRss), mebibytes(kMaxPeakRssKib), memoryMet ? "met" : "MISSED");
+  return ratioMet && growthMet && memoryMet;
+}
+
+int runBench(const Options& options) {
+  const fs::path work = makeTemporaryFolder();
+  std::printf("velk_bench: quelmar and novrale, output types 0, 3 and 5, best of %d runs\n",
+              options.repeat);
+  std::printf("temporary folder: %s\n", work.c_str());
+  std::fflush(stdout);
+  std::vector<CampaignResult> results;
+  try {
+    for (const int reports : kCampaignSizes) {
+      results.push_back(CampaignBench(work, reports, options).run());
+      printCampaign(results.back());
+      std::fflush(stdout);
+    }
+  } catch (...) {
+    if (!options.keep) fs::remove_all(work);
+    throw;
+  }
+  const bool met = printTargets(results.front(), results.back());
+  if (!options.keep) fs::remove_all(work);
+  return met ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace velk::bench
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+    std::cout << velk::bench::kUsage;
+    return 0;
+  }
+  try {
+    return velk::bench::runBench(velk::bench::parseOptions(args));
+  } catch (const std::invalid_argument& error) {
+    std::cerr << "velk_bench: " << error.what() << '\n' << velk::bench::kUsage;
+    return 2;
+  } catch (const std::exception& error) {
+    std::cerr << "velk_bench: " << error.what() << '\n';
+    return 2;
+  }
+}
