@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "output/run_error.h"
+
 namespace velk {
 
 void writeRecord(RecordSink& sink, const RecordLayout& layout,
@@ -60,6 +62,7 @@ std::optional<std::string> Console::readLine() {
 
 void Console::flush() {
   out_.flush();
+  if (!out_) throw RunError("cannot write to standard output");
 }
 
 bool LineReader::next(std::string& line) {

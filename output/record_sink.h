@@ -38,6 +38,7 @@ class Console : public RecordSink {
   // One line of the operator's answer, without its line end and one trailing "\r";
   // nothing once standard input has ended.
   std::optional<std::string> readLine();
+  // Throws RunError when standard output can no longer be written.
   void flush();
 
  private:

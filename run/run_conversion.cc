@@ -1,6 +1,7 @@
 #include "run/run_conversion.h"
 
 #include <charconv>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -76,8 +77,10 @@ class ConversionRun {
     readReports(list);
     writeOutput(settings_, table_, edition_, *output_, console_);
     writeFreeForm(console_, " -- FIN --");
-    output_->commit();
     console_.putRaw("\nStop - Program terminated.\n");
+    // A console that could not show the run is a failed run: nothing is kept.
+    console_.flush();
+    output_->commit();
   }
 
  private:
@@ -202,21 +205,25 @@ int runConversion(const Edition& edition, int argc, char** argv, std::istream& i
   std::string failure;
   try {
     ConversionRun(edition, argc, argv, console).execute();
-    console.flush();
     return 0;
   } catch (const RunError& error) {
     failure = error.what();
   } catch (const std::exception& error) {
     failure = std::string("internal error: ") + error.what();
   }
-  // The run (and with it the output file it created) is gone by now.
-  console.putRaw("\n");
-  console.flush();
+  // The run (and with it the output file it created) is gone by now. The console may be
+  // what failed: its state no longer matters.
+  out << '\n';
+  out.flush();
   err << edition.program_name << ": " << failure << '\n';
   return 1;
 }
 
 int runConversion(const Edition& edition, int argc, char** argv) {
+#ifdef SIGPIPE
+  // A console pipe closed by its reader is a failed write, reported like any other.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   std::ios::sync_with_stdio(false);
   std::cin.tie(nullptr);
   return runConversion(edition, argc, argv, std::cin, std::cout, std::cerr);

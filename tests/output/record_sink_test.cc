@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "output/output_file.h"
+#include "output/run_error.h"
 
 namespace velk {
 namespace {
@@ -57,6 +58,15 @@ TEST(Console, FlushesBeforeReadingAndStripsOneCarriageReturn) {
   EXPECT_EQ(console.readLine(), "\r");
   EXPECT_EQ(console.readLine(), "last");
   EXPECT_EQ(console.readLine(), std::nullopt);
+}
+
+TEST(Console, ReportsAStandardOutputThatCannotBeWritten) {
+  std::ostringstream out;
+  std::istringstream in("answer\n");
+  Console console(out, in);
+  out.setstate(std::ios::badbit);
+  EXPECT_THROW(console.flush(), RunError);
+  EXPECT_THROW(console.readLine(), RunError);
 }
 
 TEST(LineReader, CountsLinesAndKeepsALastLineWithoutItsEnd) {

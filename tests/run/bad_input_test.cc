@@ -140,6 +140,16 @@ TEST_F(BadInput, AListOrOutputNameThatCannotBeUsedIsAskedForAgain) {
   EXPECT_TRUE(std::filesystem::exists(folder_ / "OUT.TXT"));
 }
 
+TEST_F(BadInput, AConsoleThatCannotBeWrittenIsAFatalError) {
+  writeFile(folder_ / "EMPTY.LST", "");
+  for (const std::string program : {"quelmar", "novrale"}) {
+    const ProgramRun run = folder_.run(program, "0\nOUT.TXT\nEMPTY.LST\n", {}, "1>&-");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, program + ": cannot write to standard output\n");
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "OUT.TXT"));
+  }
+}
+
 TEST_F(BadInput, AListOfFiveHundredNamesOfWhichHalfAreMissing) {
   std::string list;
   for (int i = 0; i < 500; ++i) {

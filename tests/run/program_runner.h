@@ -46,13 +46,15 @@ class ScratchFolder {
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
   // `stdin_text` of nullptr closes standard input at once.
+  // `stdout_redirection` may close standard output ("1>&-") instead of keeping it.
   ProgramRun run(const std::string& program, const std::string& stdin_text,
-                 const std::vector<std::string>& arguments = {}) const {
+                 const std::vector<std::string>& arguments = {},
+                 const std::string& stdout_redirection = "> .stdout") const {
     writeFile(path_ / ".stdin", stdin_text);
     std::string command = "cd " + shellQuoted(path_.string()) + " && " +
                           shellQuoted(std::string(VELK_BUILD_DIR) + "/" + program);
     for (const std::string& argument : arguments) command += " " + shellQuoted(argument);
-    command += " < .stdin > .stdout 2> .stderr";
+    command += " < .stdin " + stdout_redirection + " 2> .stderr";
     ProgramRun result;
     const int raw = std::system(command.c_str());
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
