@@ -8,6 +8,17 @@
 
 namespace velk {
 
+// Only the space counts as a blank in the O-files, the list file and the answers.
+inline bool isBlankText(std::string_view text) {
+  return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
+// A name as the file system gets it: without its trailing blanks.
+inline std::string withoutTrailingBlanks(std::string_view text) {
+  const std::size_t end = text.find_last_not_of(' ');
+  return std::string(end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1));
+}
+
 // A text field of a declared length, as the O-file records and the VELK layouts hold
 // them: blank-padded on the right when assigned, cut after N characters, and all zero
 // bytes while it was never assigned (those zero bytes are written out as they are).
@@ -31,15 +42,8 @@ class FixedText {
   std::string_view view() const { return {bytes_.data(), N}; }
   operator std::string_view() const { return view(); }  // NOLINT: layouts take texts
 
-  // The name as the file system gets it: without its trailing blanks.
-  std::string withoutTrailingBlanks() const {
-    const std::string_view text = view();
-    const std::size_t end = text.find_last_not_of(' ');
-    return std::string(end == std::string_view::npos ? std::string_view{}
-                                                     : text.substr(0, end + 1));
-  }
-
-  bool isBlank() const { return view().find_first_not_of(' ') == std::string_view::npos; }
+  std::string withoutTrailingBlanks() const { return velk::withoutTrailingBlanks(view()); }
+  bool isBlank() const { return isBlankText(view()); }
   char operator[](std::size_t i) const { return bytes_[i]; }
   static constexpr std::size_t size() { return N; }
 

@@ -30,8 +30,7 @@ class ReportLine {
   // The columns hold the literal followed by blanks up to their last column.
   bool holds(int first, int last, std::string_view literal) const {
     const std::string_view range = columns(first, last);
-    return range.substr(0, literal.size()) == literal &&
-           range.substr(literal.size()).find_first_not_of(' ') == std::string_view::npos;
+    return range.substr(0, literal.size()) == literal && isBlankText(range.substr(literal.size()));
   }
 
  private:

@@ -9,6 +9,13 @@
 namespace velk {
 namespace {
 
+// The solution kinds; their length is the declared length of solution_kind, which the
+// reader and the writers must agree on.
+constexpr std::string_view kQuelmarFloat = " Fl.", kQuelmarFixed = " Fx.";
+constexpr std::string_view kNovraleFloat = "Fl", kNovraleFixed = "Fx";
+constexpr int kQuelmarKindWidth = static_cast<int>(kQuelmarFloat.size());
+constexpr int kNovraleKindWidth = static_cast<int>(kNovraleFloat.size());
+
 constexpr std::array<std::string_view, 7> kTitles{
     "Donnees de rattachement topocentriques: ",
     "Coord. approch\x82"
@@ -24,9 +31,9 @@ constexpr std::array<std::string_view, 7> kTitles{
 
 const ReadingEdition& quelmarReading() {
   static const ReadingEdition edition{
-      .solution_kind_width = 4,
-      .float_kind = " Fl.",
-      .fixed_kind = " Fx.",
+      .solution_kind_width = kQuelmarKindWidth,
+      .float_kind = kQuelmarFloat,
+      .fixed_kind = kQuelmarFixed,
       .dates_as_year = false,
       .ratio_keyword_column = 51,
       .ratio_keyword = "Ratio =",
@@ -43,9 +50,9 @@ const ReadingEdition& quelmarReading() {
 
 const ReadingEdition& novraleReading() {
   static const ReadingEdition edition{
-      .solution_kind_width = 2,
-      .float_kind = "Fl",
-      .fixed_kind = "Fx",
+      .solution_kind_width = kNovraleKindWidth,
+      .float_kind = kNovraleFloat,
+      .fixed_kind = kNovraleFixed,
       .dates_as_year = true,
       .ratio_keyword_column = 36,
       .ratio_keyword = "Integer",
@@ -73,7 +80,7 @@ const WritingEdition& quelmarWriting() {
                                       .station_is_principal_point = false,
                                       .warns_foreign_origin = false};
   static const WritingEdition edition{
-      .solution_kind_width = 4,
+      .solution_kind_width = kQuelmarKindWidth,
       .ratt_data_record = RecordLayout(
           "(1X,A4,2X,A4,1X,3(1X,F9.3),1X,F9.4,1X,F9.3,1X,F7.4,1X,4X,2X,4X,I6,2X,A4,1X,A8)"),
       .ratt_data_station_numbers = false,
@@ -122,7 +129,7 @@ const WritingEdition& quelmarWriting() {
 
 const WritingEdition& novraleWriting() {
   static const WritingEdition edition{
-      .solution_kind_width = 2,
+      .solution_kind_width = kNovraleKindWidth,
       .ratt_data_record = RecordLayout(
           "(1X,A4,2X,A4,1X,3(1X,F9.3),1X,F9.4,1X,F9.3,1X,F7.4,1X,I4,2X,I4,I6,2X,A4,1X,A8)"),
       .ratt_data_station_numbers = true,

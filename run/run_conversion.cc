@@ -27,15 +27,6 @@ constexpr int kOutputUnit = 5;
 constexpr int kListUnit = 4;
 constexpr int kReportUnit = 2;
 
-bool isBlank(std::string_view text) {
-  return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
-std::string withoutTrailingBlanks(std::string_view text) {
-  const std::size_t end = text.find_last_not_of(' ');
-  return std::string(end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1));
-}
-
 // The output type: the first token (up to a blank or a comma) of the first non-blank
 // line, a signed decimal integer that fits 32 bits.
 std::optional<std::int32_t> parseOutputType(std::string_view line) {
@@ -95,7 +86,7 @@ class ConversionRun {
     std::string line;
     do {
       line = readAnswer("before the output type was given");
-    } while (isBlank(line));
+    } while (isBlankText(line));
     const std::optional<std::int32_t> type = parseOutputType(line);
     if (!type) throw RunError("the output type must be a whole number, not \"" + line + "\"");
     return *type;
@@ -158,7 +149,7 @@ class ConversionRun {
       console_.putRaw("\nFile name missing or blank - please enter file name\nUNIT " +
                       std::to_string(unit) + "? ");
       const std::string answer = readAnswer("before a file name was given");
-      if (!isBlank(answer)) return withoutTrailingBlanks(answer);
+      if (!isBlankText(answer)) return withoutTrailingBlanks(answer);
     }
   }
 
