@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "fuzz/rendering_oracle.h"
-#include "output/record_layout.h"
+#include "format/record_layout.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "output/record_sink.h"
-#include "output/run_error.h"
+#include "format/record_sink.h"
+#include "format/run_error.h"
 #include "reading/baseline_table.h"
 #include "reading/scan_report.h"
 #include "run/edition.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "output/record_sink.h"
+#include "format/record_sink.h"
 #include "output/writing_edition.h"
 #include "reading/baseline_table.h"
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "output/record_layout.h"
+#include "format/record_layout.h"
 
 namespace velk {
 

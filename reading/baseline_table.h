@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "output/fixed_text.h"
+#include "format/fixed_text.h"
 
 namespace velk {
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "output/record_layout.h"
+#include "format/record_layout.h"
 
 namespace velk {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "output/run_error.h"
+#include "format/run_error.h"
 #include "reading/number_field.h"
 
 namespace velk {

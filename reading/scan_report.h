@@ -3,7 +3,7 @@
 #include <istream>
 #include <string_view>
 
-#include "output/record_sink.h"
+#include "format/record_sink.h"
 #include "reading/baseline_table.h"
 #include "reading/reading_edition.h"
 

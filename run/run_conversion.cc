@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "output/output_file.h"
-#include "output/record_sink.h"
-#include "output/run_error.h"
+#include "format/output_file.h"
+#include "format/record_sink.h"
+#include "format/run_error.h"
 #include "reading/baseline_table.h"
 #include "reading/scan_report.h"
 #include "run/run_settings.h"

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "output/fixed_text.h"
+#include "format/fixed_text.h"
 
 namespace velk {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/record_sink.h"
+#include "format/record_sink.h"
 #include "reading/baseline_table.h"
 #include "run/edition.h"
 #include "run/run_settings.h"

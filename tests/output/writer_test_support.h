@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "output/record_sink.h"
+#include "format/record_sink.h"
 #include "reading/baseline_table.h"
 #include "run/edition.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "output/run_error.h"
+#include "format/run_error.h"
 #include "run/edition.h"
 
 namespace velk {

@@ -1,4 +1,4 @@
-#include "output/record_layout.h"
+#include "format/record_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "output/record_layout.h"
+#include "format/record_layout.h"
 
 namespace velk {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "output/record_sink.h"
+#include "format/record_sink.h"
 
 namespace velk {
 

@@ -1,8 +1,8 @@
-#include "output/record_sink.h"
+#include "format/record_sink.h"
 
 #include <string>
 
-#include "output/run_error.h"
+#include "format/run_error.h"
 
 namespace velk {
 

@@ -1,9 +1,9 @@
-#include "output/output_file.h"
+#include "format/output_file.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "output/run_error.h"
+#include "format/run_error.h"
 
 namespace velk {
 

@@ -1,4 +1,4 @@
-#include "output/record_sink.h"
+#include "format/record_sink.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "output/output_file.h"
-#include "output/run_error.h"
+#include "format/output_file.h"
+#include "format/run_error.h"
 
 namespace velk {
 namespace {
