@@ -2,6 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <array>
+#include <filesystem>
+
+#include <unistd.h>
 
 #include "format/run_error.h"
 
@@ -15,15 +19,30 @@ std::optional<OutputFile> OutputFile::create(const std::string& path) {
   return OutputFile(file, path);
 }
 
+OutputFile OutputFile::replace(const std::string& path) {
+  const std::filesystem::path target(path);
+  const std::string temporary =
+      (target.parent_path() / ("." + target.filename().string() + ".tmp-" +
+                               std::to_string(::getpid())))
+          .string();
+  std::FILE* file = std::fopen(temporary.c_str(), "wbx");
+  if (file == nullptr)
+    throw RunError("cannot create a file beside " + path + ": " + std::strerror(errno));
+  return OutputFile(file, path, temporary);
+}
+
 OutputFile::OutputFile(OutputFile&& other) noexcept
-    : file_(other.file_), path_(std::move(other.path_)), committed_(other.committed_) {
+    : file_(other.file_),
+      path_(std::move(other.path_)),
+      temporary_(std::move(other.temporary_)),
+      committed_(other.committed_) {
   other.file_ = nullptr;
   other.committed_ = true;
 }
 
 OutputFile::~OutputFile() {
   if (file_ != nullptr) std::fclose(file_);
-  if (!committed_) std::remove(path_.c_str());
+  if (!committed_) std::remove(temporary_.empty() ? path_.c_str() : temporary_.c_str());
 }
 
 void OutputFile::put(std::string_view record) {
@@ -32,12 +51,31 @@ void OutputFile::put(std::string_view record) {
     fail("cannot write");
 }
 
+void OutputFile::write(std::string_view bytes) {
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) fail("cannot write");
+}
+
 void OutputFile::commit() {
+  const std::array<OutputFile*, 1> one{this};
+  commitAll(one);
+}
+
+void OutputFile::close() {
   if (std::fflush(file_) != 0) fail("cannot write");
   std::FILE* file = file_;
   file_ = nullptr;
   if (std::fclose(file) != 0) fail("cannot close");
+}
+
+void OutputFile::giveName() {
+  if (!temporary_.empty() && std::rename(temporary_.c_str(), path_.c_str()) != 0)
+    fail("cannot rename the temporary of");
   committed_ = true;
+}
+
+void OutputFile::commitAll(std::span<OutputFile* const> files) {
+  for (OutputFile* file : files) file->close();
+  for (OutputFile* file : files) file->giveName();
 }
 
 void OutputFile::fail(const char* what) {
