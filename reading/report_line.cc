@@ -1,14 +1,14 @@
 #include "reading/report_line.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "format/fixed_text.h"
 #include "reading/number_field.h"
 
 namespace velk {
 namespace {
-
-constexpr std::size_t kLineWidth = 80;
 
 // A field's text for an error message: without its surrounding blanks, control bytes
 // made visible.
@@ -33,8 +33,9 @@ std::string shownFieldText(std::string_view field) {
 }  // namespace
 
 void ReportLine::assign(std::string_view text, long number) {
-  buffer_.assign(text.substr(0, kLineWidth));
-  buffer_.resize(kLineWidth, ' ');
+  const std::size_t kept = std::min(text.size(), kWidth);
+  std::memcpy(buffer_.data(), text.data(), kept);
+  std::memset(buffer_.data() + kept, ' ', kWidth - kept);
   number_ = number;
 }
 
