@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tools/synthetic_campaign.h"
+#include "tools/synthetic_report.h"
 
 namespace {
 
@@ -114,22 +115,14 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
   return line;
 }
 
-// Binary mode: the line ends are already in the text.
-void writeFile(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << text;
-  file.close();
-  if (!file) throw std::runtime_error("cannot write " + path.string());
-}
-
 void writeCampaign(const CommandLine& line) {
   std::filesystem::create_directories(line.dir);
   std::vector<std::string> names;
   velk::campaign::generateCampaign(line.campaign, [&](const velk::campaign::GeneratedReport& r) {
-    writeFile(line.dir / r.name, r.text);
+    velk::campaign::writeTextFile(line.dir / r.name, r.text);
     names.push_back(r.name);
   });
-  writeFile(line.dir / line.list_name,
+  velk::campaign::writeTextFile(line.dir / line.list_name,
             velk::campaign::listFileText(names, line.campaign.line_ends));
   std::cout << "campaign_generator: " << names.size() << " O-files and "
             << (line.dir / line.list_name).string() << '\n';
