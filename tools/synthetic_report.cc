@@ -449,8 +449,7 @@ std::string reportText(const Report& report, LineEnds lineEnds, RatioLines ratio
   writeProcessingOptionsBlock(out);
   writeSolutionSection(out, report, {"THE FLOAT SOLUTION", report.float_solution, std::nullopt});
   if (report.fixed_solution) {
-    writeSolutionSection(out, report,
-                         {"THE FIXED SOLUTION", *report.fixed_solution, ratioLines});
+    writeSolutionSection(out, report, {"THE FIXED SOLUTION", *report.fixed_solution, ratioLines});
   }
   writeClosingBlock(out, report);
   return out.take();
