@@ -79,7 +79,7 @@ constexpr CoordinateFields kMark2{&BaselineRecord::mark2_x, &BaselineRecord::mar
 // Reads one O-file: the main scan and the two solution sections, line by line.
 class ReportScanner {
  public:
-  ReportScanner(std::istream& report, std::string_view report_file_name,
+  ReportScanner(LineReader& report, std::string_view report_file_name,
                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
                 const ReadingEdition& edition, RecordSink& console)
       : lines_(report),
@@ -296,7 +296,7 @@ class ReportScanner {
                     shownFieldText(line_.columns(first, last)) + "\" is not a number");
   }
 
-  LineReader lines_;
+  LineReader& lines_;
   ReportLine line_;
   ScanState scan_state_ = ScanState::MainScan;
   bool warned_of_scratch_stores_ = false;
@@ -310,10 +310,17 @@ class ReportScanner {
 
 }  // namespace
 
-void scan_report(std::istream& report, std::string_view report_file_name,
+void scan_report(LineReader& report, std::string_view report_file_name,
                  std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
                  const ReadingEdition& edition, RecordSink& console) {
   ReportScanner(report, report_file_name, file_system_name, table, state, edition, console).scan();
+}
+
+void scan_report(std::istream& report, std::string_view report_file_name,
+                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
+                 const ReadingEdition& edition, RecordSink& console) {
+  LineReader lines(report, std::string(file_system_name));
+  scan_report(lines, report_file_name, file_system_name, table, state, edition, console);
 }
 
 }  // namespace velk
