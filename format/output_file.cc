@@ -111,17 +111,11 @@ std::optional<OutputFile> OutputFile::create(const std::string& path) {
   OutputFile file(path, false);
   if (file.name_.empty()) return std::nullopt;
   // O_EXCL: the open itself fails when the name exists, so no other program's file is
-  // ever touched, even one created between a check and the open.
-  const int reservation = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (reservation < 0) return std::nullopt;
-  struct stat status {};
-  const bool known = ::fstat(reservation, &status) == 0;
-  ::close(reservation);
-  if (!known) {
-    ::unlink(path.c_str());
-    return std::nullopt;
-  }
-  file.reservation_ = Identity{status.st_dev, status.st_ino};
+  // ever touched, even one created between a check and the open. The reservation stays
+  // open so that its inode cannot be freed and given to another file of that name, which
+  // the check at commit could not tell from ours.
+  file.reservation_fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (file.reservation_fd_ < 0) return std::nullopt;
   if (file.openTemporary() != 0) return std::nullopt;  // the reservation goes with `file`
   return file;
 }
@@ -170,12 +164,12 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       replaces_(other.replaces_),
       fd_(other.fd_),
       temporary_(std::move(other.temporary_)),
-      reservation_(other.reservation_),
+      reservation_fd_(other.reservation_fd_),
       buffer_(std::move(other.buffer_)),
       named_(other.named_),
       done_(other.done_) {
   other.fd_ = -1;
-  other.reservation_.reset();
+  other.reservation_fd_ = -1;
   other.done_ = true;
 }
 
@@ -254,10 +248,7 @@ void OutputFile::writeToStableStorage() {
 // The reservation must still be the empty file this run created: anything else under the
 // name (written into, or put there by another program) is not ours to replace.
 void OutputFile::checkReservation() const {
-  if (!reservation_) return;
-  struct stat status {};
-  if (::lstat(path_.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size != 0 ||
-      !sameFile(status, reservation_->device, reservation_->inode))
+  if (reservation_fd_ >= 0 && !holdsOwnReservation())
     throw RunError("the output file " + path_ +
                    " was changed by another program while it was being written; it is left "
                    "as that program made it");
@@ -265,17 +256,17 @@ void OutputFile::checkReservation() const {
 
 void OutputFile::giveName() {
   static const std::string kNaming = "cannot give its name to the output file";
-  if (reservation_ && temporary_.empty()) {
+  if (reservation_fd_ >= 0 && temporary_.empty()) {
     // Remove, then link: a crash in between leaves nothing under the name, never a part.
     if (::unlink(path_.c_str()) != 0) fail(kNaming, errno);
-    reservation_.reset();
+    releaseReservation();
     if (const int error = linkUnnamedTemporary(path_)) fail(kNaming, error);
   } else {
     if (temporary_.empty()) nameUnnamedTemporary();
     if (::rename(temporary_.c_str(), path_.c_str()) != 0) fail(kNaming, errno);
   }
   temporary_.clear();
-  reservation_.reset();
+  releaseReservation();
   named_ = true;
 }
 
@@ -309,6 +300,7 @@ int OutputFile::linkUnnamedTemporary(const std::string& name) const {
 void OutputFile::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  releaseReservation();
   done_ = true;
 }
 
@@ -333,12 +325,20 @@ void OutputFile::withdrawNewName() {
   if (sameFile(named, ours.st_dev, ours.st_ino)) ::unlink(path_.c_str());
 }
 
-void OutputFile::removeOwnReservation() const {
-  if (!reservation_) return;
-  struct stat status {};
-  if (::lstat(path_.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size == 0 &&
-      sameFile(status, reservation_->device, reservation_->inode))
-    ::unlink(path_.c_str());
+bool OutputFile::holdsOwnReservation() const {
+  struct stat ours {}, named {};
+  return ::fstat(reservation_fd_, &ours) == 0 && ours.st_nlink > 0 && ours.st_size == 0 &&
+         ::lstat(path_.c_str(), &named) == 0 && sameFile(named, ours.st_dev, ours.st_ino);
+}
+
+void OutputFile::removeOwnReservation() {
+  if (reservation_fd_ >= 0 && holdsOwnReservation()) ::unlink(path_.c_str());
+  releaseReservation();
+}
+
+void OutputFile::releaseReservation() {
+  if (reservation_fd_ >= 0) ::close(reservation_fd_);
+  reservation_fd_ = -1;
 }
 
 void OutputFile::fail(const std::string& what, int error) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <optional>
 #include <span>
 #include <string>
@@ -62,10 +60,6 @@ class OutputFile : public RecordSink {
   static std::string temporaryPrefix(std::string_view name);
 
  private:
-  struct Identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-  };
   OutputFile(std::string path, bool replaces);
 
   int openTemporary();
@@ -80,7 +74,9 @@ class OutputFile : public RecordSink {
   void withdrawNewName();
   void close();
   void discard();
-  void removeOwnReservation() const;
+  bool holdsOwnReservation() const;
+  void removeOwnReservation();
+  void releaseReservation();
   [[noreturn]] void fail(const std::string& what, int error);
 
   std::string path_;
@@ -89,7 +85,7 @@ class OutputFile : public RecordSink {
   bool replaces_ = false;
   int fd_ = -1;                   // the temporary, open for writing
   std::string temporary_;         // its path when it has a name
-  std::optional<Identity> reservation_;  // create: the empty file holding the name
+  int reservation_fd_ = -1;       // create: the empty file holding the name
   std::string buffer_;            // bytes not yet written to fd_
   bool named_ = false;            // the temporary has been given the final name
   bool done_ = false;             // committed or given up: nothing left to clean
