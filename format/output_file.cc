@@ -116,7 +116,11 @@ std::optional<OutputFile> OutputFile::create(const std::string& path) {
   // the check at commit could not tell from ours.
   file.reservation_fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (file.reservation_fd_ < 0) return std::nullopt;
-  if (file.openTemporary() != 0) return std::nullopt;  // the reservation goes with `file`
+  if (const int error = file.openTemporary()) {
+    file.discard();  // the reservation goes
+    errno = error;
+    return std::nullopt;
+  }
   return file;
 }
 

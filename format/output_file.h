@@ -25,7 +25,8 @@ namespace velk {
 class OutputFile : public RecordSink {
  public:
   // Reserves the name by creating it (exclusively: never over an existing file, not even
-  // by a race). Nothing when the name exists or the file cannot be created.
+  // by a race). Nothing when the name exists or the file cannot be created; errno then
+  // says why (EEXIST for an existing name).
   static std::optional<OutputFile> create(const std::string& path);
   // A file that replaces whatever has the name, at commit and in one step: until then an
   // existing file is untouched, and it stays so when the run fails. Throws RunError when

@@ -2,60 +2,13 @@
 
 #include <cmath>
 #include <cstddef>
-#include <cstdio>
 #include <string>
 
-#include "format/run_error.h"
 #include "reading/number_field.h"
+#include "reading/report_line.h"
 
 namespace velk {
 namespace {
-
-constexpr std::size_t kLineWidth = 80;
-
-// One O-file line in its 80-column buffer (longer lines cut, shorter ones blank-padded).
-// Columns are numbered from 1.
-class ReportLine {
- public:
-  void assign(std::string_view text) {
-    buffer_.assign(text.substr(0, kLineWidth));
-    buffer_.resize(kLineWidth, ' ');
-  }
-
-  std::string_view columns(int first, int last) const {
-    return std::string_view(buffer_).substr(static_cast<std::size_t>(first - 1),
-                                            static_cast<std::size_t>(last - first + 1));
-  }
-
-  // The columns hold the literal followed by blanks up to their last column.
-  bool holds(int first, int last, std::string_view literal) const {
-    const std::string_view range = columns(first, last);
-    return range.substr(0, literal.size()) == literal && isBlankText(range.substr(literal.size()));
-  }
-
- private:
-  std::string buffer_;
-};
-
-// A field's text for an error message: without its surrounding blanks, control bytes
-// made visible.
-std::string shownFieldText(std::string_view field) {
-  const std::size_t first = field.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  field = field.substr(first, field.find_last_not_of(' ') - first + 1);
-  std::string shown;
-  for (const char c : field) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) {
-      char escaped[5];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-      shown += escaped;
-    } else {
-      shown += c;
-    }
-  }
-  return shown;
-}
 
 double dayFraction(std::int32_t hour, std::int32_t minute) {
   return (minute / 60.0 + hour) / 24.0;
@@ -81,19 +34,21 @@ class ReportScanner {
  public:
   ReportScanner(LineReader& report, std::string_view report_file_name,
                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
-                const ReadingEdition& edition, RecordSink& console)
+                const ReadingEdition& edition, RecordSink& console,
+                const DataBeforeHeaderNotice& notice)
       : lines_(report),
         report_file_name_(report_file_name),
         file_system_name_(file_system_name),
         table_(table),
         state_(state),
         edition_(edition),
-        console_(console) {}
+        console_(console),
+        notice_(notice) {}
 
   void scan() {
     std::string text;
     while (lines_.next(text)) {
-      line_.assign(text);
+      line_.assign(text, lines_.lineNumber());
       if (scan_state_ == ScanState::MainScan) {
         scanMainLine();
       } else {
@@ -104,51 +59,84 @@ class ReportScanner {
 
  private:
   void scanMainLine() {
-    if (line_.holds(1, 4, "GPS ")) {
-      table_.open_entry(report_file_name_);
-    } else if (line_.holds(27, 37, "5-character")) {
-      const std::int32_t day_number = integerField(1, 3);
-      entryForStore().day_number = day_number;
-    } else if (line_.holds(27, 48, "4-character short name")) {
-      state_.current_short_name = line_.columns(1, 4);
-    } else if (line_.holds(1, 13, "FIXED STATION")) {
-      entryForStore().fixed_station = state_.current_short_name;
-    } else if (line_.holds(1, 15, "UNKNOWN STATION")) {
-      entryForStore().unknown_station = state_.current_short_name;
-    } else if (line_.holds(27, 48, "First epoch to process") ||
-               line_.holds(27, 48, "Final epoch to process")) {
-      realField(1, 8, 0);  // checked, not kept
-    } else if (line_.holds(1, 9, "THE FLOAT")) {
-      enterFloatSection();
-    } else if (line_.holds(1, 9, "THE FIXED")) {
-      enterFixedSection();
-    } else if (line_.holds(1, 13, "Common start")) {
-      readPeriodLine(state_.start_fraction, &BaselineRecord::start_time, " -- date1 :");
-    } else if (line_.holds(1, 13, "Common end")) {
-      readPeriodLine(state_.end_fraction, &BaselineRecord::end_time, " -- date2 :");
-    } else if (line_.holds(1, 15, "Epoch interval")) {
-      realField(26, 30, 1);  // checked, not kept
+    switch (classifyMainLine(line_)) {
+      case MainLine::kReportHeader:
+        table_.open_entry(report_file_name_);
+        return;
+      case MainLine::kDay: {
+        const std::int32_t day_number = integerField(1, 3);
+        entryForStore().day_number = day_number;
+        return;
+      }
+      case MainLine::kShortName:
+        state_.current_short_name = line_.columns(1, 4);
+        return;
+      case MainLine::kFixedStation:
+        entryForStore().fixed_station = state_.current_short_name;
+        return;
+      case MainLine::kUnknownStation:
+        entryForStore().unknown_station = state_.current_short_name;
+        return;
+      case MainLine::kEpochToProcess:
+        realField(1, 8, 0);  // checked, not kept
+        return;
+      case MainLine::kFloatSection:
+        enterFloatSection();
+        return;
+      case MainLine::kFixedSection:
+        enterFixedSection();
+        return;
+      case MainLine::kCommonStart:
+        readPeriodLine(state_.start_fraction, &BaselineRecord::start_time, " -- date1 :");
+        return;
+      case MainLine::kCommonEnd:
+        readPeriodLine(state_.end_fraction, &BaselineRecord::end_time, " -- date2 :");
+        return;
+      case MainLine::kEpochInterval:
+        realField(26, 30, 1);  // checked, not kept
+        return;
+      case MainLine::kOther:
+        return;
     }
   }
 
   void scanSectionLine() {
     if (scan_state_ == ScanState::FixedSection && isRatioLine()) {
       readRatioLine();
-    } else if (line_.holds(1, 7, "  Sigma")) {
-      readSigmaLine();
-    } else if (line_.holds(1, 17, " Baseline vector:")) {
-      readVectorLine();
-    } else if (line_.holds(1, 10, " Mark1_xyz")) {
-      readCoordinateLine(kMark1);
-    } else if (line_.holds(1, 10, " Mark2_xyz")) {
-      readCoordinateLine(kMark2);
-      scan_state_ = ScanState::MainScan;
-    } else if (line_.holds(1, 10, " E1 N1 U1 ")) {
-      readCoordinateLine(kLocal);
-    } else if (line_.holds(1, 1, "y")) {
-      readXYCorrelation();
-    } else if (line_.holds(1, 1, "z")) {
-      readXZAndYZCorrelations();
+      return;
+    }
+    switch (classifySectionLine(line_)) {
+      case SectionLine::kSigmaX:
+        storeSigma(state_.sigma_x, &BaselineRecord::sigma_x);
+        return;
+      case SectionLine::kSigmaY:
+        storeSigma(state_.sigma_y, &BaselineRecord::sigma_y);
+        return;
+      case SectionLine::kSigmaZ:
+        storeSigma(state_.sigma_z, &BaselineRecord::sigma_z);
+        return;
+      case SectionLine::kVector:
+        readVectorLine();
+        return;
+      case SectionLine::kMark1:
+        readCoordinateLine(kMark1);
+        return;
+      case SectionLine::kMark2:
+        readCoordinateLine(kMark2);
+        scan_state_ = ScanState::MainScan;
+        return;
+      case SectionLine::kLocal:
+        readCoordinateLine(kLocal);
+        return;
+      case SectionLine::kCorrelationY:
+        readXYCorrelation();
+        return;
+      case SectionLine::kCorrelationZ:
+        readXZAndYZCorrelations();
+        return;
+      case SectionLine::kOtherSigma:  // "  SigmaN" and the like change nothing
+      case SectionLine::kOther:
+        return;
     }
   }
 
@@ -202,17 +190,6 @@ class ReportScanner {
     if (edition_.ratio_echo) {
       writeFreeForm(console_, " Integer Research Ratio :");
       writeFreeFormReal(console_, ratio);
-    }
-  }
-
-  // "  SigmaN" and any other "  Sigma" line change nothing.
-  void readSigmaLine() {
-    if (line_.holds(1, 8, "  Sigmax")) {
-      storeSigma(state_.sigma_x, &BaselineRecord::sigma_x);
-    } else if (line_.holds(1, 8, "  Sigmay")) {
-      storeSigma(state_.sigma_y, &BaselineRecord::sigma_y);
-    } else if (line_.holds(1, 8, "  Sigmaz")) {
-      storeSigma(state_.sigma_z, &BaselineRecord::sigma_z);
     }
   }
 
@@ -272,28 +249,18 @@ class ReportScanner {
   // O-file.
   BaselineRecord& entryForStore() {
     if (table_.baseline_count() == 0 && !warned_of_scratch_stores_) {
-      writeFreeForm(console_, " -> Attention : donnees avant la ligne GPS ignorees : " +
-                                  std::string(file_system_name_));
+      notice_(file_system_name_);
       warned_of_scratch_stores_ = true;
     }
     return table_.current_entry();
   }
 
   std::int32_t integerField(int first, int last) const {
-    if (const auto value = readIntegerField(line_.columns(first, last))) return *value;
-    throw unreadableField(first, last);
+    return line_.integerField(first, last, file_system_name_);
   }
 
   double realField(int first, int last, int decimals) const {
-    if (const auto value = readRealField(line_.columns(first, last), decimals)) return *value;
-    throw unreadableField(first, last);
-  }
-
-  RunError unreadableField(int first, int last) const {
-    return RunError(std::string(file_system_name_) + " line " +
-                    std::to_string(lines_.lineNumber()) + " columns " + std::to_string(first) +
-                    "-" + std::to_string(last) + ": \"" +
-                    shownFieldText(line_.columns(first, last)) + "\" is not a number");
+    return line_.realField(first, last, decimals, file_system_name_);
   }
 
   LineReader& lines_;
@@ -306,6 +273,7 @@ class ReportScanner {
   ReportScanState& state_;
   const ReadingEdition& edition_;
   RecordSink& console_;
+  const DataBeforeHeaderNotice& notice_;
 };
 
 }  // namespace
@@ -313,14 +281,34 @@ class ReportScanner {
 void scan_report(LineReader& report, std::string_view report_file_name,
                  std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
                  const ReadingEdition& edition, RecordSink& console) {
-  ReportScanner(report, report_file_name, file_system_name, table, state, edition, console).scan();
+  scan_report(report, report_file_name, file_system_name, table, state, edition, console,
+              [&console](std::string_view name) {
+                writeFreeForm(console, " -> Attention : donnees avant la ligne GPS ignorees : " +
+                                           std::string(name));
+              });
+}
+
+void scan_report(LineReader& report, std::string_view report_file_name,
+                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
+                 const ReadingEdition& edition, RecordSink& console,
+                 const DataBeforeHeaderNotice& notice) {
+  ReportScanner(report, report_file_name, file_system_name, table, state, edition, console, notice)
+      .scan();
 }
 
 void scan_report(std::istream& report, std::string_view report_file_name,
                  std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
                  const ReadingEdition& edition, RecordSink& console) {
-  LineReader lines(report, std::string(file_system_name));
+  LineReader lines(report, "O-file " + std::string(file_system_name));
   scan_report(lines, report_file_name, file_system_name, table, state, edition, console);
+}
+
+void scan_report(std::istream& report, std::string_view report_file_name,
+                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
+                 const ReadingEdition& edition, RecordSink& console,
+                 const DataBeforeHeaderNotice& notice) {
+  LineReader lines(report, "O-file " + std::string(file_system_name));
+  scan_report(lines, report_file_name, file_system_name, table, state, edition, console, notice);
 }
 
 }  // namespace velk

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <string_view>
 
@@ -9,6 +10,10 @@
 
 namespace velk {
 
+// Told, once per O-file, that lines before the run's first report header were passed
+// over; given the name the file was opened under.
+using DataBeforeHeaderNotice = std::function<void(std::string_view file_system_name)>;
+
 // Reads one open O-file from its first line to its end into the table and the scan
 // state, echoing each block on the console. `report_file_name` is the 12-character name
 // from the list file (the entries' `name`); `file_system_name` is the name the file was
@@ -17,9 +22,20 @@ namespace velk {
 void scan_report(LineReader& report, std::string_view report_file_name,
                  std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
                  const ReadingEdition& edition, RecordSink& console);
-// The same for a report held in a stream (a text in memory).
+
+// The same, with the notice sent elsewhere than the console (the dialog shows it there).
+void scan_report(LineReader& report, std::string_view report_file_name,
+                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
+                 const ReadingEdition& edition, RecordSink& console,
+                 const DataBeforeHeaderNotice& notice);
+
+// The two above for a report read from a stream (a text in memory, an open file stream).
 void scan_report(std::istream& report, std::string_view report_file_name,
                  std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
                  const ReadingEdition& edition, RecordSink& console);
+void scan_report(std::istream& report, std::string_view report_file_name,
+                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
+                 const ReadingEdition& edition, RecordSink& console,
+                 const DataBeforeHeaderNotice& notice);
 
 }  // namespace velk

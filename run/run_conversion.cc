@@ -120,7 +120,7 @@ class ConversionRun {
     std::string line;
     while (list.next(line)) {
       settings_.report_file_name = line;
-      writeRecord(console_, kNameEcho, {settings_.report_file_name});
+      echoFileName(console_, settings_.report_file_name);
       const std::string path = fileSystemName(settings_.report_file_name, kReportUnit);
       std::optional<LineReader> report = LineReader::open(path, "O-file");
       if (!report) {
@@ -170,6 +170,10 @@ void showUsage(const Edition& edition, std::ostream& out) {
 }
 
 }  // namespace
+
+void echoFileName(RecordSink& console, const FixedText<12>& name) {
+  writeRecord(console, kNameEcho, {name});
+}
 
 int runConversion(const Edition& edition, int argc, char** argv, std::istream& in,
                   std::ostream& out, std::ostream& err) {

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velk {
+
+// The O-files and the VELK files are in the DOS code page 850 (the letter é of the titles
+// is the byte 0x82); XML, JSON and SVG are written in UTF-8. Bytes below 0x80 are ASCII.
+std::string cp850ToUtf8(std::string_view text);
+
+}  // namespace velk

@@ -1,0 +1,94 @@
+#include "reading/report_line.h"
+
+#include <cstdio>
+
+#include "format/fixed_text.h"
+#include "reading/number_field.h"
+
+namespace velk {
+namespace {
+
+constexpr std::size_t kLineWidth = 80;
+
+// A field's text for an error message: without its surrounding blanks, control bytes
+// made visible.
+std::string shownFieldText(std::string_view field) {
+  const std::size_t first = field.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  field = field.substr(first, field.find_last_not_of(' ') - first + 1);
+  std::string shown;
+  for (const char c : field) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+      shown += escaped;
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+}  // namespace
+
+void ReportLine::assign(std::string_view text, long number) {
+  buffer_.assign(text.substr(0, kLineWidth));
+  buffer_.resize(kLineWidth, ' ');
+  number_ = number;
+}
+
+bool ReportLine::holds(int first, int last, std::string_view literal) const {
+  const std::string_view range = columns(first, last);
+  return range.substr(0, literal.size()) == literal && isBlankText(range.substr(literal.size()));
+}
+
+std::int32_t ReportLine::integerField(int first, int last, std::string_view path) const {
+  if (const auto value = readIntegerField(columns(first, last))) return *value;
+  throw unreadableField(first, last, path);
+}
+
+double ReportLine::realField(int first, int last, int decimals, std::string_view path) const {
+  if (const auto value = readRealField(columns(first, last), decimals)) return *value;
+  throw unreadableField(first, last, path);
+}
+
+MainLine classifyMainLine(const ReportLine& line) {
+  if (line.holds(1, 4, "GPS ")) return MainLine::kReportHeader;
+  if (line.holds(27, 37, "5-character")) return MainLine::kDay;
+  if (line.holds(27, 48, "4-character short name")) return MainLine::kShortName;
+  if (line.holds(1, 13, "FIXED STATION")) return MainLine::kFixedStation;
+  if (line.holds(1, 15, "UNKNOWN STATION")) return MainLine::kUnknownStation;
+  if (line.holds(27, 48, "First epoch to process") || line.holds(27, 48, "Final epoch to process"))
+    return MainLine::kEpochToProcess;
+  if (line.holds(1, 9, "THE FLOAT")) return MainLine::kFloatSection;
+  if (line.holds(1, 9, "THE FIXED")) return MainLine::kFixedSection;
+  if (line.holds(1, 13, "Common start")) return MainLine::kCommonStart;
+  if (line.holds(1, 13, "Common end")) return MainLine::kCommonEnd;
+  if (line.holds(1, 15, "Epoch interval")) return MainLine::kEpochInterval;
+  return MainLine::kOther;
+}
+
+SectionLine classifySectionLine(const ReportLine& line) {
+  if (line.holds(1, 7, "  Sigma")) {
+    if (line.holds(1, 8, "  Sigmax")) return SectionLine::kSigmaX;
+    if (line.holds(1, 8, "  Sigmay")) return SectionLine::kSigmaY;
+    if (line.holds(1, 8, "  Sigmaz")) return SectionLine::kSigmaZ;
+    return SectionLine::kOtherSigma;
+  }
+  if (line.holds(1, 17, " Baseline vector:")) return SectionLine::kVector;
+  if (line.holds(1, 10, " Mark1_xyz")) return SectionLine::kMark1;
+  if (line.holds(1, 10, " Mark2_xyz")) return SectionLine::kMark2;
+  if (line.holds(1, 10, " E1 N1 U1 ")) return SectionLine::kLocal;
+  if (line.holds(1, 1, "y")) return SectionLine::kCorrelationY;
+  if (line.holds(1, 1, "z")) return SectionLine::kCorrelationZ;
+  return SectionLine::kOther;
+}
+
+RunError ReportLine::unreadableField(int first, int last, std::string_view path) const {
+  return RunError(std::string(path) + " line " + std::to_string(number_) + " columns " +
+                  std::to_string(first) + "-" + std::to_string(last) + ": \"" +
+                  shownFieldText(columns(first, last)) + "\" is not a number");
+}
+
+}  // namespace velk

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "format/run_error.h"
+
+namespace velk {
+
+// One O-file line in its 80-column buffer (longer lines cut, shorter ones blank-padded).
+// Columns are numbered from 1. Both readers of the O-files recognise lines through it.
+class ReportLine {
+ public:
+  void assign(std::string_view text, long number);
+
+  std::string_view columns(int first, int last) const {
+    return std::string_view(buffer_).substr(static_cast<std::size_t>(first - 1),
+                                            static_cast<std::size_t>(last - first + 1));
+  }
+
+  // The columns hold the literal followed by blanks up to their last column.
+  bool holds(int first, int last, std::string_view literal) const;
+
+  long number() const { return number_; }
+
+  // The number fields of the line; a field that does not read ends the run with
+  // `path` line L columns a-b: "text" is not a number.
+  std::int32_t integerField(int first, int last, std::string_view path) const;
+  double realField(int first, int last, int decimals, std::string_view path) const;
+
+ private:
+  RunError unreadableField(int first, int last, std::string_view path) const;
+
+  std::string buffer_;
+  long number_ = 0;
+};
+
+// The lines of the main scan, in the order they are tested.
+enum class MainLine {
+  kReportHeader,     // 1-4 "GPS "
+  kDay,              // 27-37 "5-character": day number in 1-3
+  kShortName,        // 27-48 "4-character short name": the name in 1-4
+  kFixedStation,     // 1-13 "FIXED STATION"
+  kUnknownStation,   // 1-15 "UNKNOWN STATION"
+  kEpochToProcess,   // 27-48 "First/Final epoch to process": a number in 1-8
+  kFloatSection,     // 1-9 "THE FLOAT"
+  kFixedSection,     // 1-9 "THE FIXED"
+  kCommonStart,      // 1-13 "Common start"
+  kCommonEnd,        // 1-13 "Common end"
+  kEpochInterval,    // 1-15 "Epoch interval": a number in 26-30
+  kOther,
+};
+MainLine classifyMainLine(const ReportLine& line);
+
+// The lines of a solution section, in the order they are tested (after the ratio lines,
+// which the editions read differently).
+enum class SectionLine {
+  kSigmaX, kSigmaY, kSigmaZ,  // "  Sigmax" ...: F10.6 in 18-27
+  kOtherSigma,                // "  SigmaN" and any other "  Sigma" line
+  kVector,                    // " Baseline vector:"
+  kMark1,                     // " Mark1_xyz"
+  kMark2,                     // " Mark2_xyz": ends the section
+  kLocal,                     // " E1 N1 U1 "
+  kCorrelationY,              // "y": r_xy in 2-6
+  kCorrelationZ,              // "z": r_xz in 2-6, r_yz in 8-12
+  kOther,
+};
+SectionLine classifySectionLine(const ReportLine& line);
+
+}  // namespace velk
