@@ -3,8 +3,8 @@
 // After each, the output name holds nothing, the empty reservation or exactly the file of
 // an uninterrupted run, and no temporary is left behind.
 //
-// VELK_SOAK_KILLS=N kills each program run N times instead of the suite's few (a soak):
-//   VELK_SOAK_KILLS=2500 build/tests/run/test_run --gtest_filter='KillAtRandomMoments*'
+// VELK_SOAK_KILLS=N kills the run of each variant N times instead of the suite's few (a soak):
+//   VELK_SOAK_KILLS=2500 build/tests/run/test_run --gtest_filter='*KillAtRandomMoments*'
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -22,6 +22,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "format/output_file.h"
@@ -157,36 +158,44 @@ class Child {
 };
 
 // The temporary a run writes, seen through its open files: the unnamed one shows as
-// "FOLDER/#INODE (deleted)", the named one by its hidden name.
+// "FOLDER/#INODE (deleted)", the named one by its hidden name. A run that held the output
+// name itself open for writing would be watched there instead, so that its kills land
+// while that file grows.
 class TemporaryWatch {
  public:
   TemporaryWatch(pid_t pid, const fs::path& folder)
       : fds_("/proc/" + std::to_string(pid) + "/fd"),
         unnamed_(folder.string() + "/#"),
-        named_(folder.string() + "/" + OutputFile::temporaryPrefix(kOutput)) {}
+        named_(folder.string() + "/" + OutputFile::temporaryPrefix(kOutput)),
+        output_(folder.string() + "/" + kOutput) {}
 
   // Its size; nothing while the run has none open.
   std::optional<std::uintmax_t> size() {
-    if (found_.empty()) find();
+    const std::string watched = found_.empty() ? find() : found_;
     struct stat status {};
-    if (found_.empty() || ::stat(found_.c_str(), &status) != 0) return std::nullopt;
+    if (watched.empty() || ::stat(watched.c_str(), &status) != 0) return std::nullopt;
     return static_cast<std::uintmax_t>(status.st_size);
   }
   bool seen() const { return !found_.empty(); }
 
  private:
-  void find() {
+  // The temporary (then kept), else the output name if it is open.
+  std::string find() {
+    std::string output;
     std::error_code ignored;
     for (const auto& entry : fs::directory_iterator(fds_, ignored)) {
       const std::string target = fs::read_symlink(entry.path(), ignored).string();
       const bool unnamed = target.rfind(unnamed_, 0) == 0 && target.ends_with(" (deleted)");
       if (unnamed || target.rfind(named_, 0) == 0) found_ = entry.path().string();
+      if (target == output_) output = entry.path().string();
     }
+    return found_.empty() ? output : found_;
   }
 
   fs::path fds_;
   std::string unnamed_;
   std::string named_;
+  std::string output_;
   std::string found_;
 };
 
@@ -220,8 +229,21 @@ struct Timing {
   double commit = 0;
 };
 
-// A campaign folder for one kind of temporary (named or unnamed).
-class FaultInjection : public ::testing::TestWithParam<bool> {
+// How the output is written: by the dialog into a new file, or by `baselines velk --force`
+// over an existing one; with the unnamed or the named temporary.
+struct Variant {
+  const char* name;
+  bool named_temporary;
+  bool force;
+};
+
+const Variant kVariants[] = {{"Dialog", false, false},
+                             {"DialogNamedTemporary", true, false},
+                             {"Force", false, true}};
+const std::string kOldFile = "the file that --force replaces\r\n";
+
+// A campaign folder, and what a run of the variant leaves in it.
+class FaultInjection : public ::testing::TestWithParam<Variant> {
  protected:
   FaultInjection()
       : scratch_(::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
@@ -237,12 +259,25 @@ class FaultInjection : public ::testing::TestWithParam<bool> {
       campaign_files_.insert(entry.path().filename().string());
   }
 
-  bool named() const { return GetParam(); }
+  const Variant& variant() const { return GetParam(); }
   fs::path campaign() const { return fs::canonical(scratch_.path()) / "campaign"; }
   fs::path io() const { return scratch_.path() / "io"; }
 
-  // What the output name holds after a run; fails on a part of the file or a leftover that
-  // is not a recognisable temporary (counted in `leftovers`).
+  // The variant's run with the dialog's answers or their command-line equivalent.
+  Launch launch(const std::string& program, const std::string& answers) const {
+    if (!variant().force) return launchOf(program, answers, variant().named_temporary);
+    writeFile(campaign() / kOutput, kOldFile);
+    std::istringstream lines(answers);
+    std::string type;
+    std::getline(lines, type);
+    return launchOf("baselines", "", variant().named_temporary,
+                    {"velk", "--edition", program, "--type", type, "--output", kOutput, "--force",
+                     "--list", "LISTE.LST"});
+  }
+
+  // What the output name holds after a run ("nothing", "the empty reservation", "the old
+  // file", "the complete file"); fails on a part of the file, and on a leftover that is
+  // not a recognisable temporary (counted in `leftovers`).
   std::string inspectFolder(int& leftovers) {
     const std::string prefix = OutputFile::temporaryPrefix(kOutput);
     std::string held = "nothing";
@@ -250,15 +285,10 @@ class FaultInjection : public ::testing::TestWithParam<bool> {
       const std::string name = entry.path().filename().string();
       if (campaign_files_.count(name) != 0) continue;
       if (name == kOutput) {
-        const std::string text = readFile(entry.path());
-        if (text.empty()) {
-          held = "the empty reservation";
-        } else {
-          EXPECT_EQ(text.size(), reference_.size()) << "a part of the file was left";
-          EXPECT_TRUE(text == reference_) << "the file differs from an uninterrupted run's";
-          held = "the complete file";
-        }
-      } else if (named() && name.rfind(prefix, 0) == 0) {
+        held = whatIsHeld(readFile(entry.path()));
+      } else if (name.rfind(prefix, 0) == 0) {
+        // A killed run's (named, or named for the moment of a replacing rename); the
+        // next run removes it.
         ++leftovers;
       } else {
         ADD_FAILURE() << "left in the folder: " << name;
@@ -268,10 +298,22 @@ class FaultInjection : public ::testing::TestWithParam<bool> {
     return held;
   }
 
+  std::string whatIsHeld(const std::string& text) const {
+    if (text.empty()) return "the empty reservation";
+    if (variant().force && text == kOldFile) return "the old file";
+    EXPECT_EQ(text.size(), reference_.size()) << "a part of the file was left";
+    EXPECT_TRUE(text == reference_) << "the file differs from an uninterrupted run's";
+    return "the complete file";
+  }
+
   ScratchFolder scratch_;
   std::set<std::string> campaign_files_;
   std::string reference_;  // the file of an uninterrupted run
 };
+
+std::string variantName(const ::testing::TestParamInfo<Variant>& info) {
+  return info.param.name;
+}
 
 class KillAtRandomMoments : public FaultInjection {
  protected:
@@ -280,7 +322,7 @@ class KillAtRandomMoments : public FaultInjection {
     calibrate();
   }
 
-  Launch launch() const { return launchOf("quelmar", kAnswers, named()); }
+  Launch launch() const { return FaultInjection::launch("quelmar", kAnswers); }
 
   // An uninterrupted run gives the reference file and the timing.
   void calibrate() {
@@ -332,7 +374,8 @@ class KillAtRandomMoments : public FaultInjection {
       waitUntil(child, [&] { return watch.size() == full; });
       spin(std::uniform_real_distribution<double>(0, timing_.commit * 1.2)(random));
     } else {
-      const std::uintmax_t target = std::uniform_int_distribution<std::uintmax_t>(1, full - 1)(random);
+      const std::uintmax_t target =
+          std::uniform_int_distribution<std::uintmax_t>(1, full - 1)(random);
       waitUntil(child, [&] { return watch.size().value_or(0) >= target; });
     }
     const std::optional<std::uintmax_t> size = watch.size();
@@ -355,7 +398,7 @@ int killCount() {
 
 TEST_P(KillAtRandomMoments, LeaveNothingTheReservationOrTheWholeFile) {
   const int kills = killCount();
-  std::mt19937_64 random(::testing::UnitTest::GetInstance()->random_seed() * 2 + named());
+  std::mt19937_64 random(::testing::UnitTest::GetInstance()->random_seed());
   std::map<std::string, int> moments;
   std::map<std::string, int> held;
   int while_writing = 0;
@@ -365,14 +408,18 @@ TEST_P(KillAtRandomMoments, LeaveNothingTheReservationOrTheWholeFile) {
     ++moments[nameOf(moment)];
     if (moment == Moment::TemporaryBeingWritten) ++while_writing;
     int leftovers = 0;
-    ++held[inspectFolder(leftovers)];
+    const std::string what = inspectFolder(leftovers);
+    ++held[what];
+    if (variant().force) {
+      EXPECT_TRUE(what == "the old file" || what == "the complete file") << what;
+    }
     EXPECT_LE(leftovers, 1) << "temporaries of killed runs were not removed";
     most_leftovers = std::max(most_leftovers, leftovers);
   }
-  std::cout << kills << " kills of quelmar over " << kReports << " reports ("
+  std::cout << kills << " kills, " << variant().name << ", over " << kReports << " reports ("
             << reference_.size() << " bytes out; run " << timing_.total * 1000 << " ms, writing "
-            << timing_.writing * 1000 << " ms, commit and end " << timing_.commit * 1000 << " ms), " << (named() ? "named" : "unnamed")
-            << " temporary\n  killed at:";
+            << timing_.writing * 1000 << " ms, commit and end " << timing_.commit * 1000
+            << " ms)\n  killed at:";
   for (const auto& [moment, count] : moments) std::cout << " " << moment << " " << count << ";";
   std::cout << "\n  the name then held:";
   for (const auto& [what, count] : held) std::cout << " " << what << " " << count << ";";
@@ -388,21 +435,22 @@ TEST_P(KillAtRandomMoments, LeaveNothingTheReservationOrTheWholeFile) {
   EXPECT_EQ(leftovers, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothTemporaries, KillAtRandomMoments, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Named" : "Unnamed"; });
+INSTANTIATE_TEST_SUITE_P(Variants, KillAtRandomMoments, ::testing::ValuesIn(kVariants),
+                         variantName);
 
 class FailingRun : public FaultInjection {
  protected:
   void SetUp() override { generateCampaign(300); }
 
-  // The run ends by itself, with status 1 and this message, and leaves nothing.
+  // The run ends by itself, with status 1 and this message, and leaves nothing (or, with
+  // --force, the old file).
   void expectFailure(const Launch& launch, const std::string& message) {
     Child child(launch, campaign(), io());
     ASSERT_TRUE(child.waitFor(std::chrono::seconds(20))) << "the run hung";
     EXPECT_EQ(child.exitStatus(), 1);
     EXPECT_EQ(child.errors(), launch.program + ": " + message + "\n");
     int leftovers = 0;
-    EXPECT_EQ(inspectFolder(leftovers), "nothing");
+    EXPECT_EQ(inspectFolder(leftovers), variant().force ? "the old file" : "nothing");
     EXPECT_EQ(leftovers, 0);
   }
 };
@@ -412,10 +460,11 @@ TEST_P(FailingRun, AFileSizeLimitBelowTheOutputIsAFailedWrite) {
   // the program ignores it itself.
   for (const bool ignored : {true, false}) {
     for (const std::string program : {"quelmar", "novrale"}) {
-      Launch launch = launchOf(program, kAnswers, named());
-      launch.file_size_limit = 16 * 1024;
-      launch.ignore_file_size_signal = ignored;
-      expectFailure(launch, "cannot write the output file " + kOutput + ": " + std::strerror(EFBIG));
+      Launch limited = launch(program, kAnswers);
+      limited.file_size_limit = 16 * 1024;
+      limited.ignore_file_size_signal = ignored;
+      expectFailure(limited, "cannot write the output file " + kOutput + ": " +
+                                 std::strerror(EFBIG));
     }
   }
 }
@@ -423,17 +472,24 @@ TEST_P(FailingRun, AFileSizeLimitBelowTheOutputIsAFailedWrite) {
 TEST_P(FailingRun, AnOFileOrListFileWhoseReadingFailsIsAFatalError) {
   // Reading a process's memory from address 0 fails with EIO. The blank line of the list
   // and the blank list name take the name from the command line.
+  const std::string reason = std::strerror(EIO);
+  if (variant().force) {
+    Launch failing = launch("novrale", kAnswers);
+    failing.arguments.push_back("/proc/self/mem");
+    expectFailure(failing, "cannot read O-file /proc/self/mem: read error");
+    return;
+  }
   writeFile(campaign() / "MEM.LST", readFile(campaign() / "LISTE.LST").substr(0, 42) + "\r\n");
   campaign_files_.insert("MEM.LST");
-  const std::string reason = std::strerror(EIO);
-  expectFailure(launchOf("novrale", "0\n" + kOutput + "\nMEM.LST\n", named(), {"/proc/self/mem"}),
-                "cannot read O-file /proc/self/mem: " + reason);
-  expectFailure(launchOf("quelmar", "0\n" + kOutput + "\n\n", named(), {"/proc/self/mem"}),
-                "cannot read list file /proc/self/mem: " + reason);
+  Launch o_file = launch("novrale", "0\n" + kOutput + "\nMEM.LST\n");
+  o_file.arguments.push_back("/proc/self/mem");
+  expectFailure(o_file, "cannot read O-file /proc/self/mem: " + reason);
+  Launch list = launch("quelmar", "0\n" + kOutput + "\n\n");
+  list.arguments.push_back("/proc/self/mem");
+  expectFailure(list, "cannot read list file /proc/self/mem: " + reason);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothTemporaries, FailingRun, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Named" : "Unnamed"; });
+INSTANTIATE_TEST_SUITE_P(Variants, FailingRun, ::testing::ValuesIn(kVariants), variantName);
 
 }  // namespace
 }  // namespace velk
