@@ -152,6 +152,8 @@ int OutputFile::openTemporary() {
     std::string candidate = inFolder(folder_, temporaryPrefix(name_) + randomSuffix());
     fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ >= 0) {
+      // Another run that removes left-over temporaries between this open and the lock
+      // takes this one for left over; the rename at commit then fails, and says so.
       ::flock(fd_, LOCK_EX | LOCK_NB);
       temporary_ = std::move(candidate);
       return 0;
