@@ -9,4 +9,8 @@ namespace velk {
 // is the byte 0x82); XML, JSON and SVG are written in UTF-8. Bytes below 0x80 are ASCII.
 std::string cp850ToUtf8(std::string_view text);
 
+// Whether the bytes are well-formed UTF-8 (shortest forms, no surrogates, at most
+// U+10FFFF). File names on today's systems usually are; the O-files' text is not.
+bool isValidUtf8(std::string_view text);
+
 }  // namespace velk
