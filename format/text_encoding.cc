@@ -81,4 +81,8 @@ bool isValidUtf8(std::string_view text) {
   return true;
 }
 
+std::string fileNameToUtf8(std::string_view name) {
+  return isValidUtf8(name) ? std::string(name) : cp850ToUtf8(name);
+}
+
 }  // namespace velk

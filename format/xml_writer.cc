@@ -7,7 +7,7 @@
 namespace velk {
 
 std::string XmlText::escaped() const {
-  const std::string utf8 = is_utf8_ ? std::string(bytes_) : cp850ToUtf8(bytes_);
+  const std::string utf8 = is_utf8_ ? bytes_ : cp850ToUtf8(bytes_);
   std::string out;
   out.reserve(utf8.size());
   for (const char c : utf8) {

@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velk {
@@ -13,10 +14,10 @@ namespace velk {
 class XmlText {
  public:
   XmlText(std::string_view cp850) : bytes_(cp850) {}  // NOLINT: implicit on purpose
-  XmlText(const std::string& cp850) : bytes_(cp850) {}  // NOLINT
+  XmlText(std::string cp850) : bytes_(std::move(cp850)) {}  // NOLINT
   XmlText(const char* cp850) : bytes_(cp850) {}  // NOLINT
   // The bytes must be well-formed UTF-8 (isValidUtf8).
-  static XmlText utf8(std::string_view text) { return XmlText(text, true); }
+  static XmlText utf8(std::string text) { return XmlText(std::move(text), true); }
 
   // UTF-8 with & < > " as entities and the control bytes that XML cannot hold (all below
   // 0x20 but tab, line feed and carriage return) as U+FFFD: the one place where text is
@@ -24,8 +25,8 @@ class XmlText {
   std::string escaped() const;
 
  private:
-  XmlText(std::string_view bytes, bool is_utf8) : bytes_(bytes), is_utf8_(is_utf8) {}
-  std::string_view bytes_;
+  XmlText(std::string bytes, bool is_utf8) : bytes_(std::move(bytes)), is_utf8_(is_utf8) {}
+  std::string bytes_;
   bool is_utf8_ = false;
 };
 

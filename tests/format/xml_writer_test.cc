@@ -43,7 +43,9 @@ TEST(NumberText, StatedFormatsAreExactDecimalsWhateverTheValue) {
   EXPECT_EQ(roundTripText(0.1 + 0.2), "0.30000000000000004");
 }
 
-TEST(IsValidUtf8, AcceptsWellFormedTextOnly) {
+TEST(IsValidUtf8, AcceptsWellFormedTextOnlyAndTellsFileNamesApart) {
+  EXPECT_EQ(fileNameToUtf8("Z\xC3\xBCrich.017"), "Z\xC3\xBCrich.017");
+  EXPECT_EQ(fileNameToUtf8("\x82t\xE9.017"), "\xC3\xA9t\xC3\x9A.017");
   EXPECT_TRUE(isValidUtf8("AB082101.017"));
   EXPECT_TRUE(isValidUtf8("Z\xC3\xBCrich \xE2\x96\x88 \xF0\x9F\x98\x80"));
   EXPECT_FALSE(isValidUtf8("Donn\x82" "es"));      // code page 850 é
