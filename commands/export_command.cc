@@ -2,7 +2,6 @@
 // with its full covariance.
 
 #include <array>
-#include <cmath>
 #include <optional>
 
 #include "commands/exit_status.h"
@@ -12,7 +11,6 @@
 #include "exports/dynaml.h"
 #include "exports/export_network.h"
 #include "exports/gama_local.h"
-#include "format/text_encoding.h"
 
 namespace velk {
 namespace {

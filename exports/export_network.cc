@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <map>
 #include <set>
 
 #include "format/number_text.h"

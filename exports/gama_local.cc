@@ -31,7 +31,8 @@ std::string description(const ExportNetwork& network) {
     if (!held.empty()) held += ", ";
     held += cp850ToUtf8(station.name);
   }
-  return "GNSS baselines of " + std::to_string(network.reports.size()) + " reports (" +
+  const std::size_t count = network.reports.size();
+  return "GNSS baselines of " + std::to_string(count) + (count == 1 ? " report (" : " reports (") +
          fileNameToUtf8(network.reports.front().file) + " to " +
          fileNameToUtf8(network.reports.back().file) + "), observed " +
          dayMonthYearText(first_date->start_date) + " to " + dayMonthYearText(last_date->start_date) + ", " +

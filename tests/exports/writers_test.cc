@@ -91,7 +91,7 @@ TEST(GamaLocal, HeldAndFreePointsAndTheCovarianceInSquareMillimetres) {
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<gama-local xmlns=\"http://www.gnu.org/software/gama/gama-local\">\n"
             "  <network axes-xy=\"ne\" angles=\"left-handed\">\n"
-            "    <description>GNSS baselines of 1 reports (AB082101.017 to AB082101.017), "
+            "    <description>GNSS baselines of 1 report (AB082101.017 to AB082101.017), "
             "observed 23.03.2017 to 23.03.2017, 2 stations, held CAST, variance factor 1; "
             "written by baselines " VELK_VERSION " export gama</description>\n"
             "    <parameters sigma-apr=\"1\" conf-pr=\"0.95\" sigma-act=\"aposteriori\"/>\n"
