@@ -1,5 +1,6 @@
-// libFuzzer target: arbitrary bytes as an O-file, read by both editions the way a run
-// reads its list (the same file twice in a row, so that the second reading starts from
+// libFuzzer target: arbitrary bytes as an O-file, read report by report as the
+// subcommands of `baselines` read it (every report's covariance built), and read by both
+// editions the way a dialog run reads its list (the same file twice in a row, so that the second reading starts from
 // what the first left in the table and the scan state), then every output type written
 // from the table. An unreadable number field ends a run with RunError, as it should; any
 // other way out (a crash, a sanitizer report, another exception) is a fault.
@@ -9,10 +10,13 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "format/record_sink.h"
 #include "format/run_error.h"
+#include "geodesy/covariance.h"
 #include "reading/baseline_table.h"
+#include "reading/read_reports.h"
 #include "reading/scan_report.h"
 #include "run/edition.h"
 #include "run/run_settings.h"
@@ -58,10 +62,25 @@ void writeEveryOutputType(const velk::BaselineTable& table, const velk::Edition&
   }
 }
 
+void readSeparateReports(std::string_view text) {
+  std::istringstream stream{std::string(text)};
+  std::vector<velk::Report> reports;
+  try {
+    velk::read_reports(stream, kReportName, reports, [](std::string_view) {});
+  } catch (const velk::RunError&) {
+    return;
+  }
+  for (const velk::Report& report : reports) {
+    (void)velk::isPositiveDefinite(report.covariance());
+    (void)report.missingText();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view report(reinterpret_cast<const char*>(data), size);
+  readSeparateReports(report);
   for (const velk::Edition* edition : {&velk::quelmarEdition(), &velk::novraleEdition()}) {
     velk::BaselineTable table;
     velk::ReportScanState state;

@@ -34,14 +34,16 @@ class ReportScanner {
  public:
   ReportScanner(std::istream& report, std::string_view report_file_name,
                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
-                const ReadingEdition& edition, RecordSink& console)
+                const ReadingEdition& edition, RecordSink& console,
+                const DataBeforeHeaderNotice& notice)
       : lines_(report),
         report_file_name_(report_file_name),
         file_system_name_(file_system_name),
         table_(table),
         state_(state),
         edition_(edition),
-        console_(console) {}
+        console_(console),
+        notice_(notice) {}
 
   void scan() {
     std::string text;
@@ -247,8 +249,7 @@ class ReportScanner {
   // O-file.
   BaselineRecord& entryForStore() {
     if (table_.baseline_count() == 0 && !warned_of_scratch_stores_) {
-      writeFreeForm(console_, " -> Attention : donnees avant la ligne GPS ignorees : " +
-                                  std::string(file_system_name_));
+      notice_(file_system_name_);
       warned_of_scratch_stores_ = true;
     }
     return table_.current_entry();
@@ -272,6 +273,7 @@ class ReportScanner {
   ReportScanState& state_;
   const ReadingEdition& edition_;
   RecordSink& console_;
+  const DataBeforeHeaderNotice& notice_;
 };
 
 }  // namespace
@@ -279,7 +281,19 @@ class ReportScanner {
 void scan_report(std::istream& report, std::string_view report_file_name,
                  std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
                  const ReadingEdition& edition, RecordSink& console) {
-  ReportScanner(report, report_file_name, file_system_name, table, state, edition, console).scan();
+  scan_report(report, report_file_name, file_system_name, table, state, edition, console,
+              [&console](std::string_view name) {
+                writeFreeForm(console, " -> Attention : donnees avant la ligne GPS ignorees : " +
+                                           std::string(name));
+              });
+}
+
+void scan_report(std::istream& report, std::string_view report_file_name,
+                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
+                 const ReadingEdition& edition, RecordSink& console,
+                 const DataBeforeHeaderNotice& notice) {
+  ReportScanner(report, report_file_name, file_system_name, table, state, edition, console, notice)
+      .scan();
 }
 
 }  // namespace velk

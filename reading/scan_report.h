@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <string_view>
 
@@ -16,5 +17,15 @@ namespace velk {
 void scan_report(std::istream& report, std::string_view report_file_name,
                  std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
                  const ReadingEdition& edition, RecordSink& console);
+
+// Told, once per O-file, that lines before the run's first report header were passed
+// over; given the name the file was opened under.
+using DataBeforeHeaderNotice = std::function<void(std::string_view file_system_name)>;
+
+// The same, with the notice sent elsewhere than the console (the dialog shows it there).
+void scan_report(std::istream& report, std::string_view report_file_name,
+                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
+                 const ReadingEdition& edition, RecordSink& console,
+                 const DataBeforeHeaderNotice& notice);
 
 }  // namespace velk

@@ -128,7 +128,7 @@ class ConversionRun {
     std::string line;
     while (lines.next(line)) {
       settings_.report_file_name = line;
-      writeRecord(console_, kNameEcho, {settings_.report_file_name});
+      echoFileName(console_, settings_.report_file_name);
       const std::string path = fileSystemName(settings_.report_file_name, kReportUnit);
       std::optional<std::ifstream> report = openForReading(path);
       if (!report) {
@@ -178,6 +178,10 @@ void showUsage(const Edition& edition, std::ostream& out) {
 }
 
 }  // namespace
+
+void echoFileName(RecordSink& console, const FixedText<12>& name) {
+  writeRecord(console, kNameEcho, {name});
+}
 
 int runConversion(const Edition& edition, int argc, char** argv, std::istream& in,
                   std::ostream& out, std::ostream& err) {

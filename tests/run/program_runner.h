@@ -45,23 +45,30 @@ class ScratchFolder {
   const std::filesystem::path& path() const { return path_; }
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-  // `stdin_text` of nullptr closes standard input at once.
   // `stdout_redirection` may close standard output ("1>&-") instead of keeping it.
   ProgramRun run(const std::string& program, const std::string& stdin_text,
                  const std::vector<std::string>& arguments = {},
                  const std::string& stdout_redirection = "> .stdout") const {
-    writeFile(path_ / ".stdin", stdin_text);
-    std::string command = "cd " + shellQuoted(path_.string()) + " && " +
+    return runIn(path_, program, stdin_text, arguments, stdout_redirection);
+  }
+
+  // The same with `folder` as the current folder (its scratch files are made there).
+  static ProgramRun runIn(const std::filesystem::path& folder, const std::string& program,
+                          const std::string& stdin_text,
+                          const std::vector<std::string>& arguments = {},
+                          const std::string& stdout_redirection = "> .stdout") {
+    writeFile(folder / ".stdin", stdin_text);
+    std::string command = "cd " + shellQuoted(folder.string()) + " && " +
                           shellQuoted(std::string(VELK_BUILD_DIR) + "/" + program);
     for (const std::string& argument : arguments) command += " " + shellQuoted(argument);
     command += " < .stdin " + stdout_redirection + " 2> .stderr";
     ProgramRun result;
     const int raw = std::system(command.c_str());
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = readFile(path_ / ".stdout");
-    result.err = readFile(path_ / ".stderr");
+    result.out = readFile(folder / ".stdout");
+    result.err = readFile(folder / ".stderr");
     for (const char* scratch : {".stdin", ".stdout", ".stderr"})
-      std::filesystem::remove(path_ / scratch);
+      std::filesystem::remove(folder / scratch);
     return result;
   }
 

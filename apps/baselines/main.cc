@@ -1,0 +1,3 @@
+#include "commands/baselines.h"
+
+int main(int argc, char** argv) { return velk::runBaselines(argc, argv); }

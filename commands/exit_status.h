@@ -1,0 +1,11 @@
+#pragma once
+
+namespace velk {
+
+// The exit statuses of every program (the README's table).
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;      // a failed run: nothing is left behind
+inline constexpr int kExitUsageError = 2;  // a wrong command line
+inline constexpr int kExitFlagged = 3;     // `check`: a finding is flagged
+
+}  // namespace velk
