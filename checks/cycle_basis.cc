@@ -154,6 +154,7 @@ double CycleBasisFinder::firstRadius() const {
 std::vector<BasisCycle> CycleBasisFinder::find() {
   buildAdjacency();
   numberChords();
+  if (complete()) return {};  // a forest: no loops
   double total = 0;
   for (const WeightedEdge& edge : edges_) total += edge.weight;
   double lower = -1;
