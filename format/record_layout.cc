@@ -3,7 +3,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <string>
+
+#include "format/decimal_scaling.h"
 
 namespace velk {
 namespace {
@@ -166,7 +169,7 @@ struct RoundedDigits {
   int exponent = 0;  // value = 0.d1d2d3... x 10^exponent
 };
 
-RoundedDigits roundToSignificant(double magnitude, int significant) {
+RoundedDigits roundToSignificantLongWay(double magnitude, int significant) {
   RoundedDigits out;
   if (magnitude == 0) {
     out.digits.assign(static_cast<std::size_t>(significant), '0');
@@ -237,6 +240,50 @@ FixedDigits roundToDecimals(double magnitude, int decimals) {
   return out;
 }
 
+// Which way the digits are taken: integers where they suffice (every value of the VELK
+// records), else the exact decimal expansion. Both give the same digits; the tests hold
+// the fast way to the long one.
+enum class DigitsWay { kFastWhereExact, kLongWayOnly };
+
+// The first decimal exponent e with magnitude < 10^e, for magnitude > 0, from an estimate
+// checked exactly; nothing when the check cannot be made in integers.
+std::optional<int> decimalExponent(double magnitude) {
+  int exponent = static_cast<int>(std::floor(std::log10(magnitude))) + 1;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    // magnitude × 10^(1-e) lies in [1, 10) exactly when the exponent is right.
+    const std::optional<ScaledValue> leading = scaleByPowerOfTen(magnitude, 1 - exponent);
+    if (!leading) return std::nullopt;
+    if (leading->integer >= 10) {
+      ++exponent;
+    } else if (leading->integer == 0) {
+      --exponent;
+    } else {
+      return exponent;
+    }
+  }
+  return std::nullopt;
+}
+
+RoundedDigits roundToSignificant(double magnitude, int significant, DigitsWay way) {
+  if (way == DigitsWay::kFastWhereExact && magnitude != 0 && significant <= 38) {
+    if (const std::optional<int> exponent = decimalExponent(magnitude)) {
+      if (const auto scaled = scaleByPowerOfTen(magnitude, significant - *exponent)) {
+        RoundedDigits out;
+        out.exponent = *exponent;
+        Uint128 digits = scaled->rounded();
+        if (digits == powerOfTen(significant)) {  // 9.99.. rounded up to 10.0..
+          digits = powerOfTen(significant - 1);
+          ++out.exponent;
+        }
+        char text[40];
+        out.digits.assign(text, static_cast<std::size_t>(writeDigits(digits, text)));
+        return out;
+      }
+    }
+  }
+  return roundToSignificantLongWay(magnitude, significant);
+}
+
 std::string asterisks(int width) {
   return std::string(static_cast<std::size_t>(width), '*');
 }
@@ -264,21 +311,91 @@ const T& valueAs(const FieldValue& value, const FieldDescriptor& field, std::str
                        kKinds[static_cast<int>(field.kind)] + " field");
 }
 
-std::string renderField(const FieldDescriptor& field, const FieldValue& value,
-                        std::string_view notation) {
+// The text of |value| rounded to `decimals` decimals, halves away from zero, as the F
+// field shows it (no zero before the point, no minus on a zero); nothing when the
+// integers cannot hold the scaled value.
+std::optional<std::string_view> fixedText(double value, int decimals, char (&text)[96]) {
+  if (decimals > 38) return std::nullopt;
+  const std::optional<ScaledValue> scaled = scaleByPowerOfTen(std::fabs(value), decimals);
+  if (!scaled) return std::nullopt;
+  const Uint128 rounded = scaled->rounded();
+  char digits[40];
+  const int count = writeDigits(rounded, digits);
+  int length = 0;
+  if (std::signbit(value) && rounded != 0) text[length++] = '-';
+  const int integer_digits = rounded == 0 ? 0 : count - decimals;
+  for (int i = 0; i < integer_digits; ++i) text[length++] = digits[i];
+  text[length++] = '.';
+  if (decimals > 0) {
+    for (int i = count; i < decimals; ++i) text[length++] = '0';
+    for (int i = std::max(count - decimals, 0); i < count; ++i) text[length++] = digits[i];
+  }
+  return std::string_view(text, static_cast<std::size_t>(length));
+}
+
+std::string fixedFieldLongWay(double value, int width, int decimals);
+
+void appendRightJustified(std::string& line, std::string_view text, int width) {
+  const auto w = static_cast<std::size_t>(width);
+  if (text.size() > w) {
+    line.append(w, '*');
+  } else {
+    line.append(w - text.size(), ' ');
+    line += text;
+  }
+}
+
+void appendFixed(std::string& line, double value, int width, int decimals) {
+  if (!std::isfinite(value) || std::fabs(value) >= 1e300) {
+    line.append(static_cast<std::size_t>(width), '*');
+    return;
+  }
+  char text[96];
+  if (const std::optional<std::string_view> shown = fixedText(value, decimals, text))
+    appendRightJustified(line, *shown, width);
+  else
+    line += fixedFieldLongWay(value, width, decimals);
+}
+
+void appendInteger(std::string& line, std::int32_t value, int width) {
+  char text[16];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  appendRightJustified(line, std::string_view(text, static_cast<std::size_t>(result.ptr - text)),
+                       width);
+}
+
+void appendText(std::string& line, std::string_view text, int width) {
+  const auto w = static_cast<std::size_t>(width);
+  if (text.size() >= w) {
+    line += text.substr(0, w);
+  } else {
+    line.append(w - text.size(), ' ');
+    line += text;
+  }
+}
+
+void appendField(std::string& line, const FieldDescriptor& field, const FieldValue& value,
+                 std::string_view notation) {
   switch (field.kind) {
     case FieldDescriptor::Kind::Integer:
-      return renderInteger(valueAs<std::int32_t>(value, field, notation), field.width);
+      appendInteger(line, valueAs<std::int32_t>(value, field, notation), field.width);
+      return;
     case FieldDescriptor::Kind::Fixed:
-      return renderFixed(valueAs<double>(value, field, notation), field.width, field.decimals);
+      appendFixed(line, valueAs<double>(value, field, notation), field.width, field.decimals);
+      return;
     case FieldDescriptor::Kind::Exponent:
-      return renderExponent(valueAs<double>(value, field, notation), field.width, field.decimals);
+      line += renderExponent(valueAs<double>(value, field, notation), field.width, field.decimals);
+      return;
     case FieldDescriptor::Kind::Text: {
       const std::string_view text = valueAs<std::string_view>(value, field, notation);
-      return field.width < 0 ? std::string(text) : renderText(text, field.width);
+      if (field.width < 0)
+        line += text;
+      else
+        appendText(line, text, field.width);
+      return;
     }
     default:
-      return {};
+      return;
   }
 }
 
@@ -289,6 +406,12 @@ RecordLayout::RecordLayout(std::string_view notation)
 
 std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue> values) {
   std::string line;
+  appendRecord(line, layout, values);
+  return line;
+}
+
+void appendRecord(std::string& line, const RecordLayout& layout,
+                  std::span<const FieldValue> values) {
   std::size_t pendingBlanks = 0;  // a skip leaves no blanks unless something follows it
   std::size_t next = 0;
   for (const FieldDescriptor& field : layout.descriptors()) {
@@ -296,18 +419,17 @@ std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue>
       pendingBlanks += static_cast<std::size_t>(field.width);
       continue;
     }
-    if (field.consumesValue() && next == values.size()) return line;
+    if (field.consumesValue() && next == values.size()) return;
     line.append(pendingBlanks, ' ');
     pendingBlanks = 0;
     if (field.kind == FieldDescriptor::Kind::Literal)
       line += field.literal;
     else
-      line += renderField(field, values[next++], layout.notation());
+      appendField(line, field, values[next++], layout.notation());
   }
   if (next != values.size())
     throw LayoutMismatch("record layout \"" + std::string(layout.notation()) +
                          "\": more values than data fields");
-  return line;
 }
 
 std::string formatFreeForm(std::string_view text) {
@@ -316,15 +438,17 @@ std::string formatFreeForm(std::string_view text) {
   return line;
 }
 
+namespace {
+
 // 24 columns after the record's blank; 16 significant digits, the rest written as 0.
-std::string formatFreeFormReal(double value) {
+std::string freeFormReal(double value, DigitsWay way) {
   constexpr int kWidth = 24;
   constexpr int kSignificant = 16;
   std::string text;
   if (!std::isfinite(value)) {
     text = asterisks(kWidth);
   } else {
-    const RoundedDigits rounded = roundToSignificant(std::fabs(value), kSignificant);
+    const RoundedDigits rounded = roundToSignificant(std::fabs(value), kSignificant, way);
     const bool fixedForm = value != 0 && rounded.exponent >= 1 && rounded.exponent <= 7;
     if (value < 0 && value != 0) text += '-';
     if (fixedForm) {
@@ -344,11 +468,17 @@ std::string formatFreeFormReal(double value) {
   return formatFreeForm(rightJustified(text, kWidth));
 }
 
+}  // namespace
+
 std::string renderInteger(std::int32_t value, int width) {
-  return rightJustified(std::to_string(value), width);
+  std::string text;
+  appendInteger(text, value, width);
+  return text;
 }
 
-std::string renderFixed(double value, int width, int decimals) {
+namespace {
+
+std::string fixedFieldLongWay(double value, int width, int decimals) {
   if (!std::isfinite(value) || std::fabs(value) >= 1e300) return asterisks(width);
   const FixedDigits digits = roundToDecimals(std::fabs(value), decimals);
   std::string text;
@@ -359,9 +489,9 @@ std::string renderFixed(double value, int width, int decimals) {
   return rightJustified(text, width);
 }
 
-std::string renderExponent(double value, int width, int decimals) {
+std::string exponentField(double value, int width, int decimals, DigitsWay way) {
   if (!std::isfinite(value) || decimals < 1) return asterisks(width);
-  const RoundedDigits rounded = roundToSignificant(std::fabs(value), decimals);
+  const RoundedDigits rounded = roundToSignificant(std::fabs(value), decimals, way);
   const int exponent = value == 0 ? 0 : rounded.exponent;
   if (exponent > 99 || exponent < -99) return asterisks(width);
   std::string text;
@@ -373,10 +503,40 @@ std::string renderExponent(double value, int width, int decimals) {
   return rightJustified(text, width);
 }
 
+}  // namespace
+
 std::string renderText(std::string_view text, int width) {
-  const auto w = static_cast<std::size_t>(width);
-  if (text.size() >= w) return std::string(text.substr(0, w));
-  return std::string(w - text.size(), ' ') + std::string(text);
+  std::string line;
+  appendText(line, text, width);
+  return line;
 }
+
+}  // namespace velk
+
+namespace velk {
+
+std::string formatFreeFormReal(double value) {
+  return freeFormReal(value, DigitsWay::kFastWhereExact);
+}
+std::string renderFixed(double value, int width, int decimals) {
+  std::string text;
+  appendFixed(text, value, width, decimals);
+  return text;
+}
+std::string renderExponent(double value, int width, int decimals) {
+  return exponentField(value, width, decimals, DigitsWay::kFastWhereExact);
+}
+
+namespace long_way {
+std::string formatFreeFormReal(double value) {
+  return freeFormReal(value, DigitsWay::kLongWayOnly);
+}
+std::string renderFixed(double value, int width, int decimals) {
+  return fixedFieldLongWay(value, width, decimals);
+}
+std::string renderExponent(double value, int width, int decimals) {
+  return exponentField(value, width, decimals, DigitsWay::kLongWayOnly);
+}
+}  // namespace long_way
 
 }  // namespace velk

@@ -50,6 +50,9 @@ class LayoutMismatch : public std::logic_error {
 // The text of one record: the layout walked left to right, one value per data field.
 // The record ends early at the first data field for which no value is left.
 std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue> values);
+// The same, appended to `line` (a buffer kept from record to record).
+void appendRecord(std::string& line, const RecordLayout& layout,
+                  std::span<const FieldValue> values);
 inline std::string formatRecord(const RecordLayout& layout,
                                 std::initializer_list<FieldValue> values) {
   return formatRecord(layout, std::span<const FieldValue>(values.begin(), values.size()));
@@ -66,5 +69,14 @@ std::string renderInteger(std::int32_t value, int width);
 std::string renderFixed(double value, int width, int decimals);
 std::string renderExponent(double value, int width, int decimals);
 std::string renderText(std::string_view text, int width);
+
+// The real renderers with their digits always taken from the exact decimal expansion of
+// the double (to_chars with guard digits), where the ones above use integer arithmetic
+// wherever it is exact: the reference the tests hold them to.
+namespace long_way {
+std::string formatFreeFormReal(double value);
+std::string renderFixed(double value, int width, int decimals);
+std::string renderExponent(double value, int width, int decimals);
+}  // namespace long_way
 
 }  // namespace velk
