@@ -40,8 +40,9 @@ CheckOptions checkOptions(const ParsedOptions& options) {
       realIn(options, "tolerance-mm", check.tolerance_mm, 0, false, kHuge, "0 or more");
   check.tolerance_ppm =
       realIn(options, "tolerance-ppm", check.tolerance_ppm, 0, false, kHuge, "0 or more");
-  check.variance_factor =
-      realIn(options, "variance-factor", check.variance_factor, 0, true, kHuge, "more than 0");
+  // Beyond these a covariance's elements leave the range of doubles.
+  check.variance_factor = realIn(options, "variance-factor", check.variance_factor, 1e-6, false,
+                                 1e6, "from 0.000001 to 1000000");
   check.alpha = realIn(options, "alpha", check.alpha, 0, true, 0.5, "more than 0, at most 0.5");
   return check;
 }
