@@ -23,6 +23,14 @@ std::string trimmed(double value) {
   if (text.back() == '.') text.pop_back();
   return text;
 }
+std::string joined(const std::vector<std::string>& words) {
+  std::string text;
+  for (const std::string& word : words) {
+    if (!text.empty()) text += ' ';
+    text += word;
+  }
+  return text;
+}
 std::string mm(double metres) { return fixed(metres * 1000, 1); }
 std::string statistic(double value) { return fixed(value, 3); }
 
@@ -71,8 +79,7 @@ void Writer::baselines() {
                    {"Ratio", kRight}, {"Sigma3D mm", kRight}, {"Flags", kLeft}});
   for (const BaselineCheck& baseline : check_.baselines) {
     const Report& report = reports_[baseline.report];
-    std::string flags;
-    for (const std::string& flag : baseline.flags) flags += (flags.empty() ? "" : " ") + flag;
+    const std::string flags = joined(baseline.flags);
     table.addRow({report.file, cp850ToUtf8(report.fixed_station),
                   cp850ToUtf8(report.unknown_station), report.fixed ? "fixed" : "float",
                   report.lacks(ReportItem::kRatio) ? "-" : fixed(report.ratio, 2),
@@ -138,8 +145,9 @@ void Writer::loops() {
                         {"dU mm", kRight}});
   for (std::size_t i = 0; i < check_.loops.size(); ++i) {
     const LoopCheck& loop = check_.loops[i];
-    std::string stations;
-    for (const int s : loop.stations) stations += (stations.empty() ? "" : " ") + station(s);
+    std::vector<std::string> names;
+    for (const int s : loop.stations) names.push_back(station(s));
+    const std::string stations = joined(names);
     std::string flag = loop.test.flagged ? "flagged" : "";
     if (loop.same_session) flag += flag.empty() ? "same_session" : " same_session";
     const std::string number = std::to_string(i + 1);
