@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <limits>
 #include <functional>
+#include <limits>
 #include <tuple>
 #include <utility>
 
@@ -49,7 +49,7 @@ class CycleBasisFinder {
   BasisCycle materialise(const Candidate& candidate) const;
   void offer(BasisCycle cycle);
   void completeWithFundamentalCycles();
-  double firstRadius() const;
+  double firstWeightBound() const;
   bool complete() const { return basis_.rank() == chord_count_; }
   int other(int edge, int vertex) const {
     const WeightedEdge& e = edges_[static_cast<std::size_t>(edge)];
@@ -60,7 +60,7 @@ class CycleBasisFinder {
   int n_;
   std::span<const WeightedEdge> edges_;
   std::vector<std::vector<Neighbour>> adjacency_;
-  // A spanning forest grown breadth-first from the lowest vertex of each part.
+  // A spanning forest grown breadth-first, each part from a vertex at its far end.
   std::vector<int> forest_parent_edge_, forest_depth_;
   std::vector<int> chord_position_;  // per edge: its position over GF(2), -1 in the forest
   std::size_t chord_count_ = 0;
@@ -99,9 +99,6 @@ void CycleBasisFinder::buildAdjacency() {
               [](const Neighbour& p, const Neighbour& q) { return p.vertex < q.vertex; });
 }
 
-// The edges outside a breadth-first spanning forest, numbered by the place of their ends in
-// the search: edges near each other in the network get near positions, which keeps the
-// rows of the elimination short.
 // The vertices of start's part in breadth-first order, each with the edge it was reached by
 // (-1 for start), marking them in `seen`.
 std::vector<Neighbour> CycleBasisFinder::breadthFirst(int start, std::vector<char>& seen) const {
@@ -117,6 +114,9 @@ std::vector<Neighbour> CycleBasisFinder::breadthFirst(int start, std::vector<cha
   return order;
 }
 
+// The edges outside a breadth-first spanning forest, numbered by the place of their ends in
+// the search: edges near each other in the network get near positions, which keeps the
+// rows of the elimination short.
 void CycleBasisFinder::numberChords() {
   std::vector<int> visit_order(static_cast<std::size_t>(n_), -1);
   std::vector<char> in_forest(edges_.size(), 0);
@@ -149,9 +149,9 @@ void CycleBasisFinder::numberChords() {
   basis_ = Gf2Basis(chord_count_);
 }
 
-// Loops of a network are mostly a few pairs long: start with a radius that takes in
-// triangles and quadrilaterals of typical pairs.
-double CycleBasisFinder::firstRadius() const {
+// Loops of a network are mostly a few pairs long: the first pass takes cycles up to a weight
+// that lets in triangles and quadrilaterals of typical pairs.
+double CycleBasisFinder::firstWeightBound() const {
   std::vector<double> weights;
   weights.reserve(edges_.size());
   for (const WeightedEdge& edge : edges_) weights.push_back(edge.weight);
@@ -167,7 +167,7 @@ std::vector<BasisCycle> CycleBasisFinder::find() {
   double total = 0;
   for (const WeightedEdge& edge : edges_) total += edge.weight;
   double lower = -1;
-  double upper = firstRadius();
+  double upper = firstWeightBound();
   while (!complete()) {
     // No simple cycle weighs more than all edges together: the last pass takes everything.
     const bool last = !(upper > 0) || upper >= total;
