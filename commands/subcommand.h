@@ -31,5 +31,6 @@ std::span<const Subcommand* const> subcommands();
 // The subcommands' own definitions (one file each).
 const Subcommand& velkSubcommand();
 const Subcommand& exportSubcommand();
+const Subcommand& checkSubcommand();
 
 }  // namespace velk
