@@ -1,0 +1,78 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velk::plot {
+
+// A point of the picture in px, y downwards.
+struct Point {
+  double x = 0, y = 0;
+};
+
+// How a shape is painted: colours as SVG colour texts ("#1f77b4", "none").
+struct Paint {
+  std::string_view fill = "none";
+  std::string_view stroke = "none";
+  double stroke_width = 1;
+  std::string_view dash = {};  // stroke-dasharray, e.g. "6 3"; empty: solid
+  double opacity = 1;          // fill-opacity
+};
+
+enum class Anchor { kStart, kMiddle, kEnd };
+
+struct Font {
+  double size = 12;  // px
+  Anchor anchor = Anchor::kStart;
+  bool bold = false;
+  std::string_view fill = "#000000";
+  // A white outline under the letters, so that a label stays readable over lines.
+  bool halo = false;
+  // Turned about (x, y) by this many degrees (clockwise): -90 for a vertical axis title.
+  double rotation = 0;
+};
+
+// Writes one self-contained SVG document (no script, no style sheet, no external font or
+// file): every shape carries its own presentation attributes, which every SVG viewer reads.
+// Texts are UTF-8; they are escaped here, the one place. Coordinates are written with two
+// decimals (a hundredth of a px), so the same picture gives the same bytes.
+class SvgWriter {
+ public:
+  // A picture of width x height px; `title` is its <title> (shown by viewers as its name).
+  SvgWriter(double width, double height, std::string_view title);
+
+  // <g id=...>: groups a picture's parts so that they can be found (tests, editors).
+  void openGroup(std::string_view id);
+  void closeGroup();
+
+  void rect(double x, double y, double width, double height, const Paint& paint);
+  void line(Point from, Point to, const Paint& paint);
+  void polyline(std::span<const Point> points, const Paint& paint);
+  void polygon(std::span<const Point> points, const Paint& paint);
+  void circle(Point centre, double radius, const Paint& paint);
+  void text(Point at, std::string_view utf8, const Font& font);
+
+  // The document; every group must be closed (std::logic_error otherwise).
+  std::string finish() &&;
+
+ private:
+  void startElement(std::string_view name);
+  void attribute(std::string_view name, std::string_view value);
+  void attribute(std::string_view name, double value);
+  void paintAttributes(const Paint& paint);
+  void points(std::span<const Point> points);
+
+  std::string document_;
+  int open_groups_ = 0;
+};
+
+// `text` with & < > " as entities and the bytes that XML cannot hold (control bytes other
+// than tab and line ends, malformed UTF-8) as U+FFFD.
+std::string escapeXml(std::string_view text);
+
+// A coordinate as written: at most two decimals, no trailing zeros, never "-0".
+std::string coordinateText(double value);
+
+}  // namespace velk::plot
