@@ -1,0 +1,178 @@
+#include "checks/check_json.h"
+
+#include <cmath>
+
+#include "format/json_writer.h"
+
+namespace velk {
+namespace {
+
+constexpr int kVectorDecimals = 5;  // 0.01 mm
+constexpr int kLengthDecimals = 4;
+constexpr int kStatisticDecimals = 3;
+
+using Layout = JsonWriter::Layout;
+
+void writeVector(JsonWriter& json, std::string_view name, double x, double y, double z) {
+  json.key(name).beginArray(Layout::kInline);
+  json.number(x, kVectorDecimals).number(y, kVectorDecimals).number(z, kVectorDecimals);
+  json.endArray();
+}
+
+void writeTest(JsonWriter& json, const TestOutcome& test) {
+  json.key("length").number(test.length, kVectorDecimals);
+  json.key("limit").number(test.limit, kVectorDecimals);
+  json.key("t").number(test.t, kStatisticDecimals);
+  json.key("dof").integer(test.dof);
+  json.key("critical").number(test.critical, kStatisticDecimals);
+  json.key("flagged").boolean(test.flagged);
+}
+
+void writeBaselines(JsonWriter& json, std::span<const Report> reports, const NetworkCheck& check) {
+  json.key("baselines").beginArray();
+  for (const BaselineCheck& baseline : check.baselines) {
+    const Report& report = reports[baseline.report];
+    json.beginObject();
+    json.key("file").fileName(report.file);
+    json.key("from").text(report.fixed_station);
+    json.key("to").text(report.unknown_station);
+    json.key("solution").text(report.fixed ? "fixed" : "float");
+    json.key("ratio");
+    if (report.lacks(ReportItem::kRatio)) json.null();
+    else json.number(report.ratio, kStatisticDecimals);
+    json.key("sigma3d").number(baseline.sigma3d, kVectorDecimals);
+    json.key("flags").beginArray(Layout::kInline);
+    for (const std::string& flag : baseline.flags) json.text(flag);
+    json.endArray();
+    json.endObject();
+  }
+  json.endArray();
+}
+
+void writeStations(JsonWriter& json, std::span<const Report> reports, const NetworkCheck& check) {
+  json.key("stations").beginArray();
+  for (const StationCheck& station : check.stations) {
+    json.beginObject();
+    json.key("name").text(station.name);
+    json.key("reports").integer(station.reports);
+    json.key("coordinates").integer(station.coordinates);
+    json.key("spread").number(station.spread, kLengthDecimals);
+    json.key("spread_files").beginArray(Layout::kInline);
+    if (station.spread > 0) {
+      json.fileName(reports[station.spread_from].file);
+      json.fileName(reports[station.spread_to].file);
+    }
+    json.endArray();
+    json.key("flagged").boolean(station.flagged);
+    json.endObject();
+  }
+  json.endArray();
+}
+
+void writeRepeats(JsonWriter& json, std::span<const Report> reports, const NetworkCheck& check) {
+  json.key("repeats").beginArray();
+  for (const RepeatCheck& repeat : check.repeats) {
+    const PairMean& pair = check.pairs[repeat.pair];
+    json.beginObject();
+    json.key("from").text(check.stations[static_cast<std::size_t>(pair.from)].name);
+    json.key("to").text(check.stations[static_cast<std::size_t>(pair.to)].name);
+    json.key("files").beginArray(Layout::kInline);
+    for (const std::size_t r : pair.reports) json.fileName(reports[r].file);
+    json.endArray();
+    writeVector(json, "mean", pair.mean.x, pair.mean.y, pair.mean.z);
+    json.key("baseline_length").number(pair.length, kLengthDecimals);
+    json.key("differences").beginArray();
+    for (const RepeatDifference& difference : repeat.differences) {
+      json.beginObject(Layout::kInline);
+      json.key("file").fileName(reports[difference.report].file);
+      writeVector(json, "xyz", difference.xyz.x, difference.xyz.y, difference.xyz.z);
+      writeVector(json, "enu", difference.enu.e, difference.enu.n, difference.enu.u);
+      json.key("t").number(difference.t, kStatisticDecimals);
+      json.endObject();
+    }
+    json.endArray();
+    writeTest(json, repeat.test);
+    json.endObject();
+  }
+  json.endArray();
+}
+
+void writeLoops(JsonWriter& json, const NetworkCheck& check) {
+  json.key("loops").beginArray();
+  for (const LoopCheck& loop : check.loops) {
+    json.beginObject();
+    json.key("stations").beginArray(Layout::kInline);
+    for (const int station : loop.stations)
+      json.text(check.stations[static_cast<std::size_t>(station)].name);
+    json.endArray();
+    writeVector(json, "xyz", loop.misclosure.x, loop.misclosure.y, loop.misclosure.z);
+    writeVector(json, "enu", loop.enu.e, loop.enu.n, loop.enu.u);
+    json.key("perimeter").number(loop.perimeter, kLengthDecimals);
+    json.key("ppm").number(loop.ppm, kStatisticDecimals);
+    json.key("same_session").boolean(loop.same_session);
+    writeTest(json, loop.test);
+    json.endObject();
+  }
+  json.endArray();
+}
+
+void writeSuspects(JsonWriter& json, const NetworkCheck& check) {
+  json.key("suspects").beginArray();
+  for (const Suspect& suspect : check.suspects) {
+    const PairMean& pair = check.pairs[suspect.pair];
+    json.beginObject(Layout::kInline);
+    json.key("from").text(check.stations[static_cast<std::size_t>(pair.from)].name);
+    json.key("to").text(check.stations[static_cast<std::size_t>(pair.to)].name);
+    json.key("loops").integer(suspect.loops);
+    json.key("flagged_loops").integer(suspect.flagged_loops);
+    json.key("t_sum").number(suspect.t_sum, kStatisticDecimals);
+    json.key("alone").boolean(suspect.alone);
+    json.endObject();
+  }
+  json.endArray();
+}
+
+void writeSummary(JsonWriter& json, const NetworkCheck& check, const CheckOptions& options,
+                  bool flagged) {
+  const CheckSummary summary = summarize(check);
+  json.key("summary").beginObject();
+  json.key("reports").integer(summary.reports);
+  json.key("baselines_flagged").integer(summary.baselines_flagged);
+  json.key("inconsistent").integer(summary.inconsistent);
+  json.key("stations").integer(summary.stations);
+  json.key("stations_flagged").integer(summary.stations_flagged);
+  json.key("pairs").integer(summary.pairs);
+  json.key("repeats").integer(summary.repeats);
+  json.key("repeats_flagged").integer(summary.repeats_flagged);
+  json.key("loops").integer(summary.loops);
+  json.key("loops_flagged").integer(summary.loops_flagged);
+  json.key("flagged").boolean(flagged);
+  json.endObject();
+  json.key("options").beginObject();
+  json.key("min_ratio").number(options.min_ratio, 3);
+  json.key("max_sigma3d").number(options.max_sigma3d, 4);
+  json.key("station_tolerance").number(options.station_tolerance, 4);
+  json.key("tolerance_mm").number(options.tolerance_mm, 3);
+  json.key("tolerance_ppm").number(options.tolerance_ppm, 3);
+  json.key("variance_factor").number(options.variance_factor, 4);
+  json.key("alpha").number(options.alpha, 9);
+  json.endObject();
+}
+
+}  // namespace
+
+std::string checkJson(std::span<const Report> reports, const NetworkCheck& check,
+                      const CheckOptions& options, bool flagged) {
+  JsonWriter json;
+  json.beginObject();
+  writeBaselines(json, reports, check);
+  writeStations(json, reports, check);
+  writeRepeats(json, reports, check);
+  writeLoops(json, check);
+  writeSuspects(json, check);
+  writeSummary(json, check, options, flagged);
+  json.endObject();
+  return json.finish();
+}
+
+}  // namespace velk

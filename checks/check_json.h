@@ -1,0 +1,17 @@
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "checks/check_options.h"
+#include "checks/network_check.h"
+#include "reading/report.h"
+
+namespace velk {
+
+// The findings as a JSON document (UTF-8): baselines, stations, repeats, loops, suspects
+// and a summary; numbers in metres unless their names say otherwise.
+std::string checkJson(std::span<const Report> reports, const NetworkCheck& check,
+                      const CheckOptions& options, bool flagged);
+
+}  // namespace velk

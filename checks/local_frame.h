@@ -1,0 +1,19 @@
+#pragma once
+
+#include "geodesy/geodesy.h"
+
+namespace velk {
+
+// The East-North-Up frame at a point, built as TRLOC builds it (the latitude and
+// longitude of CENTRGEO), for turning many vectors and covariances at one station.
+class LocalFrame {
+ public:
+  explicit LocalFrame(const Cartesian& origin);
+  // A vector's components east, north and up, summed in TRLOC's order.
+  LocalENU components(const Cartesian& vector) const;
+
+ private:
+  Matrix3 rotation_;
+};
+
+}  // namespace velk
