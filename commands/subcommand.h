@@ -30,5 +30,6 @@ std::span<const Subcommand* const> subcommands();
 
 // The subcommands' own definitions (one file each).
 const Subcommand& velkSubcommand();
+const Subcommand& plotSubcommand();
 
 }  // namespace velk

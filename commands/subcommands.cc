@@ -5,7 +5,7 @@
 namespace velk {
 
 std::span<const Subcommand* const> subcommands() {
-  static const std::array<const Subcommand*, 1> kAll{&velkSubcommand()};
+  static const std::array<const Subcommand*, 2> kAll{&velkSubcommand(), &plotSubcommand()};
   return kAll;
 }
 

@@ -12,7 +12,6 @@ namespace velk::plot {
 namespace {
 
 constexpr double kMargin = 20;
-constexpr double kAxisArea = 78;  // px left of the panels: tick labels and axis titles
 constexpr double kMinimumWidth = 960;
 constexpr double kHeaderHeight = 96;
 constexpr double kPanelHeight = 150;
@@ -125,9 +124,18 @@ void drawLegend(SvgWriter& svg, Point at) {
   svg.closeGroup();
 }
 
+// Room left of a panel: the axis title turned upright, then the widest tick label.
+constexpr double kAxisTitleRoom = 24;
+double tickLabelRoom(const std::array<ValueAxis, 4>& axes) {
+  double widest = 0;
+  for (const ValueAxis& axis : axes)
+    for (const double tick : axis.ticks)
+      widest = std::max(widest, textWidth(tickText(tick, axis.decimals), kTickSize));
+  return widest + 10;
+}
+
 void drawPanel(SvgWriter& svg, const SeriesDrawing& drawing, std::size_t component,
-               const Box& area, const TimeAxis& time, const Scale& x) {
-  const ValueAxis axis = panelAxis(drawing, component);
+               const ValueAxis& axis, const Box& area, const TimeAxis& time, const Scale& x) {
   const Scale y{axis.low, axis.high, area.bottom, area.top};
   auto clamped = [&](double value) { return std::clamp(y(value), area.top, area.bottom); };
 
@@ -151,7 +159,7 @@ void drawPanel(SvgWriter& svg, const SeriesDrawing& drawing, std::size_t compone
   }
   for (const SeriesSample& sample : drawing.samples)
     drawMarker(svg, {x(sample.time), y(sample.value[component])}, sample.fixed);
-  svg.text({area.left - kAxisArea + 14, (area.top + area.bottom) / 2},
+  svg.text({kMargin + kAxisTitleRoom - 8, (area.top + area.bottom) / 2},
            drawing.components[component] + " (mm)",
            {.size = kTextSize, .anchor = Anchor::kMiddle, .bold = true, .rotation = -90});
   svg.closeGroup();
@@ -193,8 +201,11 @@ SeriesPicture drawSeries(const SeriesDrawing& drawing) {
                 textWidth(drawing.frame, kTextSize) + 2 * kMargin});
   const double height = kMargin + kHeaderHeight + 4 * kPanelHeight + 3 * kPanelGap +
                         kFooterHeight + kMargin;
+  std::array<ValueAxis, 4> axes;
+  for (std::size_t component = 0; component < 4; ++component)
+    axes[component] = panelAxis(drawing, component);
   // Room on the right for half of the last time label.
-  const double left = kMargin + kAxisArea,
+  const double left = kMargin + kAxisTitleRoom + tickLabelRoom(axes),
                right = width - kMargin - timeLabelWidth(drawing.days) / 2;
 
   double first = drawing.samples.empty() ? 0 : drawing.samples.front().time, last = first;
@@ -218,7 +229,7 @@ SeriesPicture drawSeries(const SeriesDrawing& drawing) {
   double top = kMargin + kHeaderHeight;
   for (std::size_t component = 0; component < 4; ++component) {
     const Box area{left, top, right, top + kPanelHeight};
-    drawPanel(svg, drawing, component, area, time, x);
+    drawPanel(svg, drawing, component, axes[component], area, time, x);
     picture.panels[component] = area;
     top = area.bottom + kPanelGap;
   }
