@@ -3,7 +3,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <string>
+
+#include "format/decimal_scaling.h"
 
 namespace velk {
 namespace {
@@ -166,7 +169,7 @@ struct RoundedDigits {
   int exponent = 0;  // value = 0.d1d2d3... x 10^exponent
 };
 
-RoundedDigits roundToSignificant(double magnitude, int significant) {
+RoundedDigits roundToSignificantLongWay(double magnitude, int significant) {
   RoundedDigits out;
   if (magnitude == 0) {
     out.digits.assign(static_cast<std::size_t>(significant), '0');
@@ -210,7 +213,7 @@ struct FixedDigits {
   }
 };
 
-FixedDigits roundToDecimals(double magnitude, int decimals) {
+FixedDigits roundToDecimalsLongWay(double magnitude, int decimals) {
   std::string buffer(static_cast<std::size_t>(330 + decimals + kGuardDigits), '\0');
   const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
                                     std::chars_format::fixed, decimals + kGuardDigits);
@@ -235,6 +238,69 @@ FixedDigits roundToDecimals(double magnitude, int decimals) {
   const std::size_t firstNonZero = out.integer.find_first_not_of('0');
   out.integer.erase(0, firstNonZero == std::string::npos ? out.integer.size() : firstNonZero);
   return out;
+}
+
+// Which way the digits are taken: integers where they suffice (every value of the VELK
+// records), else the exact decimal expansion. Both give the same digits; the tests hold
+// the fast way to the long one.
+enum class DigitsWay { kFastWhereExact, kLongWayOnly };
+
+// The first decimal exponent e with magnitude < 10^e, for magnitude > 0, from an estimate
+// checked exactly; nothing when the check cannot be made in integers.
+std::optional<int> decimalExponent(double magnitude) {
+  int exponent = static_cast<int>(std::floor(std::log10(magnitude))) + 1;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    // magnitude × 10^(1-e) lies in [1, 10) exactly when the exponent is right.
+    const std::optional<ScaledValue> leading = scaleByPowerOfTen(magnitude, 1 - exponent);
+    if (!leading) return std::nullopt;
+    if (leading->integer >= 10) {
+      ++exponent;
+    } else if (leading->integer == 0) {
+      --exponent;
+    } else {
+      return exponent;
+    }
+  }
+  return std::nullopt;
+}
+
+RoundedDigits roundToSignificant(double magnitude, int significant, DigitsWay way) {
+  if (way == DigitsWay::kFastWhereExact && magnitude != 0 && significant <= 38) {
+    if (const std::optional<int> exponent = decimalExponent(magnitude)) {
+      if (const auto scaled = scaleByPowerOfTen(magnitude, significant - *exponent)) {
+        RoundedDigits out;
+        out.exponent = *exponent;
+        Uint128 digits = scaled->rounded();
+        if (digits == powerOfTen(significant)) {  // 9.99.. rounded up to 10.0..
+          digits = powerOfTen(significant - 1);
+          ++out.exponent;
+        }
+        char text[40];
+        out.digits.assign(text, static_cast<std::size_t>(writeDigits(digits, text)));
+        return out;
+      }
+    }
+  }
+  return roundToSignificantLongWay(magnitude, significant);
+}
+
+FixedDigits roundToDecimals(double magnitude, int decimals, DigitsWay way) {
+  if (way == DigitsWay::kFastWhereExact && decimals <= 38) {
+    if (const auto scaled = scaleByPowerOfTen(magnitude, decimals)) {
+      const Uint128 rounded = scaled->rounded();
+      const Uint128 unit = powerOfTen(decimals);
+      char text[40];
+      FixedDigits out;
+      if (rounded >= unit) out.integer.assign(text, static_cast<std::size_t>(writeDigits(rounded / unit, text)));
+      if (decimals > 0) {
+        const int count = writeDigits(rounded % unit, text);
+        out.fraction.assign(static_cast<std::size_t>(decimals - count), '0');
+        out.fraction.append(text, static_cast<std::size_t>(count));
+      }
+      return out;
+    }
+  }
+  return roundToDecimalsLongWay(magnitude, decimals);
 }
 
 std::string asterisks(int width) {
@@ -316,15 +382,17 @@ std::string formatFreeForm(std::string_view text) {
   return line;
 }
 
+namespace {
+
 // 24 columns after the record's blank; 16 significant digits, the rest written as 0.
-std::string formatFreeFormReal(double value) {
+std::string freeFormReal(double value, DigitsWay way) {
   constexpr int kWidth = 24;
   constexpr int kSignificant = 16;
   std::string text;
   if (!std::isfinite(value)) {
     text = asterisks(kWidth);
   } else {
-    const RoundedDigits rounded = roundToSignificant(std::fabs(value), kSignificant);
+    const RoundedDigits rounded = roundToSignificant(std::fabs(value), kSignificant, way);
     const bool fixedForm = value != 0 && rounded.exponent >= 1 && rounded.exponent <= 7;
     if (value < 0 && value != 0) text += '-';
     if (fixedForm) {
@@ -344,13 +412,17 @@ std::string formatFreeFormReal(double value) {
   return formatFreeForm(rightJustified(text, kWidth));
 }
 
+}  // namespace
+
 std::string renderInteger(std::int32_t value, int width) {
   return rightJustified(std::to_string(value), width);
 }
 
-std::string renderFixed(double value, int width, int decimals) {
+namespace {
+
+std::string fixedField(double value, int width, int decimals, DigitsWay way) {
   if (!std::isfinite(value) || std::fabs(value) >= 1e300) return asterisks(width);
-  const FixedDigits digits = roundToDecimals(std::fabs(value), decimals);
+  const FixedDigits digits = roundToDecimals(std::fabs(value), decimals, way);
   std::string text;
   if (std::signbit(value) && !digits.isZero()) text += '-';
   text += digits.integer;
@@ -359,9 +431,9 @@ std::string renderFixed(double value, int width, int decimals) {
   return rightJustified(text, width);
 }
 
-std::string renderExponent(double value, int width, int decimals) {
+std::string exponentField(double value, int width, int decimals, DigitsWay way) {
   if (!std::isfinite(value) || decimals < 1) return asterisks(width);
-  const RoundedDigits rounded = roundToSignificant(std::fabs(value), decimals);
+  const RoundedDigits rounded = roundToSignificant(std::fabs(value), decimals, way);
   const int exponent = value == 0 ? 0 : rounded.exponent;
   if (exponent > 99 || exponent < -99) return asterisks(width);
   std::string text;
@@ -373,10 +445,38 @@ std::string renderExponent(double value, int width, int decimals) {
   return rightJustified(text, width);
 }
 
+}  // namespace
+
 std::string renderText(std::string_view text, int width) {
   const auto w = static_cast<std::size_t>(width);
   if (text.size() >= w) return std::string(text.substr(0, w));
   return std::string(w - text.size(), ' ') + std::string(text);
 }
+
+}  // namespace velk
+
+namespace velk {
+
+std::string formatFreeFormReal(double value) {
+  return freeFormReal(value, DigitsWay::kFastWhereExact);
+}
+std::string renderFixed(double value, int width, int decimals) {
+  return fixedField(value, width, decimals, DigitsWay::kFastWhereExact);
+}
+std::string renderExponent(double value, int width, int decimals) {
+  return exponentField(value, width, decimals, DigitsWay::kFastWhereExact);
+}
+
+namespace long_way {
+std::string formatFreeFormReal(double value) {
+  return freeFormReal(value, DigitsWay::kLongWayOnly);
+}
+std::string renderFixed(double value, int width, int decimals) {
+  return fixedField(value, width, decimals, DigitsWay::kLongWayOnly);
+}
+std::string renderExponent(double value, int width, int decimals) {
+  return exponentField(value, width, decimals, DigitsWay::kLongWayOnly);
+}
+}  // namespace long_way
 
 }  // namespace velk

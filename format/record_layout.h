@@ -67,4 +67,13 @@ std::string renderFixed(double value, int width, int decimals);
 std::string renderExponent(double value, int width, int decimals);
 std::string renderText(std::string_view text, int width);
 
+// The real renderers with their digits always taken from the exact decimal expansion of
+// the double (to_chars with guard digits), where the ones above use integer arithmetic
+// wherever it is exact: the reference the tests hold them to.
+namespace long_way {
+std::string formatFreeFormReal(double value);
+std::string renderFixed(double value, int width, int decimals);
+std::string renderExponent(double value, int width, int decimals);
+}  // namespace long_way
+
 }  // namespace velk

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "geodesy/geodesy.h"
+#include "tests/tools/report_fields.h"
 
 namespace velk::campaign {
 namespace {
@@ -26,59 +27,6 @@ std::vector<GeneratedReport> generate(int reports, std::uint64_t seed,
   std::vector<GeneratedReport> campaign;
   generateCampaign(options, [&](const GeneratedReport& report) { campaign.push_back(report); });
   return campaign;
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
-
-// Columns first to last, counted from 1, of the line padded to 80 columns.
-std::string columns(const std::string& line, int first, int last) {
-  const std::string padded = line + std::string(80, ' ');
-  return padded.substr(static_cast<std::size_t>(first - 1),
-                       static_cast<std::size_t>(last - first + 1));
-}
-
-bool holdsFixedPoint(const std::string& field, int decimals) {
-  return std::regex_match(field,
-                          std::regex(" *-?[0-9]+\\.[0-9]{" + std::to_string(decimals) + "}"));
-}
-
-// An F14.4 field in whole tenths of a millimetre, so that sums can be compared exactly.
-std::int64_t tenths(const std::string& field) {
-  std::string digits;
-  for (char c : field) {
-    if (c != ' ' && c != '.') digits += c;
-  }
-  return std::stoll(digits);
-}
-
-struct Triple {
-  std::int64_t x, y, z;
-};
-
-// The three F14.4 fields of a mark or E1 N1 U1 line (columns 14-27, 29-42, 44-57).
-Triple coordinateFields(const std::string& line) {
-  for (int first : {14, 29, 44})
-    EXPECT_TRUE(holdsFixedPoint(columns(line, first, first + 13), 4)) << line;
-  return {tenths(columns(line, 14, 27)), tenths(columns(line, 29, 42)),
-          tenths(columns(line, 44, 57))};
-}
-
-// The three F14.4 fields of a vector line (columns 19-32, 34-47, 49-62).
-Triple vectorFields(const std::string& line) {
-  for (int first : {19, 34, 49})
-    EXPECT_TRUE(holdsFixedPoint(columns(line, first, first + 13), 4)) << line;
-  return {tenths(columns(line, 19, 32)), tenths(columns(line, 34, 47)),
-          tenths(columns(line, 49, 62))};
-}
-
-Cartesian inMetres(const Triple& t) {
-  return {static_cast<double>(t.x) / 10000, static_cast<double>(t.y) / 10000,
-          static_cast<double>(t.z) / 10000};
 }
 
 TEST(SyntheticCampaign, IsDeterminedBySeed) {
