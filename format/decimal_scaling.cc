@@ -39,6 +39,11 @@ ScaledValue dividedDown(Uint128 numerator, Uint128 divisor) {
   return {numerator / divisor, 2 * rest >= divisor};
 }
 
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 }  // namespace
 
 Uint128 powerOfTen(int n) { return kPowers[static_cast<std::size_t>(n)]; }
@@ -72,10 +77,22 @@ std::optional<ScaledValue> scaleByPowerOfTen(double magnitude, int power) {
 int writeDigits(Uint128 n, char* out) {
   char reversed[40];
   int count = 0;
-  do {
+  // 128-bit divisions are slow; the digits beyond 2^64 are rare.
+  while ((n >> 64) != 0) {
     reversed[count++] = static_cast<char>('0' + static_cast<int>(n % 10));
     n /= 10;
-  } while (n != 0);
+  }
+  auto low = static_cast<std::uint64_t>(n);
+  while (low >= 100) {
+    const auto pair = static_cast<std::size_t>(low % 100) * 2;
+    low /= 100;
+    reversed[count++] = kDigitPairs[pair + 1];
+    reversed[count++] = kDigitPairs[pair];
+  }
+  do {
+    reversed[count++] = static_cast<char>('0' + static_cast<int>(low % 10));
+    low /= 10;
+  } while (low != 0);
   for (int i = 0; i < count; ++i) out[i] = reversed[count - 1 - i];
   return count;
 }

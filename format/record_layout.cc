@@ -213,7 +213,7 @@ struct FixedDigits {
   }
 };
 
-FixedDigits roundToDecimalsLongWay(double magnitude, int decimals) {
+FixedDigits roundToDecimals(double magnitude, int decimals) {
   std::string buffer(static_cast<std::size_t>(330 + decimals + kGuardDigits), '\0');
   const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
                                     std::chars_format::fixed, decimals + kGuardDigits);
@@ -284,25 +284,6 @@ RoundedDigits roundToSignificant(double magnitude, int significant, DigitsWay wa
   return roundToSignificantLongWay(magnitude, significant);
 }
 
-FixedDigits roundToDecimals(double magnitude, int decimals, DigitsWay way) {
-  if (way == DigitsWay::kFastWhereExact && decimals <= 38) {
-    if (const auto scaled = scaleByPowerOfTen(magnitude, decimals)) {
-      const Uint128 rounded = scaled->rounded();
-      const Uint128 unit = powerOfTen(decimals);
-      char text[40];
-      FixedDigits out;
-      if (rounded >= unit) out.integer.assign(text, static_cast<std::size_t>(writeDigits(rounded / unit, text)));
-      if (decimals > 0) {
-        const int count = writeDigits(rounded % unit, text);
-        out.fraction.assign(static_cast<std::size_t>(decimals - count), '0');
-        out.fraction.append(text, static_cast<std::size_t>(count));
-      }
-      return out;
-    }
-  }
-  return roundToDecimalsLongWay(magnitude, decimals);
-}
-
 std::string asterisks(int width) {
   return std::string(static_cast<std::size_t>(width), '*');
 }
@@ -330,21 +311,91 @@ const T& valueAs(const FieldValue& value, const FieldDescriptor& field, std::str
                        kKinds[static_cast<int>(field.kind)] + " field");
 }
 
-std::string renderField(const FieldDescriptor& field, const FieldValue& value,
-                        std::string_view notation) {
+// The text of |value| rounded to `decimals` decimals, halves away from zero, as the F
+// field shows it (no zero before the point, no minus on a zero); nothing when the
+// integers cannot hold the scaled value.
+std::optional<std::string_view> fixedText(double value, int decimals, char (&text)[96]) {
+  if (decimals > 38) return std::nullopt;
+  const std::optional<ScaledValue> scaled = scaleByPowerOfTen(std::fabs(value), decimals);
+  if (!scaled) return std::nullopt;
+  const Uint128 rounded = scaled->rounded();
+  char digits[40];
+  const int count = writeDigits(rounded, digits);
+  int length = 0;
+  if (std::signbit(value) && rounded != 0) text[length++] = '-';
+  const int integer_digits = rounded == 0 ? 0 : count - decimals;
+  for (int i = 0; i < integer_digits; ++i) text[length++] = digits[i];
+  text[length++] = '.';
+  if (decimals > 0) {
+    for (int i = count; i < decimals; ++i) text[length++] = '0';
+    for (int i = std::max(count - decimals, 0); i < count; ++i) text[length++] = digits[i];
+  }
+  return std::string_view(text, static_cast<std::size_t>(length));
+}
+
+std::string fixedFieldLongWay(double value, int width, int decimals);
+
+void appendRightJustified(std::string& line, std::string_view text, int width) {
+  const auto w = static_cast<std::size_t>(width);
+  if (text.size() > w) {
+    line.append(w, '*');
+  } else {
+    line.append(w - text.size(), ' ');
+    line += text;
+  }
+}
+
+void appendFixed(std::string& line, double value, int width, int decimals) {
+  if (!std::isfinite(value) || std::fabs(value) >= 1e300) {
+    line.append(static_cast<std::size_t>(width), '*');
+    return;
+  }
+  char text[96];
+  if (const std::optional<std::string_view> shown = fixedText(value, decimals, text))
+    appendRightJustified(line, *shown, width);
+  else
+    line += fixedFieldLongWay(value, width, decimals);
+}
+
+void appendInteger(std::string& line, std::int32_t value, int width) {
+  char text[16];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  appendRightJustified(line, std::string_view(text, static_cast<std::size_t>(result.ptr - text)),
+                       width);
+}
+
+void appendText(std::string& line, std::string_view text, int width) {
+  const auto w = static_cast<std::size_t>(width);
+  if (text.size() >= w) {
+    line += text.substr(0, w);
+  } else {
+    line.append(w - text.size(), ' ');
+    line += text;
+  }
+}
+
+void appendField(std::string& line, const FieldDescriptor& field, const FieldValue& value,
+                 std::string_view notation) {
   switch (field.kind) {
     case FieldDescriptor::Kind::Integer:
-      return renderInteger(valueAs<std::int32_t>(value, field, notation), field.width);
+      appendInteger(line, valueAs<std::int32_t>(value, field, notation), field.width);
+      return;
     case FieldDescriptor::Kind::Fixed:
-      return renderFixed(valueAs<double>(value, field, notation), field.width, field.decimals);
+      appendFixed(line, valueAs<double>(value, field, notation), field.width, field.decimals);
+      return;
     case FieldDescriptor::Kind::Exponent:
-      return renderExponent(valueAs<double>(value, field, notation), field.width, field.decimals);
+      line += renderExponent(valueAs<double>(value, field, notation), field.width, field.decimals);
+      return;
     case FieldDescriptor::Kind::Text: {
       const std::string_view text = valueAs<std::string_view>(value, field, notation);
-      return field.width < 0 ? std::string(text) : renderText(text, field.width);
+      if (field.width < 0)
+        line += text;
+      else
+        appendText(line, text, field.width);
+      return;
     }
     default:
-      return {};
+      return;
   }
 }
 
@@ -355,6 +406,12 @@ RecordLayout::RecordLayout(std::string_view notation)
 
 std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue> values) {
   std::string line;
+  appendRecord(line, layout, values);
+  return line;
+}
+
+void appendRecord(std::string& line, const RecordLayout& layout,
+                  std::span<const FieldValue> values) {
   std::size_t pendingBlanks = 0;  // a skip leaves no blanks unless something follows it
   std::size_t next = 0;
   for (const FieldDescriptor& field : layout.descriptors()) {
@@ -362,18 +419,17 @@ std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue>
       pendingBlanks += static_cast<std::size_t>(field.width);
       continue;
     }
-    if (field.consumesValue() && next == values.size()) return line;
+    if (field.consumesValue() && next == values.size()) return;
     line.append(pendingBlanks, ' ');
     pendingBlanks = 0;
     if (field.kind == FieldDescriptor::Kind::Literal)
       line += field.literal;
     else
-      line += renderField(field, values[next++], layout.notation());
+      appendField(line, field, values[next++], layout.notation());
   }
   if (next != values.size())
     throw LayoutMismatch("record layout \"" + std::string(layout.notation()) +
                          "\": more values than data fields");
-  return line;
 }
 
 std::string formatFreeForm(std::string_view text) {
@@ -415,14 +471,16 @@ std::string freeFormReal(double value, DigitsWay way) {
 }  // namespace
 
 std::string renderInteger(std::int32_t value, int width) {
-  return rightJustified(std::to_string(value), width);
+  std::string text;
+  appendInteger(text, value, width);
+  return text;
 }
 
 namespace {
 
-std::string fixedField(double value, int width, int decimals, DigitsWay way) {
+std::string fixedFieldLongWay(double value, int width, int decimals) {
   if (!std::isfinite(value) || std::fabs(value) >= 1e300) return asterisks(width);
-  const FixedDigits digits = roundToDecimals(std::fabs(value), decimals, way);
+  const FixedDigits digits = roundToDecimals(std::fabs(value), decimals);
   std::string text;
   if (std::signbit(value) && !digits.isZero()) text += '-';
   text += digits.integer;
@@ -448,9 +506,9 @@ std::string exponentField(double value, int width, int decimals, DigitsWay way) 
 }  // namespace
 
 std::string renderText(std::string_view text, int width) {
-  const auto w = static_cast<std::size_t>(width);
-  if (text.size() >= w) return std::string(text.substr(0, w));
-  return std::string(w - text.size(), ' ') + std::string(text);
+  std::string line;
+  appendText(line, text, width);
+  return line;
 }
 
 }  // namespace velk
@@ -461,7 +519,9 @@ std::string formatFreeFormReal(double value) {
   return freeFormReal(value, DigitsWay::kFastWhereExact);
 }
 std::string renderFixed(double value, int width, int decimals) {
-  return fixedField(value, width, decimals, DigitsWay::kFastWhereExact);
+  std::string text;
+  appendFixed(text, value, width, decimals);
+  return text;
 }
 std::string renderExponent(double value, int width, int decimals) {
   return exponentField(value, width, decimals, DigitsWay::kFastWhereExact);
@@ -472,7 +532,7 @@ std::string formatFreeFormReal(double value) {
   return freeFormReal(value, DigitsWay::kLongWayOnly);
 }
 std::string renderFixed(double value, int width, int decimals) {
-  return fixedField(value, width, decimals, DigitsWay::kLongWayOnly);
+  return fixedFieldLongWay(value, width, decimals);
 }
 std::string renderExponent(double value, int width, int decimals) {
   return exponentField(value, width, decimals, DigitsWay::kLongWayOnly);

@@ -50,6 +50,9 @@ class LayoutMismatch : public std::logic_error {
 // The text of one record: the layout walked left to right, one value per data field.
 // The record ends early at the first data field for which no value is left.
 std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue> values);
+// The same, appended to `line` (a buffer kept from record to record).
+void appendRecord(std::string& line, const RecordLayout& layout,
+                  std::span<const FieldValue> values);
 inline std::string formatRecord(const RecordLayout& layout,
                                 std::initializer_list<FieldValue> values) {
   return formatRecord(layout, std::span<const FieldValue>(values.begin(), values.size()));

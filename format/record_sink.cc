@@ -8,11 +8,15 @@ namespace velk {
 
 void writeRecord(RecordSink& sink, const RecordLayout& layout,
                  std::initializer_list<FieldValue> values) {
-  sink.put(formatRecord(layout, values));
+  writeRecord(sink, layout, std::span<const FieldValue>(values.begin(), values.size()));
 }
 
+// Records are formatted into one buffer kept for the whole run: no allocation per record.
 void writeRecord(RecordSink& sink, const RecordLayout& layout, std::span<const FieldValue> values) {
-  sink.put(formatRecord(layout, values));
+  static thread_local std::string line;
+  line.clear();
+  appendRecord(line, layout, values);
+  sink.put(line);
 }
 
 void writeFreeForm(RecordSink& sink, std::string_view text) {
@@ -43,13 +47,28 @@ void Console::put(std::string_view record) {
   }
   if (!started_ && advance.front() == '\n') advance.remove_prefix(1);
   started_ = true;
-  out_ << advance;
-  if (!record.empty()) out_ << record.substr(1);
+  pending_ += advance;
+  if (!record.empty()) pending_ += record.substr(1);
+  if (pending_.size() >= kFlushSize) writePending();
 }
 
 void Console::putRaw(std::string_view text) {
   started_ = true;
-  out_ << text;
+  pending_ += text;
+  if (pending_.size() >= kFlushSize) writePending();
+}
+
+void Console::showPending() noexcept {
+  try {
+    writePending();
+  } catch (...) {
+    pending_.clear();  // a stream that throws has nothing more to show
+  }
+}
+
+void Console::writePending() {
+  out_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+  pending_.clear();
 }
 
 std::optional<std::string> Console::readLine() {
@@ -61,6 +80,7 @@ std::optional<std::string> Console::readLine() {
 }
 
 void Console::flush() {
+  writePending();
   out_.flush();
   if (!out_) throw RunError("cannot write to standard output");
 }

@@ -31,6 +31,10 @@ void writeFreeFormReal(RecordSink& sink, double value);
 class Console : public RecordSink {
  public:
   Console(std::ostream& out, std::istream& in) : out_(out), in_(in) {}
+  // What is still held is shown, whatever the state of the stream.
+  ~Console() override { showPending(); }
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
 
   void put(std::string_view record) override;
   // Text shown as it stands, outside any record (the blank-name question).
@@ -40,10 +44,16 @@ class Console : public RecordSink {
   std::optional<std::string> readLine();
   // Throws RunError when standard output can no longer be written.
   void flush();
+  // Hands what is held to the stream without checking it (on the way out of a failed run).
+  void showPending() noexcept;
 
  private:
+  void writePending();
+
+  static constexpr std::size_t kFlushSize = 64 * 1024;
   std::ostream& out_;
   std::istream& in_;
+  std::string pending_;  // shown at the next flush, or once it is large
   bool started_ = false;
 };
 

@@ -105,25 +105,71 @@ bool exceedsDoubleRange(const DecimalNumber& number) {
 }  // namespace
 
 std::optional<std::int32_t> readIntegerField(std::string_view field) {
-  const std::string text = withoutBlanks(field);
-  if (text.empty()) return 0;
-  std::size_t pos = 0;
-  const bool negative = text[0] == '-';
-  if (isSign(text[0])) ++pos;
-  if (pos == text.size()) return std::nullopt;
-
+  std::size_t pos = field.find_first_not_of(' ');
+  if (pos == std::string_view::npos) return 0;
+  const bool negative = field[pos] == '-';
+  if (isSign(field[pos])) ++pos;
   const std::int64_t limit = negative ? -std::int64_t{std::numeric_limits<std::int32_t>::min()}
                                       : std::int64_t{std::numeric_limits<std::int32_t>::max()};
   std::int64_t magnitude = 0;
-  for (; pos < text.size(); ++pos) {
-    if (!isDigit(text[pos])) return std::nullopt;
-    magnitude = magnitude * 10 + (text[pos] - '0');
+  bool any_digit = false;
+  for (; pos < field.size(); ++pos) {
+    const char c = field[pos];
+    if (c == ' ') continue;
+    if (!isDigit(c)) return std::nullopt;
+    any_digit = true;
+    magnitude = magnitude * 10 + (c - '0');
     if (magnitude > limit) return std::nullopt;
   }
+  if (!any_digit) return std::nullopt;
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
+namespace {
+
+// The plain forms of the O-files ("  -532.5693", "0.001183", "  12345" with implied
+// decimals), at most 19 digits and no exponent, read in integers: a mantissa below 2^53
+// and a power of ten up to 10^22 are both exact doubles, so their one quotient is the
+// correctly rounded value, the same double the long way gives. Nothing for any other
+// form, which the long way then reads.
+std::optional<double> readPlainReal(std::string_view field, int decimals) {
+  constexpr int kMaxDigits = 19;
+  constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 53;
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  std::size_t pos = field.find_first_not_of(' ');
+  bool negative = false;
+  if (pos != std::string_view::npos && isSign(field[pos])) negative = field[pos++] == '-';
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  int fraction_digits = -1;  // -1: no point yet
+  for (; pos < field.size(); ++pos) {
+    const char c = field[pos];
+    if (c == ' ') continue;
+    if (c == '.' && fraction_digits < 0) {
+      fraction_digits = 0;
+      continue;
+    }
+    if (!isDigit(c) || ++digits > kMaxDigits) return std::nullopt;
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+    if (fraction_digits >= 0) ++fraction_digits;
+  }
+  if (digits == 0) return std::nullopt;
+  const int scale = fraction_digits >= 0 ? fraction_digits : std::max(decimals, 0);
+  if (mantissa > kExactMantissa || scale > 22) return std::nullopt;
+  const double magnitude = static_cast<double>(mantissa) / kPowers[scale];
+  return negative ? -magnitude : magnitude;
+}
+
+}  // namespace
+
 std::optional<double> readRealField(std::string_view field, int decimals) {
+  if (const std::optional<double> plain = readPlainReal(field, decimals)) return plain;
+  return readRealFieldLongWay(field, decimals);
+}
+
+std::optional<double> readRealFieldLongWay(std::string_view field, int decimals) {
   const std::string text = withoutBlanks(field);
   if (text.empty()) return 0.0;
   std::optional<DecimalNumber> number = splitReal(text);

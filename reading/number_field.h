@@ -21,4 +21,8 @@ std::optional<std::int32_t> readIntegerField(std::string_view field);
 // large for a double is unreadable; one too small reads as zero of its sign.
 std::optional<double> readRealField(std::string_view field, int decimals);
 
+// The same, always through the general decimal conversion (from_chars): the reference
+// the tests hold the integer reading of the plain forms to.
+std::optional<double> readRealFieldLongWay(std::string_view field, int decimals);
+
 }  // namespace velk

@@ -1,14 +1,14 @@
 #include "reading/report_line.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "format/fixed_text.h"
 #include "reading/number_field.h"
 
 namespace velk {
 namespace {
-
-constexpr std::size_t kLineWidth = 80;
 
 // A field's text for an error message: without its surrounding blanks, control bytes
 // made visible.
@@ -33,8 +33,9 @@ std::string shownFieldText(std::string_view field) {
 }  // namespace
 
 void ReportLine::assign(std::string_view text, long number) {
-  buffer_.assign(text.substr(0, kLineWidth));
-  buffer_.resize(kLineWidth, ' ');
+  const std::size_t kept = std::min(text.size(), kWidth);
+  std::memcpy(buffer_.data(), text.data(), kept);
+  std::memset(buffer_.data() + kept, ' ', kWidth - kept);
   number_ = number;
 }
 
@@ -53,35 +54,41 @@ double ReportLine::realField(int first, int last, int decimals, std::string_view
   throw unreadableField(first, last, path);
 }
 
+// Each keyword test is gated by the keyword's first letter, so that the many lines that
+// are none of them cost a few comparisons; the order of the tests is the reader's.
 MainLine classifyMainLine(const ReportLine& line) {
-  if (line.holds(1, 4, "GPS ")) return MainLine::kReportHeader;
-  if (line.holds(27, 37, "5-character")) return MainLine::kDay;
-  if (line.holds(27, 48, "4-character short name")) return MainLine::kShortName;
-  if (line.holds(1, 13, "FIXED STATION")) return MainLine::kFixedStation;
-  if (line.holds(1, 15, "UNKNOWN STATION")) return MainLine::kUnknownStation;
-  if (line.holds(27, 48, "First epoch to process") || line.holds(27, 48, "Final epoch to process"))
+  const char first = line.columns(1, 1)[0];
+  const char at27 = line.columns(27, 27)[0];
+  if (first == 'G' && line.holds(1, 4, "GPS ")) return MainLine::kReportHeader;
+  if (at27 == '5' && line.holds(27, 37, "5-character")) return MainLine::kDay;
+  if (at27 == '4' && line.holds(27, 48, "4-character short name")) return MainLine::kShortName;
+  if (first == 'F' && line.holds(1, 13, "FIXED STATION")) return MainLine::kFixedStation;
+  if (first == 'U' && line.holds(1, 15, "UNKNOWN STATION")) return MainLine::kUnknownStation;
+  if (at27 == 'F' && (line.holds(27, 48, "First epoch to process") ||
+                      line.holds(27, 48, "Final epoch to process")))
     return MainLine::kEpochToProcess;
-  if (line.holds(1, 9, "THE FLOAT")) return MainLine::kFloatSection;
-  if (line.holds(1, 9, "THE FIXED")) return MainLine::kFixedSection;
-  if (line.holds(1, 13, "Common start")) return MainLine::kCommonStart;
-  if (line.holds(1, 13, "Common end")) return MainLine::kCommonEnd;
-  if (line.holds(1, 15, "Epoch interval")) return MainLine::kEpochInterval;
+  if (first == 'T' && line.holds(1, 9, "THE FLOAT")) return MainLine::kFloatSection;
+  if (first == 'T' && line.holds(1, 9, "THE FIXED")) return MainLine::kFixedSection;
+  if (first == 'C' && line.holds(1, 13, "Common start")) return MainLine::kCommonStart;
+  if (first == 'C' && line.holds(1, 13, "Common end")) return MainLine::kCommonEnd;
+  if (first == 'E' && line.holds(1, 15, "Epoch interval")) return MainLine::kEpochInterval;
   return MainLine::kOther;
 }
 
 SectionLine classifySectionLine(const ReportLine& line) {
-  if (line.holds(1, 7, "  Sigma")) {
+  const std::string_view start = line.columns(1, 2);
+  if (start == "  " && line.holds(1, 7, "  Sigma")) {
     if (line.holds(1, 8, "  Sigmax")) return SectionLine::kSigmaX;
     if (line.holds(1, 8, "  Sigmay")) return SectionLine::kSigmaY;
     if (line.holds(1, 8, "  Sigmaz")) return SectionLine::kSigmaZ;
     return SectionLine::kOtherSigma;
   }
-  if (line.holds(1, 17, " Baseline vector:")) return SectionLine::kVector;
-  if (line.holds(1, 10, " Mark1_xyz")) return SectionLine::kMark1;
-  if (line.holds(1, 10, " Mark2_xyz")) return SectionLine::kMark2;
-  if (line.holds(1, 10, " E1 N1 U1 ")) return SectionLine::kLocal;
-  if (line.holds(1, 1, "y")) return SectionLine::kCorrelationY;
-  if (line.holds(1, 1, "z")) return SectionLine::kCorrelationZ;
+  if (start == " B" && line.holds(1, 17, " Baseline vector:")) return SectionLine::kVector;
+  if (start == " M" && line.holds(1, 10, " Mark1_xyz")) return SectionLine::kMark1;
+  if (start == " M" && line.holds(1, 10, " Mark2_xyz")) return SectionLine::kMark2;
+  if (start == " E" && line.holds(1, 10, " E1 N1 U1 ")) return SectionLine::kLocal;
+  if (start[0] == 'y' && line.holds(1, 1, "y")) return SectionLine::kCorrelationY;
+  if (start[0] == 'z' && line.holds(1, 1, "z")) return SectionLine::kCorrelationZ;
   return SectionLine::kOther;
 }
 

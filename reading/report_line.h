@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,8 +16,7 @@ class ReportLine {
   void assign(std::string_view text, long number);
 
   std::string_view columns(int first, int last) const {
-    return std::string_view(buffer_).substr(static_cast<std::size_t>(first - 1),
-                                            static_cast<std::size_t>(last - first + 1));
+    return {buffer_.data() + (first - 1), static_cast<std::size_t>(last - first + 1)};
   }
 
   // The columns hold the literal followed by blanks up to their last column.
@@ -32,7 +32,8 @@ class ReportLine {
  private:
   RunError unreadableField(int first, int last, std::string_view path) const;
 
-  std::string buffer_;
+  static constexpr std::size_t kWidth = 80;
+  std::array<char, kWidth> buffer_{};
   long number_ = 0;
 };
 

@@ -208,6 +208,7 @@ int runConversion(const Edition& edition, int argc, char** argv, std::istream& i
   }
   // The run (and with it the output file it created) is gone by now. The console may be
   // what failed: its state no longer matters.
+  console.showPending();
   out << '\n';
   out.flush();
   err << edition.program_name << ": " << failure << '\n';

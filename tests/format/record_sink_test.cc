@@ -22,6 +22,7 @@ TEST(Console, AppliesLineControlBeforeEachRecord) {
   console.put("+overprint");
   console.put("ABCD");  // any other character is a plain advance and is not shown
   console.put("");
+  console.flush();
   EXPECT_EQ(out.str(), "first\n\nafter a blank line\n\fnew page\roverprint\nBCD\n");
 }
 
@@ -32,6 +33,7 @@ TEST(Console, ShowsFormattedAndFreeFormRecords) {
   writeRecord(console, RecordLayout("(A)"), {std::string_view("0ABC")});
   writeFreeForm(console, " -- FIN --");
   writeFreeFormReal(console, 0.5);
+  console.flush();
   EXPECT_EQ(out.str(), "\nABC\n -- FIN --\n  5.000000000000000E-001");
 }
 

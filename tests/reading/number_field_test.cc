@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
 
 namespace velk {
@@ -100,6 +105,45 @@ TEST(RealField, RejectsWhatIsNotANumber) {
         "1.5X3"s, "1\t5"s, "1.5\t"s, "1\0"s + ".5", "\0"s,     "0x1p3"s,  "inf"s,    "nan"s}) {
     EXPECT_EQ(readRealField(field, 2), std::nullopt) << '"' << field << '"';
   }
+}
+
+// The plain forms read in integers against the general conversion: printed values of
+// every field the reader takes, fields of random characters, the largest mantissas.
+TEST(RealFieldReading, PlainFormsReadLikeTheGeneralConversion) {
+  struct Field {
+    int width, decimals;
+  };
+  const Field fields[] = {{5, 2}, {6, 2}, {8, 0}, {5, 1}, {8, 3}, {10, 6}, {14, 4}};
+  std::mt19937_64 random(5);
+  const char* env = std::getenv("VELK_DIGITS_VALUES");
+  const long count = env != nullptr ? std::atol(env) : 100000;
+  const std::string characters = "0123456789 .-+9";
+  for (long i = 0; i < count; ++i) {
+    const Field& field = fields[static_cast<std::size_t>(i) % std::size(fields)];
+    std::string text;
+    if (i % 3 == 0) {
+      text.resize(static_cast<std::size_t>(field.width));
+      for (char& c : text) c = characters[random() % characters.size()];
+    } else {
+      const double value = std::uniform_real_distribution<double>(-1e6, 1e6)(random) /
+                           std::pow(10.0, static_cast<double>(random() % 12));
+      char printed[64];
+      std::snprintf(printed, sizeof printed, "%*.*f", field.width,
+                    static_cast<int>(random() % 9), value);
+      text = printed;
+      if (i % 7 == 0) text.erase(std::remove(text.begin(), text.end(), '.'), text.end());
+    }
+    const auto fast = readRealField(text, field.decimals);
+    const auto exact = readRealFieldLongWay(text, field.decimals);
+    ASSERT_EQ(fast.has_value(), exact.has_value()) << '"' << text << '"';
+    if (fast) {
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(*fast), std::bit_cast<std::uint64_t>(*exact))
+          << '"' << text << '"';
+    }
+  }
+  for (const char* text : {"9007199254740993", "9007199254740992", "1234567890123456789",
+                           "12345678901234567890", "-0", "0.00000000000000000000001"})
+    EXPECT_EQ(readRealField(text, 4), readRealFieldLongWay(text, 4)) << text;
 }
 
 }  // namespace
