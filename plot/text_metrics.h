@@ -16,7 +16,8 @@ inline constexpr double kAscent = 0.76;
 inline constexpr double kDescent = 0.24;
 
 // The advance width of UTF-8 `text` at `font_size` (px), bold or not. A character outside
-// ASCII counts as wide as the widest capital, so that no label is measured short.
+// ASCII counts as wide as the widest character of the face, so that no label is measured
+// short.
 double textWidth(std::string_view text, double font_size, bool bold = false);
 
 }  // namespace velk::plot

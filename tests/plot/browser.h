@@ -5,6 +5,7 @@
 // drawing's extent and the labels' real boxes through the browser's SVG layout, pixels
 // through a canvas. Our pictures have no script; the measuring page has one.
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
