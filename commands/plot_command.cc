@@ -1,15 +1,15 @@
 // baselines plot network|series: the network and the series of repeated baselines as SVG.
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "checks/network_check.h"
+#include "commands/check_limits.h"
 #include "commands/exit_status.h"
 #include "commands/inputs.h"
+#include "commands/output_files.h"
 #include "commands/subcommand.h"
 #include "format/output_file.h"
 #include "format/run_error.h"
@@ -27,44 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The limits of `baselines check`, in metres unless named otherwise.
-const OptionSpec kCheckLimitOptions[] = {
-    {"min-ratio", '\0', "R", "a fixed solution's ratio below R is flagged low_ratio (default 3.0)"},
-    {"max-sigma3d", '\0', "M", "sigma3D at or above M metres is flagged imprecise (default 0.5)"},
-    {"station-tolerance", '\0', "M",
-     "a station whose a priori coordinates spread more than M metres is flagged (default 1.0)"},
-    {"variance-factor", '\0', "F", "multiplies every report's covariance (default 1.0)"},
-    {"alpha", '\0', "A", "significance level of the loop and repeat tests (default 0.01)"},
-    {"tolerance-mm", '\0', "MM", "a loop or repeat is flagged only above MM millimetres (default 10)"},
-    {"tolerance-ppm", '\0', "PPM", "plus PPM of its perimeter or length (default 1)"},
-};
-
-CheckOptions checkLimits(const ParsedOptions& options) {
-  CheckOptions limits;
-  const auto read = [&](std::string_view name, double& value) {
-    if (const std::optional<std::string> text = options.value(name))
-      value = parseRealOption(name, *text);
-  };
-  read("min-ratio", limits.min_ratio);
-  read("max-sigma3d", limits.max_sigma3d);
-  read("station-tolerance", limits.station_tolerance);
-  read("variance-factor", limits.variance_factor);
-  read("alpha", limits.alpha);
-  read("tolerance-mm", limits.tolerance_mm);
-  read("tolerance-ppm", limits.tolerance_ppm);
-  if (limits.variance_factor <= 0) throw UsageError("--variance-factor: must be above 0");
-  if (limits.alpha <= 0 || limits.alpha >= 1) throw UsageError("--alpha: must lie between 0 and 1");
-  return limits;
-}
-
-OutputFile openOutputFile(const std::string& path, bool force) {
-  if (force) return OutputFile::replace(path);
-  errno = 0;
-  if (std::optional<OutputFile> created = OutputFile::create(path)) return std::move(*created);
-  if (errno == EEXIST) throw RunError("output file " + path + " exists; --force replaces it");
-  throw RunError("cannot create output file " + path + ": " + std::strerror(errno));
-}
-
 const std::vector<OptionSpec> kOptions = [] {
   std::vector<OptionSpec> options{
       {"output", 'o', "FILE", "network: the SVG file to write; it must not exist, unless --force"},
@@ -79,7 +41,7 @@ const std::vector<OptionSpec> kOptions = [] {
        "tag column says it for its files"},
       {"force", 'f', "", "replace existing files (in one step, once all are complete)"},
   };
-  for (const OptionSpec& option : kCheckLimitOptions) options.push_back(option);
+  for (const OptionSpec& option : checkLimitOptions()) options.push_back(option);
   options.push_back(kListOption);
   return options;
 }();
@@ -115,8 +77,10 @@ CheckedReports readAndCheck(const ParsedOptions& inputs, const CheckOptions& lim
   for (const BaselineCheck& baseline : checked.check.baselines) {
     if (baseline.usable) continue;
     const Report& report = checked.reports[baseline.report];
+    std::string flags;
+    for (const std::string& flag : baseline.flags) flags += (flags.empty() ? "" : ", ") + flag;
     notify(err, report.path + " line " + std::to_string(report.header_line) +
-                    ": report left out of the means and loops: " + report.missingText());
+                    ": report left out of the means and loops (" + flags + ")");
   }
   return checked;
 }
@@ -154,7 +118,9 @@ std::vector<plot::NamedSeries> reportPictures(const ParsedOptions& options, std:
       plot::pairSeries(checked.reports, checked.check, limits.variance_factor);
   if (const auto pair = chosenPair(options)) {
     std::erase_if(series, [&](const plot::NamedSeries& s) {
-      return s.name != pair->first + "-" + pair->second && s.name != pair->second + "-" + pair->first;
+      const bool same = (s.from == pair->first && s.to == pair->second) ||
+                        (s.from == pair->second && s.to == pair->first);
+      return !same;
     });
     if (series.empty())
       throw RunError("no pair " + pair->first + "," + pair->second + " of two or more usable reports");
@@ -172,6 +138,7 @@ plot::LogComponents quelmarComponents(const ParsedOptions& options) {
 
 std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::ostream& err) {
   refuse(options, {"pair"}, "series --log");
+  for (const OptionSpec& limit : checkLimitOptions()) refuse(options, {limit.long_name}, "series --log");
   const plot::LogComponents components = quelmarComponents(options);
   std::vector<plot::NamedSeries> series;
   for (const std::string& path : inputPaths(withoutFirstOperand(options), err)) {
@@ -265,7 +232,8 @@ const Subcommand& plotSubcommand() {
           "'plot series' draws, for every pair of two or more usable reports, one picture "
           "FROM-TO.svg of four panels: dE, dN, dU in the local frame of the pair's first "
           "station and d(length), in mm, against the middle of each observation period, "
-          "relative to the pair's weighted mean; and DIR/index.html that shows them all. The "
+          "relative to the pair's weighted mean (that of 'baselines check', whose limits and "
+          "variance factor apply); and DIR/index.html that shows them all. The "
           "pictures and the index are written together, the index last: all of them or none. "
           "With --log it draws LOG files instead, one picture per file (per station for a "
           "novrale type-4 file); their means weight each record with max(sigma, 0.5 mm).\n\n"

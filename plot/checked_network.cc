@@ -125,6 +125,8 @@ std::vector<NamedSeries> pairSeries(std::span<const Report> reports, const Netwo
     const std::string to_name = cp850ToUtf8(check.stations[static_cast<std::size_t>(pair.to)].name);
     NamedSeries series;
     series.name = from_name + "-" + to_name;
+    series.from = from_name;
+    series.to = to_name;
     SeriesDrawing& drawing = series.drawing;
     drawing.name = from_name + " \u2192 " + to_name;
     drawing.frame = "E, N, U in the local frame of " + from_name +

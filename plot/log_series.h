@@ -12,6 +12,7 @@ namespace velk::plot {
 // its drawing.
 struct NamedSeries {
   std::string name;  // UTF-8
+  std::string from, to;  // a pair's stations, UTF-8; empty for a LOG file
   SeriesDrawing drawing;
 };
 
