@@ -7,15 +7,6 @@
 
 namespace velk::plot {
 
-void Box::include(const Box& other) {
-  left = std::min(left, other.left);
-  top = std::min(top, other.top);
-  right = std::max(right, other.right);
-  bottom = std::max(bottom, other.bottom);
-}
-
-void Box::include(Point point) { include(Box{point.x, point.y, point.x, point.y}); }
-
 namespace {
 
 constexpr double kGap = 3;         // px between a point's marker and its own label

@@ -7,19 +7,6 @@
 
 namespace velk::plot {
 
-// An axis-aligned rectangle in px, y downwards.
-struct Box {
-  double left = 0, top = 0, right = 0, bottom = 0;
-
-  double width() const { return right - left; }
-  double height() const { return bottom - top; }
-  bool overlaps(const Box& other) const {
-    return left < other.right && other.left < right && top < other.bottom && other.top < bottom;
-  }
-  void include(const Box& other);
-  void include(Point point);
-};
-
 // A label to place beside its point: the size of its text's box.
 struct LabelRequest {
   Point anchor;

@@ -54,7 +54,8 @@ std::vector<double> times(const std::vector<const LogRecord*>& records, DayCount
 
 std::string typeText(const LogFile& file, LogComponents components) {
   if (file.layout == LogLayout::kQuelmar)
-    return components == LogComponents::kLocal ? "quelmar LOG (E, N, U)" : "quelmar LOG (X, Y, Z)";
+    return components == LogComponents::kLocal ? "a quelmar LOG file read as E, N, U"
+                                               : "a quelmar LOG file read as X, Y, Z";
   const std::string& tag = file.records.front().tag;
   if (tag == "v.gpps /") return "novrale type 4, LOG gpps";
   if (tag == "v.local/") return "novrale type 5, LOG cartesien";

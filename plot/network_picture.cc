@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "plot/label_placement.h"
 #include "plot/svg_writer.h"
 #include "plot/text_metrics.h"
 #include "plot/ticks.h"
@@ -225,18 +226,15 @@ NetworkPicture drawNetwork(const NetworkDrawing& drawing) {
     svg.polygon(triangleAt(shifted(position, offset)), {.fill = "#000000"});
   svg.closeGroup();
 
-  NetworkPicture picture;
   svg.openGroup("labels");
   for (std::size_t i = 0; i < labels.size(); ++i) {
-    PlacedLabel& label = labels[i];
-    label.box = {label.box.left + offset.x, label.box.top + offset.y, label.box.right + offset.x,
-                 label.box.bottom + offset.y};
+    const PlacedLabel& label = labels[i];
     if (label.leader)
       svg.line(shifted(frame.positions[i], offset), shifted(label.leader_end, offset),
                {.stroke = "#777777", .stroke_width = 0.75});
-    svg.text({label.box.left, label.box.top + kLabelSize * kAscent}, drawing.stations[i].name,
+    svg.text({label.box.left + offset.x, label.box.top + offset.y + kLabelSize * kAscent},
+             drawing.stations[i].name,
              {.size = kLabelSize, .halo = true});
-    picture.label_boxes.push_back(label.box);
   }
   svg.closeGroup();
 
@@ -244,14 +242,7 @@ NetworkPicture drawNetwork(const NetworkDrawing& drawing) {
   const double bar_width = drawScaleBar(svg, frame.scale, {kMargin + 6, footer_top + 50});
   drawNorthArrow(svg, {kMargin + bar_width + 60, footer_top + 32});
 
-  picture.svg = std::move(svg).finish();
-  picture.width = width;
-  picture.height = height;
-  picture.content = {kMargin, kMargin, kMargin + inner_width, footer_top + 80};
-  const Box placed_map{map.left + offset.x, map.top + offset.y, map.right + offset.x,
-                       map.bottom + offset.y};
-  picture.content.include(placed_map);
-  return picture;
+  return {std::move(svg).finish(), width, height};
 }
 
 }  // namespace velk::plot

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "plot/label_placement.h"
+
 
 namespace velk::plot {
 
@@ -37,13 +37,9 @@ struct NetworkDrawing {
   std::string plane;  // says what the plane is: "local East-North plane of CAST (...)"
 };
 
-// The picture and where its parts went (for the tests: labels must not overlap, and every
-// part lies inside the page).
 struct NetworkPicture {
   std::string svg;
   double width = 0, height = 0;
-  std::vector<Box> label_boxes;  // one per station, in the stations' order
-  Box content;                   // everything drawn
 };
 
 NetworkPicture drawNetwork(const NetworkDrawing& drawing);

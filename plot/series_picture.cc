@@ -225,15 +225,13 @@ SeriesPicture drawSeries(const SeriesDrawing& drawing) {
   svg.closeGroup();
   drawLegend(svg, {kMargin, kMargin + kTitleSize * kAscent + 45});
 
-  SeriesPicture picture;
   double top = kMargin + kHeaderHeight;
   for (std::size_t component = 0; component < 4; ++component) {
-    const Box area{left, top, right, top + kPanelHeight};
-    drawPanel(svg, drawing, component, axes[component], area, time, x);
-    picture.panels[component] = area;
-    top = area.bottom + kPanelGap;
+    drawPanel(svg, drawing, component, axes[component], {left, top, right, top + kPanelHeight},
+              time, x);
+    top += kPanelHeight + kPanelGap;
   }
-  const double axis_top = picture.panels[3].bottom;
+  const double axis_top = top - kPanelGap;
   svg.openGroup("time-axis");
   for (const double tick : time.ticks)
     svg.line({x(tick), axis_top}, {x(tick), axis_top + 4}, {.stroke = "#555555"});
@@ -242,10 +240,7 @@ SeriesPicture drawSeries(const SeriesDrawing& drawing) {
            {.size = kTextSize, .anchor = Anchor::kMiddle, .bold = true});
   svg.closeGroup();
 
-  picture.svg = std::move(svg).finish();
-  picture.width = width;
-  picture.height = height;
-  return picture;
+  return {std::move(svg).finish(), width, height};
 }
 
 }  // namespace velk::plot

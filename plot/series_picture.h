@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "plot/label_placement.h"
+
 
 namespace velk::plot {
 
@@ -34,11 +34,11 @@ struct SeriesDrawing {
   std::array<double, 4> weighted_rms{};  // mm, per component
 };
 
-// The picture and where its panels' data areas are (top to bottom).
+// The picture; each panel is a group "panel-1" to "panel-4" whose first rectangle is its
+// data area.
 struct SeriesPicture {
   std::string svg;
   double width = 0, height = 0;
-  std::array<Box, 4> panels{};
 };
 
 SeriesPicture drawSeries(const SeriesDrawing& drawing);

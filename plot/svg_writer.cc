@@ -50,6 +50,15 @@ std::string_view anchorName(Anchor anchor) {
 
 }  // namespace
 
+void Box::include(const Box& other) {
+  left = std::min(left, other.left);
+  top = std::min(top, other.top);
+  right = std::max(right, other.right);
+  bottom = std::max(bottom, other.bottom);
+}
+
+void Box::include(Point point) { include(Box{point.x, point.y, point.x, point.y}); }
+
 std::string escapeXml(std::string_view text) {
   std::string out;
   out.reserve(text.size());

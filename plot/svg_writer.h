@@ -12,6 +12,19 @@ struct Point {
   double x = 0, y = 0;
 };
 
+// An axis-aligned rectangle in px, y downwards.
+struct Box {
+  double left = 0, top = 0, right = 0, bottom = 0;
+
+  double width() const { return right - left; }
+  double height() const { return bottom - top; }
+  bool overlaps(const Box& other) const {
+    return left < other.right && other.left < right && top < other.bottom && other.top < bottom;
+  }
+  void include(const Box& other);
+  void include(Point point);
+};
+
 // How a shape is painted: colours as SVG colour texts ("#1f77b4", "none").
 struct Paint {
   std::string_view fill = "none";

@@ -9,7 +9,9 @@
 #include <random>
 #include <regex>
 #include <set>
+#include <sstream>
 
+#include "plot/svg_writer.h"
 #include "plot/text_metrics.h"
 #include "tests/plot/xml_tree.h"
 
