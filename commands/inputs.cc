@@ -36,7 +36,7 @@ void appendListedPaths(const std::string& list_path, std::vector<std::string>& p
   if (!list.is_open())
     throw RunError("cannot open list file " + list_path + ": " + openFailure(list_path));
   const std::filesystem::path folder = std::filesystem::path(list_path).parent_path();
-  LineReader lines(list);
+  LineReader lines(list, "list file " + list_path);
   std::string line;
   while (lines.next(line)) {
     const std::string name = withoutTrailingBlanks(line);

@@ -36,6 +36,13 @@ class ParsedOptions {
   std::optional<std::string> value(std::string_view name) const;
   std::vector<std::string> values(std::string_view name) const;
   const std::vector<std::string>& operands() const { return operands_; }
+  // The same options, the first operand left out (a subcommand's word before its inputs,
+  // such as export's format).
+  ParsedOptions withoutFirstOperand() const {
+    ParsedOptions rest = *this;
+    if (!rest.operands_.empty()) rest.operands_.erase(rest.operands_.begin());
+    return rest;
+  }
 
   void add(std::string_view name, std::string value) {
     values_[std::string(name)].push_back(std::move(value));

@@ -30,6 +30,7 @@ std::span<const Subcommand* const> subcommands();
 
 // The subcommands' own definitions (one file each).
 const Subcommand& velkSubcommand();
+const Subcommand& exportSubcommand();
 const Subcommand& plotSubcommand();
 
 }  // namespace velk

@@ -5,7 +5,8 @@
 namespace velk {
 
 std::span<const Subcommand* const> subcommands() {
-  static const std::array<const Subcommand*, 2> kAll{&velkSubcommand(), &plotSubcommand()};
+  static const std::array<const Subcommand*, 3> kAll{&velkSubcommand(), &exportSubcommand(),
+                                                     &plotSubcommand()};
   return kAll;
 }
 

@@ -1,13 +1,11 @@
 // baselines velk: the VELK or LOG file that a dialog program writes, from a command line.
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <optional>
 #include <sstream>
 
 #include "commands/exit_status.h"
 #include "commands/inputs.h"
+#include "commands/output_files.h"
 #include "commands/subcommand.h"
 #include "format/output_file.h"
 #include "format/run_error.h"
@@ -35,15 +33,6 @@ class DiscardedRecords : public RecordSink {
   void put(std::string_view) override {}
 };
 
-OutputFile openOutput(const std::string& path, bool force) {
-  if (force) return OutputFile::replace(path);
-  errno = 0;
-  if (std::optional<OutputFile> created = OutputFile::create(path)) return std::move(*created);
-  if (errno == EEXIST)
-    throw RunError("output file " + path + " exists; --force replaces it");
-  throw RunError("cannot create output file " + path + ": " + std::strerror(errno));
-}
-
 // The settings the dialog would hold: the output name's first 12 characters (quelmar's
 // file-name code is its characters 7 and 8).
 RunSettings settingsFor(const Edition& edition, int output_type, const std::string& output) {
@@ -63,7 +52,7 @@ int runVelk(const ParsedOptions& options, CommandStreams& streams) {
   const RunSettings settings = settingsFor(edition, output_type, output_path);
   const std::vector<std::string> inputs = inputPaths(options, streams.err);
 
-  OutputFile output = openOutput(output_path, options.has("force"));
+  OutputFile output = openOutputFile(output_path, options.has("force"));
   std::istringstream no_answers;
   Console console(streams.out, no_answers);
   DiscardedRecords discarded;

@@ -1,5 +1,11 @@
 #include "format/record_sink.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "format/run_error.h"
@@ -85,11 +91,111 @@ void Console::flush() {
   if (!out_) throw RunError("cannot write to standard output");
 }
 
+namespace {
+
+// Reads of this size keep the system calls few on reports of any length.
+constexpr std::size_t kReadBlockSize = 64 * 1024;
+
+}  // namespace
+
+std::optional<LineReader> LineReader::open(const std::string& path, std::string_view what,
+                                           std::error_code& why) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    why.assign(errno, std::generic_category());
+    return std::nullopt;
+  }
+  // A folder opens, then fails at the first read: it is a file that cannot be opened.
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+    why.assign(S_ISDIR(status.st_mode) ? EISDIR : errno, std::generic_category());
+    ::close(fd);
+    return std::nullopt;
+  }
+  why.clear();
+  return LineReader(fd, std::string(what) + " " + path);
+}
+
+std::optional<LineReader> LineReader::open(const std::string& path, std::string_view what) {
+  std::error_code ignored;
+  return open(path, what, ignored);
+}
+
+LineReader::LineReader(std::istream& in, std::string name)
+    : stream_(&in), name_(std::move(name)) {}
+
+LineReader::LineReader(int fd, std::string name)
+    : fd_(fd), name_(std::move(name)), block_(new char[kReadBlockSize]) {}
+
+LineReader::LineReader(LineReader&& other) noexcept
+    : stream_(other.stream_),
+      fd_(other.fd_),
+      name_(std::move(other.name_)),
+      block_(std::move(other.block_)),
+      block_begin_(other.block_begin_),
+      block_end_(other.block_end_),
+      at_end_(other.at_end_),
+      line_number_(other.line_number_) {
+  other.fd_ = -1;
+}
+
+LineReader::~LineReader() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
 bool LineReader::next(std::string& line) {
-  if (!std::getline(in_, line)) return false;
+  if (stream_ != nullptr) {
+    if (!std::getline(*stream_, line)) {
+      if (stream_->bad()) failToRead("read error");
+      return false;
+    }
+  } else if (!nextFromFile(line)) {
+    return false;
+  }
   ++line_number_;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return true;
+}
+
+// As getline: up to the next line feed, or to the end of the file when bytes are left.
+bool LineReader::nextFromFile(std::string& line) {
+  line.clear();
+  for (;;) {
+    if (block_begin_ == block_end_ && !fillBlock()) return !line.empty();
+    const char* start = block_.get() + block_begin_;
+    const std::size_t available = block_end_ - block_begin_;
+    const void* feed = std::memchr(start, '\n', available);
+    if (feed != nullptr) {
+      const auto length = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
+      line.append(start, length);
+      block_begin_ += length + 1;
+      return true;
+    }
+    line.append(start, available);
+    block_begin_ = block_end_;
+  }
+}
+
+// False at the end of the file.
+bool LineReader::fillBlock() {
+  if (at_end_) return false;
+  for (;;) {
+    const ssize_t got = ::read(fd_, block_.get(), kReadBlockSize);
+    if (got > 0) {
+      block_begin_ = 0;
+      block_end_ = static_cast<std::size_t>(got);
+      return true;
+    }
+    if (got == 0) {
+      at_end_ = true;
+      return false;
+    }
+    if (errno != EINTR) failToRead(std::strerror(errno));
+  }
+}
+
+void LineReader::failToRead(const std::string& reason) const {
+  throw RunError("cannot read " + name_ + ": " + reason);
 }
 
 }  // namespace velk

@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <memory>
 #include <istream>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "format/record_layout.h"
 
@@ -58,15 +60,44 @@ class Console : public RecordSink {
 };
 
 // An input text file read line by line (list file, O-files): one trailing "\r" dropped,
-// a last line without its line end is still a line.
+// a last line without its line end is still a line. A read that fails before the end of
+// the file is a RunError naming the file and the reason, never a silent end.
 class LineReader {
  public:
-  explicit LineReader(std::istream& in) : in_(in) {}
+  // Opens a file for reading, in large blocks. Nothing when it cannot be opened or is a
+  // folder; `why` then says why. `what` names the kind of file in messages ("O-file").
+  static std::optional<LineReader> open(const std::string& path, std::string_view what,
+                                        std::error_code& why);
+  static std::optional<LineReader> open(const std::string& path, std::string_view what);
+  // The lines of a stream (a text in memory, an open file stream); a stream that fails
+  // (badbit) is reported as a read error of `name`.
+  explicit LineReader(std::istream& in, std::string name = "input");
+
+  LineReader(LineReader&& other) noexcept;
+  LineReader& operator=(LineReader&&) = delete;
+  LineReader(const LineReader&) = delete;
+  ~LineReader();
+
+  // The next line into `line`; false at the end of the file. Throws RunError when the
+  // file cannot be read.
   bool next(std::string& line);
   long lineNumber() const { return line_number_; }
+  // How messages name the file: "O-file AB082101.017".
+  const std::string& name() const { return name_; }
 
  private:
-  std::istream& in_;
+  LineReader(int fd, std::string name);
+  bool nextFromFile(std::string& line);
+  bool fillBlock();
+  [[noreturn]] void failToRead(const std::string& reason) const;
+
+  std::istream* stream_ = nullptr;
+  int fd_ = -1;
+  std::string name_;
+  std::unique_ptr<char[]> block_;
+  std::size_t block_begin_ = 0;  // the unread bytes of the block
+  std::size_t block_end_ = 0;
+  bool at_end_ = false;
   long line_number_ = 0;
 };
 

@@ -51,4 +51,38 @@ std::string cp850ToUtf8(std::string_view text) {
   return out;
 }
 
+bool isValidUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 1;
+    std::uint32_t code_point = lead;
+    std::uint32_t smallest = 0;
+    if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4, code_point = lead & 0x07u, smallest = 0x10000;
+    } else if (lead >= 0xE0 && lead < 0xF0) {
+      length = 3, code_point = lead & 0x0Fu, smallest = 0x800;
+    } else if (lead >= 0xC2 && lead < 0xE0) {
+      length = 2, code_point = lead & 0x1Fu, smallest = 0x80;
+    } else if (lead >= 0x80) {
+      return false;  // a continuation byte, C0, C1 or F5-FF where a character starts
+    }
+    if (text.size() - i < length) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0u) != 0x80u) return false;
+      code_point = (code_point << 6) | (next & 0x3Fu);
+    }
+    if (code_point < smallest || code_point > 0x10FFFF ||
+        (code_point >= 0xD800 && code_point <= 0xDFFF))
+      return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string fileNameToUtf8(std::string_view name) {
+  return isValidUtf8(name) ? std::string(name) : cp850ToUtf8(name);
+}
+
 }  // namespace velk

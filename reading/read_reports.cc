@@ -63,7 +63,7 @@ class SeparateReportReader {
         notice_(notice) {}
 
   void read(std::istream& in) {
-    LineReader lines(in);
+    LineReader lines(in, "O-file " + std::string(path_));
     std::string text;
     while (lines.next(text)) {
       line_.assign(text, lines.lineNumber());

@@ -32,7 +32,7 @@ constexpr CoordinateFields kMark2{&BaselineRecord::mark2_x, &BaselineRecord::mar
 // Reads one O-file: the main scan and the two solution sections, line by line.
 class ReportScanner {
  public:
-  ReportScanner(std::istream& report, std::string_view report_file_name,
+  ReportScanner(LineReader& report, std::string_view report_file_name,
                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
                 const ReadingEdition& edition, RecordSink& console,
                 const DataBeforeHeaderNotice& notice)
@@ -263,7 +263,7 @@ class ReportScanner {
     return line_.realField(first, last, decimals, file_system_name_);
   }
 
-  LineReader lines_;
+  LineReader& lines_;
   ReportLine line_;
   ScanState scan_state_ = ScanState::MainScan;
   bool warned_of_scratch_stores_ = false;
@@ -278,7 +278,7 @@ class ReportScanner {
 
 }  // namespace
 
-void scan_report(std::istream& report, std::string_view report_file_name,
+void scan_report(LineReader& report, std::string_view report_file_name,
                  std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
                  const ReadingEdition& edition, RecordSink& console) {
   scan_report(report, report_file_name, file_system_name, table, state, edition, console,
@@ -288,12 +288,27 @@ void scan_report(std::istream& report, std::string_view report_file_name,
               });
 }
 
-void scan_report(std::istream& report, std::string_view report_file_name,
+void scan_report(LineReader& report, std::string_view report_file_name,
                  std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
                  const ReadingEdition& edition, RecordSink& console,
                  const DataBeforeHeaderNotice& notice) {
   ReportScanner(report, report_file_name, file_system_name, table, state, edition, console, notice)
       .scan();
+}
+
+void scan_report(std::istream& report, std::string_view report_file_name,
+                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
+                 const ReadingEdition& edition, RecordSink& console) {
+  LineReader lines(report, "O-file " + std::string(file_system_name));
+  scan_report(lines, report_file_name, file_system_name, table, state, edition, console);
+}
+
+void scan_report(std::istream& report, std::string_view report_file_name,
+                 std::string_view file_system_name, BaselineTable& table, ReportScanState& state,
+                 const ReadingEdition& edition, RecordSink& console,
+                 const DataBeforeHeaderNotice& notice) {
+  LineReader lines(report, "O-file " + std::string(file_system_name));
+  scan_report(lines, report_file_name, file_system_name, table, state, edition, console, notice);
 }
 
 }  // namespace velk

@@ -2,8 +2,6 @@
 
 #include <charconv>
 #include <csignal>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -43,14 +41,6 @@ std::optional<std::int32_t> parseOutputType(std::string_view line) {
   return value;
 }
 
-std::optional<std::ifstream> openForReading(const std::string& path) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) return std::nullopt;
-  std::ifstream stream(path, std::ios::binary);
-  if (!stream.is_open()) return std::nullopt;
-  return stream;
-}
-
 class ConversionRun {
  public:
   ConversionRun(const Edition& edition, int argc, char** argv, Console& console)
@@ -64,14 +54,16 @@ class ConversionRun {
       settings_.file_name_code = settings_.output_file_name.view().substr(6, 2);
     assignTitle();
     writeRecord(console_, kOutputEcho, {settings_.output_file_name, settings_.title});
-    std::ifstream list = openListFile();
+    LineReader list = openListFile();
     readReports(list);
     writeOutput(settings_, table_, edition_, *output_, console_);
-    writeFreeForm(console_, " -- FIN --");
-    console_.putRaw("\nStop - Program terminated.\n");
     // A console that could not show the run is a failed run: nothing is kept.
     console_.flush();
+    // The run says it is done only once the file is on stable storage under its name.
     output_->commit();
+    writeFreeForm(console_, " -- FIN --");
+    console_.putRaw("\nStop - Program terminated.\n");
+    console_.flush();
   }
 
  private:
@@ -111,26 +103,26 @@ class ConversionRun {
       settings_.title = edition_.titles[static_cast<std::size_t>(type)];
   }
 
-  std::ifstream openListFile() {
+  LineReader openListFile() {
     for (;;) {
       writeFreeForm(console_, " Nom du fichier contenant la liste des fichiers O : ");
       settings_.list_file_name = readAnswer("before the list file was named");
       writeRecord(console_, kNameEcho, {settings_.list_file_name});
       const std::string path = fileSystemName(settings_.list_file_name, kListUnit);
-      if (std::optional<std::ifstream> list = openForReading(path)) return std::move(*list);
+      if (std::optional<LineReader> list = LineReader::open(path, "list file"))
+        return std::move(*list);
       writeFreeForm(console_, " -> Attention : fichier liste introuvable : " + path);
     }
   }
 
   // Every list line names one O-file, opened afresh from its first line.
-  void readReports(std::ifstream& list) {
-    LineReader lines(list);
+  void readReports(LineReader& list) {
     std::string line;
-    while (lines.next(line)) {
+    while (list.next(line)) {
       settings_.report_file_name = line;
       echoFileName(console_, settings_.report_file_name);
       const std::string path = fileSystemName(settings_.report_file_name, kReportUnit);
-      std::optional<std::ifstream> report = openForReading(path);
+      std::optional<LineReader> report = LineReader::open(path, "O-file");
       if (!report) {
         writeFreeForm(console_, " -> Attention : fichier O introuvable, ignore : " + path);
         continue;

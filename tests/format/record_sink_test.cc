@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -79,6 +83,62 @@ TEST(LineReader, CountsLinesAndKeepsALastLineWithoutItsEnd) {
   while (reader.next(line)) lines.push_back(line);
   EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "", "four"}));
   EXPECT_EQ(reader.lineNumber(), 4);
+}
+
+// A stream whose reading fails, as a file stream's does on a device error.
+class FailingBuffer : public std::streambuf {
+ protected:
+  int_type underflow() override { throw std::runtime_error("device error"); }
+};
+
+TEST(LineReader, ReadsAFileInBlocksExactlyAsAStreamIsRead) {
+  // Long lines, and one "\r\n" split between two blocks of the file.
+  std::string text = std::string(65535, 'a') + "\r\nshort\r\n" + std::string(200000, 'b') +
+                     "\n\n\r\nlast without its end";
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("velk-lines-" + std::to_string(::getpid()));
+  std::ofstream(path, std::ios::binary) << text;
+  std::optional<LineReader> file = LineReader::open(path.string(), "O-file");
+  ASSERT_TRUE(file);
+  std::istringstream in(text);
+  LineReader stream(in);
+  std::string from_file;
+  std::string from_stream;
+  while (stream.next(from_stream)) {
+    ASSERT_TRUE(file->next(from_file));
+    EXPECT_EQ(from_file, from_stream);
+  }
+  EXPECT_FALSE(file->next(from_file));
+  EXPECT_EQ(file->lineNumber(), 6);
+  EXPECT_EQ(stream.lineNumber(), 6);
+  std::filesystem::remove(path);
+}
+
+TEST(LineReader, AFileThatCannotBeOpenedSaysWhy) {
+  std::error_code why;
+  EXPECT_FALSE(LineReader::open(std::filesystem::temp_directory_path().string(), "O-file", why));
+  EXPECT_EQ(why, std::errc::is_a_directory);
+  EXPECT_FALSE(LineReader::open("/no/such/O-file", "O-file", why));
+  EXPECT_EQ(why, std::errc::no_such_file_or_directory);
+}
+
+TEST(LineReader, AReadErrorIsFatalAndNamesTheFileAndTheReason) {
+  // Reading a process's memory from address 0 fails with EIO.
+  std::optional<LineReader> memory = LineReader::open("/proc/self/mem", "O-file");
+  ASSERT_TRUE(memory);
+  std::string line;
+  try {
+    memory->next(line);
+    ADD_FAILURE() << "the read error went unseen";
+  } catch (const RunError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "cannot read O-file /proc/self/mem: " + std::string(std::strerror(EIO)));
+  }
+
+  FailingBuffer failing;
+  std::istream in(&failing);
+  LineReader stream(in, "list file L.LST");
+  EXPECT_THROW(stream.next(line), RunError);
 }
 
 class OutputFileTest : public ::testing::Test {
