@@ -13,7 +13,6 @@
 #include "commands/subcommand.h"
 #include "format/output_file.h"
 #include "format/run_error.h"
-#include "format/text_encoding.h"
 #include "plot/checked_network.h"
 #include "plot/file_names.h"
 #include "plot/index_page.h"
@@ -156,7 +155,7 @@ std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::os
       continue;
     }
     for (plot::NamedSeries& picture :
-         plot::logSeries(file, cp850ToUtf8(fs::path(path).filename().string()), path, components))
+         plot::logSeries(file, fs::path(path).filename().string(), path, components))
       series.push_back(std::move(picture));
   }
   if (series.empty()) throw RunError("no LOG record to draw");

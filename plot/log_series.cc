@@ -119,13 +119,14 @@ std::vector<NamedSeries> logSeries(const LogFile& file, const std::string& file_
   const LogComponents components = file.layout == LogLayout::kQuelmar
                                        ? quelmar_components
                                        : *componentsOfTag(file.records.front().tag);
+  const std::string name = isValidUtf8(file_name) ? file_name : cp850ToUtf8(file_name);
   std::vector<NamedSeries> result;
   for (const RecordGroup& group : groups(file, path)) {
     NamedSeries series;
-    series.name = group.station.empty() ? file_name : file_name + "-" + cp850ToUtf8(group.station);
+    series.name = group.station.empty() ? name : name + "-" + cp850ToUtf8(group.station);
     series.drawing = drawingOf(group, file, components);
     series.drawing.name =
-        group.station.empty() ? file_name : file_name + ", station " + cp850ToUtf8(group.station);
+        group.station.empty() ? name : name + ", station " + cp850ToUtf8(group.station);
     result.push_back(std::move(series));
   }
   return result;

@@ -24,7 +24,8 @@ inline constexpr double kLeastLogSigma = 0.0005;
 // station column holds each record's fixed station). Values are drawn relative to their
 // weighted means (weights 1 / max(sigma, 0.5 mm)²), with the sigmas as printed as error
 // bars. `quelmar_components` says what a quelmar file's components are (its records do
-// not). `file_name` is the LOG file's base name, UTF-8. Throws RunError naming `path`
+// not). `file_name` is the LOG file's base name as the file system gives it (UTF-8, or
+// taken as code page 850 when it is not). Throws RunError naming `path`
 // and the line when a novrale record's tag is not its file's first.
 std::vector<NamedSeries> logSeries(const LogFile& file, const std::string& file_name,
                                    const std::string& path, LogComponents quelmar_components);

@@ -1,43 +1,15 @@
 #include "plot/svg_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
 
+#include "format/text_encoding.h"
 #include "plot/text_metrics.h"
 
 namespace velk::plot {
 namespace {
-
-constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
-
-// The length of the well-formed UTF-8 sequence at the start of `text`, or 0.
-std::size_t utf8SequenceLength(std::string_view text) {
-  const auto lead = static_cast<unsigned char>(text[0]);
-  std::size_t length = 0;
-  unsigned minimum = 0;
-  unsigned value = 0;
-  if (lead < 0x80) return 1;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, minimum = 0x80, value = lead & 0x1Fu;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, minimum = 0x800, value = lead & 0x0Fu;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, minimum = 0x10000, value = lead & 0x07u;
-  } else {
-    return 0;
-  }
-  if (text.size() < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(text[i]);
-    if ((next & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (next & 0x3Fu);
-  }
-  const bool surrogate = value >= 0xD800 && value <= 0xDFFF;
-  if (value < minimum || value > 0x10FFFF || surrogate) return 0;
-  // U+FFFE and U+FFFF are not XML characters either.
-  return value == 0xFFFE || value == 0xFFFF ? 0 : length;
-}
 
 std::string_view anchorName(Anchor anchor) {
   switch (anchor) {
@@ -59,35 +31,8 @@ void Box::include(const Box& other) {
 
 void Box::include(Point point) { include(Box{point.x, point.y, point.x, point.y}); }
 
-std::string escapeXml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  while (!text.empty()) {
-    const char c = text.front();
-    const std::size_t length = utf8SequenceLength(text);
-    if (length == 0) {
-      out += kReplacementCharacter;
-      text.remove_prefix(1);
-      continue;
-    }
-    if (length > 1) {
-      out += text.substr(0, length);
-    } else if (c == '&') {
-      out += "&amp;";
-    } else if (c == '<') {
-      out += "&lt;";
-    } else if (c == '>') {
-      out += "&gt;";
-    } else if (c == '"') {
-      out += "&quot;";
-    } else if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-      out += kReplacementCharacter;
-    } else {
-      out += c;
-    }
-    text.remove_prefix(length);
-  }
-  return out;
+XmlText svgText(std::string_view text) {
+  return isValidUtf8(text) ? XmlText::utf8(std::string(text)) : XmlText(text);
 }
 
 std::string coordinateText(double value) {
@@ -104,137 +49,128 @@ std::string coordinateText(double value) {
   return text;
 }
 
-SvgWriter::SvgWriter(double width, double height, std::string_view title) {
-  document_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg";
-  attribute("xmlns", "http://www.w3.org/2000/svg");
-  attribute("version", "1.1");
-  attribute("width", width);
-  attribute("height", height);
-  attribute("viewBox", "0 0 " + coordinateText(width) + " " + coordinateText(height));
-  attribute("font-family", kFontFamily);
-  document_ += ">\n<title>" + escapeXml(title) + "</title>\n";
-  rect(0, 0, width, height, {.fill = "#ffffff"});
+void SvgWriter::Attributes::add(std::string_view name, std::string value) {
+  list_.push_back({name, svgText(value)});
 }
 
-void SvgWriter::startElement(std::string_view name) {
-  document_.append(static_cast<std::size_t>(2 * open_groups_ + 2), ' ');
-  document_ += '<';
-  document_ += name;
+void SvgWriter::Attributes::add(std::string_view name, double value) {
+  add(name, coordinateText(value));
 }
 
-void SvgWriter::attribute(std::string_view name, std::string_view value) {
-  document_ += ' ';
-  document_ += name;
-  document_ += "=\"";
-  document_ += escapeXml(value);
-  document_ += '"';
-}
-
-void SvgWriter::attribute(std::string_view name, double value) {
-  attribute(name, coordinateText(value));
-}
-
-void SvgWriter::paintAttributes(const Paint& paint) {
-  attribute("fill", paint.fill);
-  if (paint.opacity != 1) attribute("fill-opacity", paint.opacity);
+void SvgWriter::Attributes::addPaint(const Paint& paint) {
+  add("fill", std::string(paint.fill));
+  if (paint.opacity != 1) add("fill-opacity", paint.opacity);
   if (paint.stroke == "none") return;
-  attribute("stroke", paint.stroke);
-  attribute("stroke-width", paint.stroke_width);
-  if (!paint.dash.empty()) attribute("stroke-dasharray", paint.dash);
+  add("stroke", std::string(paint.stroke));
+  add("stroke-width", paint.stroke_width);
+  if (!paint.dash.empty()) add("stroke-dasharray", std::string(paint.dash));
 }
 
-void SvgWriter::points(std::span<const Point> points) {
+void SvgWriter::Attributes::addPoints(std::span<const Point> points) {
   std::string text;
   for (const Point& point : points) {
     if (!text.empty()) text += ' ';
     text += coordinateText(point.x) + "," + coordinateText(point.y);
   }
-  attribute("points", text);
+  add("points", std::move(text));
+}
+
+SvgWriter::SvgWriter(double width, double height, std::string_view title)
+    : xml_("version=\"1.0\" encoding=\"UTF-8\"") {
+  Attributes root;
+  root.add("xmlns", "http://www.w3.org/2000/svg");
+  root.add("version", "1.1");
+  root.add("width", width);
+  root.add("height", height);
+  root.add("viewBox", "0 0 " + coordinateText(width) + " " + coordinateText(height));
+  root.add("font-family", std::string(kFontFamily));
+  xml_.open("svg", root.list());
+  xml_.element("title", svgText(title));
+  rect(0, 0, width, height, {.fill = "#ffffff"});
 }
 
 void SvgWriter::openGroup(std::string_view id) {
-  startElement("g");
-  attribute("id", id);
-  document_ += ">\n";
+  Attributes group;
+  group.add("id", std::string(id));
+  xml_.open("g", group.list());
   ++open_groups_;
 }
 
 void SvgWriter::closeGroup() {
   if (open_groups_ == 0) throw std::logic_error("SVG: closeGroup() without an open group");
   --open_groups_;
-  document_.append(static_cast<std::size_t>(2 * open_groups_ + 2), ' ');
-  document_ += "</g>\n";
+  xml_.close();
 }
 
 void SvgWriter::rect(double x, double y, double width, double height, const Paint& paint) {
-  startElement("rect");
-  attribute("x", x);
-  attribute("y", y);
-  attribute("width", width);
-  attribute("height", height);
-  paintAttributes(paint);
-  document_ += "/>\n";
+  Attributes rect;
+  rect.add("x", x);
+  rect.add("y", y);
+  rect.add("width", width);
+  rect.add("height", height);
+  rect.addPaint(paint);
+  xml_.empty("rect", rect.list());
 }
 
 void SvgWriter::line(Point from, Point to, const Paint& paint) {
-  startElement("line");
-  attribute("x1", from.x);
-  attribute("y1", from.y);
-  attribute("x2", to.x);
-  attribute("y2", to.y);
-  paintAttributes(paint);
-  document_ += "/>\n";
+  Attributes line;
+  line.add("x1", from.x);
+  line.add("y1", from.y);
+  line.add("x2", to.x);
+  line.add("y2", to.y);
+  line.addPaint(paint);
+  xml_.empty("line", line.list());
 }
 
-void SvgWriter::polyline(std::span<const Point> points_, const Paint& paint) {
-  startElement("polyline");
-  points(points_);
-  paintAttributes(paint);
-  document_ += "/>\n";
+void SvgWriter::polyline(std::span<const Point> points, const Paint& paint) {
+  Attributes polyline;
+  polyline.addPoints(points);
+  polyline.addPaint(paint);
+  xml_.empty("polyline", polyline.list());
 }
 
-void SvgWriter::polygon(std::span<const Point> points_, const Paint& paint) {
-  startElement("polygon");
-  points(points_);
-  paintAttributes(paint);
-  document_ += "/>\n";
+void SvgWriter::polygon(std::span<const Point> points, const Paint& paint) {
+  Attributes polygon;
+  polygon.addPoints(points);
+  polygon.addPaint(paint);
+  xml_.empty("polygon", polygon.list());
 }
 
 void SvgWriter::circle(Point centre, double radius, const Paint& paint) {
-  startElement("circle");
-  attribute("cx", centre.x);
-  attribute("cy", centre.y);
-  attribute("r", radius);
-  paintAttributes(paint);
-  document_ += "/>\n";
+  Attributes circle;
+  circle.add("cx", centre.x);
+  circle.add("cy", centre.y);
+  circle.add("r", radius);
+  circle.addPaint(paint);
+  xml_.empty("circle", circle.list());
 }
 
 void SvgWriter::text(Point at, std::string_view utf8, const Font& font) {
-  startElement("text");
-  attribute("x", at.x);
-  attribute("y", at.y);
-  attribute("font-size", font.size);
-  if (font.anchor != Anchor::kStart) attribute("text-anchor", anchorName(font.anchor));
-  if (font.bold) attribute("font-weight", "bold");
-  attribute("fill", font.fill);
+  Attributes text;
+  text.add("x", at.x);
+  text.add("y", at.y);
+  text.add("font-size", font.size);
+  if (font.anchor != Anchor::kStart) text.add("text-anchor", std::string(anchorName(font.anchor)));
+  if (font.bold) text.add("font-weight", "bold");
+  text.add("fill", std::string(font.fill));
   if (font.halo) {
     // The outline is painted first, under the letters' fill.
-    attribute("stroke", "#ffffff");
-    attribute("stroke-width", font.size / 4);
-    attribute("stroke-linejoin", "round");
-    attribute("paint-order", "stroke");
+    text.add("stroke", "#ffffff");
+    text.add("stroke-width", font.size / 4);
+    text.add("stroke-linejoin", "round");
+    text.add("paint-order", "stroke");
   }
   if (font.rotation != 0) {
-    attribute("transform", "rotate(" + coordinateText(font.rotation) + " " +
-                               coordinateText(at.x) + " " + coordinateText(at.y) + ")");
+    text.add("transform", "rotate(" + coordinateText(font.rotation) + " " +
+                              coordinateText(at.x) + " " + coordinateText(at.y) + ")");
   }
-  document_ += ">" + escapeXml(utf8) + "</text>\n";
+  xml_.element("text", svgText(utf8), text.list());
 }
 
 std::string SvgWriter::finish() && {
   if (open_groups_ != 0) throw std::logic_error("SVG: a group is left open");
-  document_ += "</svg>\n";
-  return std::move(document_);
+  xml_.close();
+  return std::move(xml_).finish();
 }
 
 }  // namespace velk::plot

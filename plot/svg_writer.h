@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "format/xml_writer.h"
+
 namespace velk::plot {
 
 // A point of the picture in px, y downwards.
@@ -49,8 +51,9 @@ struct Font {
 
 // Writes one self-contained SVG document (no script, no style sheet, no external font or
 // file): every shape carries its own presentation attributes, which every SVG viewer reads.
-// Texts are UTF-8; they are escaped here, the one place. Coordinates are written with two
-// decimals (a hundredth of a px), so the same picture gives the same bytes.
+// The XML and its escaping are the XML writer's. Texts are UTF-8 (a text that is not is
+// taken as code page 850, as station names are). Coordinates are written with two decimals
+// (a hundredth of a px), so the same picture gives the same bytes.
 class SvgWriter {
  public:
   // A picture of width x height px; `title` is its <title> (shown by viewers as its name).
@@ -71,19 +74,25 @@ class SvgWriter {
   std::string finish() &&;
 
  private:
-  void startElement(std::string_view name);
-  void attribute(std::string_view name, std::string_view value);
-  void attribute(std::string_view name, double value);
-  void paintAttributes(const Paint& paint);
-  void points(std::span<const Point> points);
+  // The attributes of one element.
+  class Attributes {
+   public:
+    void add(std::string_view name, std::string value);
+    void add(std::string_view name, double value);
+    void addPaint(const Paint& paint);
+    void addPoints(std::span<const Point> points);
+    XmlAttributeList list() const { return list_; }
 
-  std::string document_;
+   private:
+    std::vector<XmlAttribute> list_;
+  };
+
+  XmlWriter xml_;
   int open_groups_ = 0;
 };
 
-// `text` with & < > " as entities and the bytes that XML cannot hold (control bytes other
-// than tab and line ends, malformed UTF-8) as U+FFFD.
-std::string escapeXml(std::string_view text);
+// `text` for the XML writer: UTF-8 as it stands, anything else as code page 850.
+XmlText svgText(std::string_view text);
 
 // A coordinate as written: at most two decimals, no trailing zeros, never "-0".
 std::string coordinateText(double value);

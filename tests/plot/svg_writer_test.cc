@@ -1,4 +1,4 @@
-// The SVG writer: escaping in its one place, reproducible coordinates, well-formed output.
+// The SVG writer: texts of either encoding, reproducible coordinates, well-formed output.
 
 #include "plot/svg_writer.h"
 
@@ -14,13 +14,11 @@ namespace {
 
 using testing::XmlReader;
 
-TEST(SvgWriter, EscapesMarkupControlBytesAndMalformedUtf8) {
-  EXPECT_EQ(escapeXml("<A&B> \"C\""), "&lt;A&amp;B&gt; &quot;C&quot;");
-  EXPECT_EQ(escapeXml("CH\xC3\xA9Z"), "CH\xC3\xA9Z");  // é in UTF-8 kept
-  EXPECT_EQ(escapeXml("a\x01z"), "a\xEF\xBF\xBDz");
-  EXPECT_EQ(escapeXml("a\x82z"), "a\xEF\xBF\xBDz");         // a code page 850 byte left over
-  EXPECT_EQ(escapeXml("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
-  EXPECT_EQ(escapeXml("\xE2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD");  // cut short
+TEST(SvgWriter, TakesUtf8AsItStandsAndOtherBytesAsCodePage850) {
+  EXPECT_EQ(svgText("<A&B> \"C\"").escaped(), "&lt;A&amp;B&gt; &quot;C&quot;");
+  EXPECT_EQ(svgText("CH\xC3\xA9Z").escaped(), "CH\xC3\xA9Z");  // é in UTF-8 kept
+  EXPECT_EQ(svgText("CH\x82Z").escaped(), "CH\xC3\xA9Z");      // é in code page 850
+  EXPECT_EQ(svgText("a\x01z").escaped(), "a\xEF\xBF\xBDz");
 }
 
 TEST(SvgWriter, WritesCoordinatesToAHundredthWithoutNegativeZero) {
