@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "format/decimal_text.h"
+#include "format/number_text.h"
 #include "format/text_encoding.h"
 #include "format/text_table.h"
 
@@ -14,7 +14,22 @@ constexpr Align kLeft = Align::kLeft;
 constexpr Align kRight = Align::kRight;
 
 std::string fixed(double value, int decimals) {
-  return std::isfinite(value) ? decimalText(value, decimals) : "-";
+  return std::isfinite(value) ? fixedText(value, decimals) : "-";
+}
+// An option's value as the user would write it: up to 9 decimals, trailing zeros dropped.
+std::string trimmed(double value) {
+  std::string text = fixedText(value, 9);
+  text.erase(text.find_last_not_of('0') + 1);
+  if (text.back() == '.') text.pop_back();
+  return text;
+}
+std::string joined(const std::vector<std::string>& words) {
+  std::string text;
+  for (const std::string& word : words) {
+    if (!text.empty()) text += ' ';
+    text += word;
+  }
+  return text;
 }
 std::string mm(double metres) { return fixed(metres * 1000, 1); }
 std::string statistic(double value) { return fixed(value, 3); }
@@ -59,13 +74,12 @@ void Writer::heading(std::string_view title, std::string_view note) {
 }
 
 void Writer::baselines() {
-  heading("Baselines", "sigma3D in mm");
+  heading("Baselines", "");
   TextTable table({{"File", kLeft}, {"From", kLeft}, {"To", kLeft}, {"Solution", kLeft},
-                   {"Ratio", kRight}, {"Sigma3D", kRight}, {"Flags", kLeft}});
+                   {"Ratio", kRight}, {"Sigma3D mm", kRight}, {"Flags", kLeft}});
   for (const BaselineCheck& baseline : check_.baselines) {
     const Report& report = reports_[baseline.report];
-    std::string flags;
-    for (const std::string& flag : baseline.flags) flags += (flags.empty() ? "" : " ") + flag;
+    const std::string flags = joined(baseline.flags);
     table.addRow({report.file, cp850ToUtf8(report.fixed_station),
                   cp850ToUtf8(report.unknown_station), report.fixed ? "fixed" : "float",
                   report.lacks(ReportItem::kRatio) ? "-" : fixed(report.ratio, 2),
@@ -75,10 +89,10 @@ void Writer::baselines() {
 }
 
 void Writer::stations() {
-  heading("Stations", "a priori coordinates as the reports give them; spread in m, tolerance " +
-                          fixed(options_.station_tolerance, 3) + " m");
+  heading("Stations", "a priori coordinates as the reports give them; tolerance " +
+                          trimmed(options_.station_tolerance) + " m");
   TextTable table({{"Station", kLeft}, {"Reports", kRight}, {"Coordinates", kRight},
-                   {"Spread", kRight}, {"Between", kLeft}, {"Flag", kLeft}});
+                   {"Spread m", kRight}, {"Between", kLeft}, {"Flag", kLeft}});
   for (const StationCheck& s : check_.stations) {
     table.addRow({cp850ToUtf8(s.name), std::to_string(s.reports), std::to_string(s.coordinates),
                   fixed(s.spread, 3),
@@ -90,7 +104,7 @@ void Writer::stations() {
 
 void Writer::repeats() {
   heading("Repeated baselines",
-          "differences from the weighted mean in mm, E N U at the pair's first station");
+          "differences from the weighted mean; E N U at the pair's first station");
   if (check_.repeats.empty()) {
     out_ += "  none\n";
     return;
@@ -98,9 +112,9 @@ void Writer::repeats() {
   TextTable tests({{"Pair", kLeft}, {"Reports", kRight}, {"Length m", kRight},
                    {"Largest mm", kRight}, {"Limit mm", kRight}, {"T", kRight},
                    {"Chi2", kRight}, {"Dof", kRight}, {"Flag", kLeft}});
-  TextTable differences({{"Pair", kLeft}, {"File", kLeft}, {"dX", kRight}, {"dY", kRight},
-                         {"dZ", kRight}, {"dE", kRight}, {"dN", kRight}, {"dU", kRight},
-                         {"t", kRight}});
+  TextTable differences({{"Pair", kLeft}, {"File", kLeft}, {"dX mm", kRight},
+                         {"dY mm", kRight}, {"dZ mm", kRight}, {"dE mm", kRight},
+                         {"dN mm", kRight}, {"dU mm", kRight}, {"t", kRight}});
   for (const RepeatCheck& repeat : check_.repeats) {
     const PairMean& pair = check_.pairs[repeat.pair];
     tests.addRow({pairName(repeat.pair), std::to_string(pair.reports.size()),
@@ -117,20 +131,23 @@ void Writer::repeats() {
 }
 
 void Writer::loops() {
-  heading("Loops", "minimum-perimeter basis; misclosures in mm, E N U at the first station");
+  heading("Loops", "a basis of least perimeter; E N U at the first station");
   if (check_.loops.empty()) {
     out_ += "  none\n";
     return;
   }
   TextTable tests({{"Loop", kRight}, {"Stations", kLeft}, {"Perimeter m", kRight},
-                   {"Misclosure", kRight}, {"Limit", kRight}, {"ppm", kRight}, {"T", kRight},
+                   {"Misclosure mm", kRight}, {"Limit mm", kRight}, {"ppm", kRight},
+                   {"T", kRight},
                    {"Chi2", kRight}, {"Flag", kLeft}});
-  TextTable components({{"Loop", kRight}, {"dX", kRight}, {"dY", kRight}, {"dZ", kRight},
-                        {"dE", kRight}, {"dN", kRight}, {"dU", kRight}});
+  TextTable components({{"Loop", kRight}, {"dX mm", kRight}, {"dY mm", kRight},
+                        {"dZ mm", kRight}, {"dE mm", kRight}, {"dN mm", kRight},
+                        {"dU mm", kRight}});
   for (std::size_t i = 0; i < check_.loops.size(); ++i) {
     const LoopCheck& loop = check_.loops[i];
-    std::string stations;
-    for (const int s : loop.stations) stations += (stations.empty() ? "" : " ") + station(s);
+    std::vector<std::string> names;
+    for (const int s : loop.stations) names.push_back(station(s));
+    const std::string stations = joined(names);
     std::string flag = loop.test.flagged ? "flagged" : "";
     if (loop.same_session) flag += flag.empty() ? "same_session" : " same_session";
     const std::string number = std::to_string(i + 1);
@@ -178,10 +195,10 @@ std::string Writer::render(bool flagged) {
   out_ += "Check of " + std::to_string(s.reports) + " reports: " + std::to_string(s.stations) +
           " stations, " + std::to_string(s.pairs) + " pairs, " + std::to_string(s.repeats) +
           " repeated, " + std::to_string(s.loops) + " loops\n";
-  out_ += "Tests at alpha " + fixed(options_.alpha, 4) + ", variance factor " +
-          fixed(options_.variance_factor, 2) + ", flagged above " +
-          fixed(options_.tolerance_mm, 1) + " mm + " + fixed(options_.tolerance_ppm, 2) +
-          " ppm\n";
+  out_ += "Tests at alpha " + trimmed(options_.alpha) + ", variance factor " +
+          trimmed(options_.variance_factor) + "; flagged when T > chi-square and length > " +
+          trimmed(options_.tolerance_mm) + " mm + " +
+          trimmed(options_.tolerance_ppm) + " ppm\n";
   baselines();
   stations();
   repeats();

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <limits>
-#include <queue>
 #include <tuple>
 #include <utility>
 
@@ -28,14 +28,10 @@ struct Candidate {
   int x = 0, y = 0;
 };
 
-// A root's shortest-path tree: the parent edge of each vertex it reached, by vertex.
-struct RootTree {
-  std::vector<std::pair<int, int>> parent_edge;  // (vertex, edge), sorted by vertex
-  int parentEdge(int vertex) const {
-    return std::lower_bound(parent_edge.begin(), parent_edge.end(), std::pair{vertex, -1})
-        ->second;
-  }
-};
+// Whether p comes before q: by weight, then by the sequence of vertices.
+bool lighter(const BasisCycle& p, const BasisCycle& q) {
+  return std::tie(p.weight, p.vertices) < std::tie(q.weight, q.vertices);
+}
 
 class CycleBasisFinder {
  public:
@@ -45,14 +41,15 @@ class CycleBasisFinder {
  private:
   void buildAdjacency();
   void numberChords();
+  std::vector<Neighbour> breadthFirst(int start, std::vector<char>& seen) const;
   void runPass(double lower, double upper);
   void growTree(int root, double radius);
-  void collectCandidates(int root, double lower, double upper, std::vector<Candidate>& out);
+  void collectCandidates(int root, double lower, double upper, std::vector<BasisCycle>& out);
   void clearTree();
-  BasisCycle materialise(const Candidate& candidate, const RootTree& tree) const;
+  BasisCycle materialise(const Candidate& candidate) const;
   void offer(BasisCycle cycle);
   void completeWithFundamentalCycles();
-  double firstRadius() const;
+  double firstWeightBound() const;
   bool complete() const { return basis_.rank() == chord_count_; }
   int other(int edge, int vertex) const {
     const WeightedEdge& e = edges_[static_cast<std::size_t>(edge)];
@@ -63,7 +60,7 @@ class CycleBasisFinder {
   int n_;
   std::span<const WeightedEdge> edges_;
   std::vector<std::vector<Neighbour>> adjacency_;
-  // A spanning forest grown breadth-first from the lowest vertex of each part.
+  // A spanning forest grown breadth-first, each part from a vertex at its far end.
   std::vector<int> forest_parent_edge_, forest_depth_;
   std::vector<int> chord_position_;  // per edge: its position over GF(2), -1 in the forest
   std::size_t chord_count_ = 0;
@@ -75,6 +72,8 @@ class CycleBasisFinder {
   std::vector<int> parent_edge_, branch_;
   std::vector<char> settled_;
   std::vector<int> reached_;  // in the order settled
+  using QueueEntry = std::pair<double, int>;
+  std::vector<QueueEntry> queue_;
 };
 
 CycleBasisFinder::CycleBasisFinder(int vertex_count, std::span<const WeightedEdge> edges)
@@ -100,30 +99,40 @@ void CycleBasisFinder::buildAdjacency() {
               [](const Neighbour& p, const Neighbour& q) { return p.vertex < q.vertex; });
 }
 
+// The vertices of start's part in breadth-first order, each with the edge it was reached by
+// (-1 for start), marking them in `seen`.
+std::vector<Neighbour> CycleBasisFinder::breadthFirst(int start, std::vector<char>& seen) const {
+  std::vector<Neighbour> order{{start, -1}};
+  seen[static_cast<std::size_t>(start)] = 1;
+  for (std::size_t next = 0; next < order.size(); ++next) {
+    for (const Neighbour& neighbour : adjacency_[static_cast<std::size_t>(order[next].vertex)]) {
+      if (seen[static_cast<std::size_t>(neighbour.vertex)]) continue;
+      seen[static_cast<std::size_t>(neighbour.vertex)] = 1;
+      order.push_back(neighbour);
+    }
+  }
+  return order;
+}
+
 // The edges outside a breadth-first spanning forest, numbered by the place of their ends in
 // the search: edges near each other in the network get near positions, which keeps the
 // rows of the elimination short.
 void CycleBasisFinder::numberChords() {
   std::vector<int> visit_order(static_cast<std::size_t>(n_), -1);
   std::vector<char> in_forest(edges_.size(), 0);
+  std::vector<char> seen(static_cast<std::size_t>(n_), 0), probed(static_cast<std::size_t>(n_), 0);
   int visited = 0;
   for (int start = 0; start < n_; ++start) {
-    if (visit_order[static_cast<std::size_t>(start)] >= 0) continue;
-    std::queue<int> queue;
-    queue.push(start);
-    visit_order[static_cast<std::size_t>(start)] = visited++;
-    while (!queue.empty()) {
-      const int u = queue.front();
-      queue.pop();
-      for (const Neighbour& next : adjacency_[static_cast<std::size_t>(u)]) {
-        const auto w = static_cast<std::size_t>(next.vertex);
-        if (visit_order[w] >= 0) continue;
-        visit_order[w] = visited++;
-        forest_parent_edge_[w] = next.edge;
-        forest_depth_[w] = forest_depth_[static_cast<std::size_t>(u)] + 1;
-        in_forest[static_cast<std::size_t>(next.edge)] = 1;
-        queue.push(next.vertex);
-      }
+    if (seen[static_cast<std::size_t>(start)]) continue;
+    // Started from a vertex at the far end of its part, the search's layers are narrow.
+    const int far_end = breadthFirst(start, probed).back().vertex;
+    for (const Neighbour& reached : breadthFirst(far_end, seen)) {
+      const auto v = static_cast<std::size_t>(reached.vertex);
+      visit_order[v] = visited++;
+      if (reached.edge < 0) continue;
+      forest_parent_edge_[v] = reached.edge;
+      forest_depth_[v] = forest_depth_[static_cast<std::size_t>(other(reached.edge, reached.vertex))] + 1;
+      in_forest[static_cast<std::size_t>(reached.edge)] = 1;
     }
   }
   std::vector<std::tuple<int, int, int>> chords;  // (earlier end, later end, edge)
@@ -140,9 +149,9 @@ void CycleBasisFinder::numberChords() {
   basis_ = Gf2Basis(chord_count_);
 }
 
-// Loops of a network are mostly a few pairs long: start with a radius that takes in
-// triangles and quadrilaterals of typical pairs.
-double CycleBasisFinder::firstRadius() const {
+// Loops of a network are mostly a few pairs long: the first pass takes cycles up to a weight
+// that lets in triangles and quadrilaterals of typical pairs.
+double CycleBasisFinder::firstWeightBound() const {
   std::vector<double> weights;
   weights.reserve(edges_.size());
   for (const WeightedEdge& edge : edges_) weights.push_back(edge.weight);
@@ -158,7 +167,7 @@ std::vector<BasisCycle> CycleBasisFinder::find() {
   double total = 0;
   for (const WeightedEdge& edge : edges_) total += edge.weight;
   double lower = -1;
-  double upper = firstRadius();
+  double upper = firstWeightBound();
   while (!complete()) {
     // No simple cycle weighs more than all edges together: the last pass takes everything.
     const bool last = !(upper > 0) || upper >= total;
@@ -175,54 +184,37 @@ std::vector<BasisCycle> CycleBasisFinder::find() {
 
 // Offers, in increasing weight, every candidate cycle with lower < weight ≤ upper.
 void CycleBasisFinder::runPass(double lower, double upper) {
-  std::vector<Candidate> candidates;
-  std::vector<RootTree> trees(static_cast<std::size_t>(n_));
+  std::vector<BasisCycle> candidates;
   // A cycle of weight W through the root has all its vertices within W / 2 of it; the
   // margin keeps rounding of the distances from losing one.
   const double radius = upper / 2 * (1 + 1e-12);
   for (int root = 0; root < n_; ++root) {
     growTree(root, radius);
-    const std::size_t before = candidates.size();
     collectCandidates(root, lower, upper, candidates);
-    if (candidates.size() > before) {
-      auto& parent_edge = trees[static_cast<std::size_t>(root)].parent_edge;
-      for (const int v : reached_) parent_edge.emplace_back(v, parent_edge_[static_cast<std::size_t>(v)]);
-      std::sort(parent_edge.begin(), parent_edge.end());
-    }
     clearTree();
   }
-  std::sort(candidates.begin(), candidates.end(), [](const Candidate& p, const Candidate& q) {
-    return std::tie(p.weight, p.root, p.edge) < std::tie(q.weight, q.root, q.edge);
-  });
-  for (std::size_t i = 0; i < candidates.size() && !complete();) {
-    // Cycles of equal weight go in the order of their vertex sequences.
-    std::size_t end = i + 1;
-    while (end < candidates.size() && candidates[end].weight == candidates[i].weight) ++end;
-    std::vector<BasisCycle> group;
-    for (std::size_t k = i; k < end; ++k)
-      group.push_back(
-          materialise(candidates[k], trees[static_cast<std::size_t>(candidates[k].root)]));
-    std::sort(group.begin(), group.end(), [](const BasisCycle& p, const BasisCycle& q) {
-      return p.vertices < q.vertices;
-    });
-    for (BasisCycle& cycle : group) {
-      if (complete()) break;
-      offer(std::move(cycle));
-    }
-    i = end;
+  std::sort(candidates.begin(), candidates.end(), lighter);
+  for (BasisCycle& cycle : candidates) {
+    if (complete()) break;
+    offer(std::move(cycle));
   }
 }
 
 // Dijkstra from the root over the higher-numbered vertices, up to the radius; ties go to the
 // lower-numbered vertex. branch_ records which child of the root each vertex hangs from.
 void CycleBasisFinder::growTree(int root, double radius) {
-  using Entry = std::pair<double, int>;
-  std::priority_queue<Entry, std::vector<Entry>, std::greater<>> queue;
+  // The heap lives in a member, so that its storage is reused from root to root.
+  std::vector<QueueEntry>& queue = queue_;
+  const auto push = [&queue](double d, int v) {
+    queue.emplace_back(d, v);
+    std::push_heap(queue.begin(), queue.end(), std::greater<>());
+  };
   distance_[static_cast<std::size_t>(root)] = 0;
-  queue.emplace(0.0, root);
+  push(0.0, root);
   while (!queue.empty()) {
-    const auto [d, u] = queue.top();
-    queue.pop();
+    std::pop_heap(queue.begin(), queue.end(), std::greater<>());
+    const auto [d, u] = queue.back();
+    queue.pop_back();
     const auto uu = static_cast<std::size_t>(u);
     if (settled_[uu] || d != distance_[uu]) continue;
     settled_[uu] = 1;
@@ -238,7 +230,7 @@ void CycleBasisFinder::growTree(int root, double radius) {
       if (through > radius || !(through < distance_[w])) continue;
       distance_[w] = through;
       parent_edge_[w] = next.edge;
-      queue.emplace(through, next.vertex);
+      push(through, next.vertex);
     }
   }
 }
@@ -246,7 +238,7 @@ void CycleBasisFinder::growTree(int root, double radius) {
 // The edges between two vertices of the tree that are not tree edges and join two
 // different branches (or the root and a branch): each closes one simple cycle.
 void CycleBasisFinder::collectCandidates(int root, double lower, double upper,
-                                         std::vector<Candidate>& out) {
+                                         std::vector<BasisCycle>& out) {
   for (const int x : reached_) {
     const auto xx = static_cast<std::size_t>(x);
     for (const Neighbour& next : adjacency_[xx]) {
@@ -256,7 +248,7 @@ void CycleBasisFinder::collectCandidates(int root, double lower, double upper,
       if (parent_edge_[xx] == next.edge || parent_edge_[yy] == next.edge) continue;
       const double cycle_weight = distance_[xx] + weight(next.edge) + distance_[yy];
       if (cycle_weight > lower && cycle_weight <= upper)
-        out.push_back({cycle_weight, root, next.edge, x, y});
+        out.push_back(materialise({cycle_weight, root, next.edge, x, y}));
     }
   }
 }
@@ -285,11 +277,11 @@ void orient(BasisCycle& cycle) {
   }
 }
 
-BasisCycle CycleBasisFinder::materialise(const Candidate& candidate, const RootTree& tree) const {
+BasisCycle CycleBasisFinder::materialise(const Candidate& candidate) const {
   // Up the tree from x and from y to the root.
   const auto climb = [&](int from, std::vector<int>& vertices, std::vector<int>& edges) {
     for (int v = from; v != candidate.root;) {
-      const int edge = tree.parentEdge(v);
+      const int edge = parent_edge_[static_cast<std::size_t>(v)];
       vertices.push_back(v);
       edges.push_back(edge);
       v = other(edge, v);
@@ -350,9 +342,7 @@ void CycleBasisFinder::completeWithFundamentalCycles() {
     orient(cycle);
     fundamentals.push_back(std::move(cycle));
   }
-  std::sort(fundamentals.begin(), fundamentals.end(), [](const BasisCycle& p, const BasisCycle& q) {
-    return std::tie(p.weight, p.vertices) < std::tie(q.weight, q.vertices);
-  });
+  std::sort(fundamentals.begin(), fundamentals.end(), lighter);
   for (BasisCycle& cycle : fundamentals) {
     if (complete()) break;
     offer(std::move(cycle));

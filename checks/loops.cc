@@ -40,7 +40,7 @@ LoopCheck closeLoop(const BasisCycle& cycle, std::span<const PairMean> pairs) {
     covariance = vm::plus(covariance, pair.covariance);
     loop.perimeter += pair.length;
   }
-  loop.test.t = *vm::quadraticForm(loop.misclosure, covariance);  // a sum of positive definites
+  loop.test.t = vm::quadraticForm(vm::factorOfPositiveDefinite(covariance), loop.misclosure);
   loop.test.length = vm::norm(loop.misclosure);
   loop.ppm = loop.perimeter > 0 ? loop.test.length / loop.perimeter * 1e6 : 0.0;
   return loop;

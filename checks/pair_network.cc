@@ -21,19 +21,18 @@ int stationIndex(std::span<const StationCheck> stations, const std::string& name
 }
 
 // x̄ = (Σ Cᵢ⁻¹)⁻¹ Σ Cᵢ⁻¹ xᵢ and C_x̄ = (Σ Cᵢ⁻¹)⁻¹. Every Cᵢ passed the positive-definite test
-// when its report was flagged; their inverses and the sum of those are no worse
-// conditioned, so the factorisations below exist.
+// when its report was flagged; their inverses and the sum of those are positive definite.
 void takeWeightedMean(std::span<const Report> reports, double variance_factor, PairMean& pair) {
   Matrix3 weight;
   Cartesian weighted;
   for (std::size_t k = 0; k < pair.reports.size(); ++k) {
     const Report& report = reports[pair.reports[k]];
     const Matrix3 inverse =
-        choleskyInverse(*cholesky(vm::scaled(report.covariance(), variance_factor)));
+        choleskyInverse(vm::factorOfPositiveDefinite(vm::scaled(report.covariance(), variance_factor)));
     weight = vm::plus(weight, inverse);
     weighted = vm::plus(weighted, vm::times(inverse, pairVector(report, pair.reversed[k])));
   }
-  const Matrix3 lower = *cholesky(weight);
+  const Matrix3 lower = vm::factorOfPositiveDefinite(weight);
   pair.covariance = choleskyInverse(lower);
   pair.mean = choleskySolve(lower, weighted);
 }

@@ -25,7 +25,7 @@ RepeatCheck checkRepeat(std::span<const Report> reports, const PairMean& pair,
     difference.enu = frame.components(difference.xyz);
     difference.t = vm::quadraticForm(difference.xyz, vm::minus(covariance, pair.covariance))
                        .value_or(std::numeric_limits<double>::quiet_NaN());
-    t += *vm::quadraticForm(difference.xyz, covariance);  // positive definite: a usable report
+    t += vm::quadraticForm(vm::factorOfPositiveDefinite(covariance), difference.xyz);
     largest = std::max(largest, vm::norm(difference.xyz));
     repeat.differences.push_back(difference);
   }

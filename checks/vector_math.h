@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <optional>
+#include <stdexcept>
 
 #include "geodesy/covariance.h"
 #include "geodesy/geodesy.h"
@@ -48,6 +49,15 @@ inline double dot(const Cartesian& a, const Cartesian& b) {
 // vᵀ C⁻¹ v with C = L Lᵀ.
 inline double quadraticForm(const Matrix3& lower, const Cartesian& v) {
   return dot(v, choleskySolve(lower, v));
+}
+
+// The Cholesky factor of a covariance that the checks made positive definite (a usable
+// report's, a sum or an inverse of such); std::logic_error if rounding ever proved
+// otherwise, so that the fault is reported instead of computed on.
+inline Matrix3 factorOfPositiveDefinite(const Matrix3& covariance) {
+  const std::optional<Matrix3> lower = cholesky(covariance);
+  if (!lower) throw std::logic_error("a covariance of the checks is not positive definite");
+  return *lower;
 }
 
 // vᵀ C⁻¹ v, or nothing when C is not positive definite.

@@ -5,41 +5,56 @@
 #include <string>
 
 namespace velk {
+namespace {
+
+// A real option that must lie in a range; `open_low` excludes the low end itself.
+double realIn(const ParsedOptions& options, std::string_view name, double fallback, double low,
+              bool open_low, double high, std::string_view range) {
+  const std::optional<std::string> text = options.value(name);
+  if (!text) return fallback;
+  const double value = parseRealOption(name, *text);
+  if (value < low || (open_low && value == low) || value > high)
+    throw UsageError("--" + std::string(name) + ": " + std::string(range) + ", not '" + *text +
+                     "'");
+  return value;
+}
+
+}  // namespace
 
 std::span<const OptionSpec> checkLimitOptions() {
   static const std::array<OptionSpec, 7> kOptions{{
-      {"min-ratio", '\0', "R", "a fixed solution's ratio below R is flagged low_ratio (default 3.0)"},
-      {"max-sigma3d", '\0', "M", "sigma3D at or above M metres is flagged imprecise (default 0.5)"},
+      {"min-ratio", '\0', "R", "a fixed solution's ratio below R is low_ratio (3.0)"},
+      {"max-sigma3d", '\0', "M", "sigma3D of M metres or more is imprecise (0.5)"},
       {"station-tolerance", '\0', "M",
-       "a station whose a priori coordinates spread more than M metres is flagged (default 1.0)"},
-      {"variance-factor", '\0', "F", "multiplies every report's covariance (default 1.0)"},
-      {"alpha", '\0', "A", "significance level of the loop and repeat tests (default 0.01)"},
+       "a station whose a priori coordinates spread over more than M metres is flagged (1.0)"},
       {"tolerance-mm", '\0', "MM",
-       "a loop or repeat is flagged only when it exceeds MM millimetres (default 10)"},
-      {"tolerance-ppm", '\0', "PPM", "plus PPM of its perimeter or length (default 1)"},
+       "a loop or repeat is flagged only when longer than MM mm plus the ppm part (10)"},
+      {"tolerance-ppm", '\0', "PPM",
+       "the part of the length limit proportional to the perimeter or length (1)"},
+      {"variance-factor", '\0', "F",
+       "multiply every report's covariance by F; raise it for optimistic sigmas (1.0)"},
+      {"alpha", '\0', "A", "significance level of the chi-square tests (0.01)"},
   }};
   return kOptions;
 }
 
 CheckOptions checkLimits(const ParsedOptions& options) {
-  CheckOptions limits;
-  const auto read = [&](std::string_view name, double& value) {
-    if (const std::optional<std::string> text = options.value(name))
-      value = parseRealOption(name, *text);
-  };
-  read("min-ratio", limits.min_ratio);
-  read("max-sigma3d", limits.max_sigma3d);
-  read("station-tolerance", limits.station_tolerance);
-  read("variance-factor", limits.variance_factor);
-  read("alpha", limits.alpha);
-  read("tolerance-mm", limits.tolerance_mm);
-  read("tolerance-ppm", limits.tolerance_ppm);
-  if (limits.variance_factor <= 0) throw UsageError("--variance-factor: more than 0");
-  if (limits.alpha <= 0 || limits.alpha >= 1) throw UsageError("--alpha: between 0 and 1");
-  if (limits.tolerance_mm < 0 || limits.tolerance_ppm < 0 || limits.station_tolerance < 0 ||
-      limits.max_sigma3d <= 0 || limits.min_ratio < 0)
-    throw UsageError("the limits are not negative (and --max-sigma3d is more than 0)");
-  return limits;
+  constexpr double kHuge = 1e300;
+  CheckOptions check;
+  check.min_ratio = realIn(options, "min-ratio", check.min_ratio, 0, false, kHuge, "0 or more");
+  check.max_sigma3d =
+      realIn(options, "max-sigma3d", check.max_sigma3d, 0, true, kHuge, "more than 0");
+  check.station_tolerance =
+      realIn(options, "station-tolerance", check.station_tolerance, 0, false, kHuge, "0 or more");
+  check.tolerance_mm =
+      realIn(options, "tolerance-mm", check.tolerance_mm, 0, false, kHuge, "0 or more");
+  check.tolerance_ppm =
+      realIn(options, "tolerance-ppm", check.tolerance_ppm, 0, false, kHuge, "0 or more");
+  // Beyond these a covariance's elements leave the range of doubles.
+  check.variance_factor = realIn(options, "variance-factor", check.variance_factor, 1e-6, false,
+                                 1e6, "from 0.000001 to 1000000");
+  check.alpha = realIn(options, "alpha", check.alpha, 0, true, 0.5, "more than 0, at most 0.5");
+  return check;
 }
 
 }  // namespace velk

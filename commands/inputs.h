@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "commands/options.h"
+#include "format/record_sink.h"
 #include "reading/report.h"
 
 namespace velk {
@@ -25,7 +26,7 @@ std::vector<std::string> inputPaths(const ParsedOptions& options, std::ostream& 
 // `before_open` is told its name (the legacy console echoes it).
 void forEachOFile(const std::vector<std::string>& paths, std::ostream& err,
                   const std::function<void(const std::string& path)>& before_open,
-                  const std::function<void(std::istream& in, const std::string& path)>& read);
+                  const std::function<void(LineReader& in, const std::string& path)>& read);
 
 // Every report of the inputs, each read on its own; notices on `err`.
 std::vector<Report> readSeparateReports(const ParsedOptions& options, std::ostream& err);

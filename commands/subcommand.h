@@ -31,6 +31,7 @@ std::span<const Subcommand* const> subcommands();
 // The subcommands' own definitions (one file each).
 const Subcommand& velkSubcommand();
 const Subcommand& exportSubcommand();
+const Subcommand& checkSubcommand();
 const Subcommand& plotSubcommand();
 
 }  // namespace velk

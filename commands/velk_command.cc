@@ -68,7 +68,7 @@ int runVelk(const ParsedOptions& options, CommandStreams& streams) {
   forEachOFile(
       inputs, streams.err,
       [&](const std::string& path) { echoFileName(echoed, FixedText<12>(baseName(path))); },
-      [&](std::istream& in, const std::string& path) {
+      [&](LineReader& in, const std::string& path) {
         const FixedText<12> name(baseName(path));
         scan_report(in, name.view(), path, table, state, edition.reading, echoed, notice);
       });

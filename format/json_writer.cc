@@ -4,7 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "format/decimal_text.h"
+#include "format/number_text.h"
 #include "format/text_encoding.h"
 
 namespace velk {
@@ -98,7 +98,7 @@ JsonWriter& JsonWriter::fileName(std::string_view bytes) {
 JsonWriter& JsonWriter::number(double value, int decimals) {
   if (!std::isfinite(value)) return null();
   beforeValue();
-  out_ += decimalText(value, decimals);
+  out_ += fixedText(value, decimals);
   return *this;
 }
 

@@ -26,7 +26,10 @@ std::string toText(double value, std::chars_format format, int precision) {
 }  // namespace
 
 std::string fixedText(double value, int decimals) {
-  return toText(value, std::chars_format::fixed, decimals);
+  std::string text = toText(value, std::chars_format::fixed, decimals);
+  // "-0.000" is a zero like any other.
+  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+  return text;
 }
 
 std::string exponentText(double value, int decimals) {

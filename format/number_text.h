@@ -8,7 +8,8 @@ namespace velk {
 // independent of the locale and exact: the text is the correctly rounded decimal of the
 // double.
 
-// value with `decimals` digits after the point: fixedText(818.49321, 4) == "818.4932".
+// value with `decimals` digits after the point: fixedText(818.49321, 4) == "818.4932"; a
+// value that rounds to zero has no minus sign.
 std::string fixedText(double value, int decimals);
 
 // value as d.ddd…e±XX with `decimals` digits after the point (printf "%.*e"):

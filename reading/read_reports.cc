@@ -62,8 +62,7 @@ class SeparateReportReader {
         reports_(reports),
         notice_(notice) {}
 
-  void read(std::istream& in) {
-    LineReader lines(in, "O-file " + std::string(path_));
+  void read(LineReader& lines) {
     std::string text;
     while (lines.next(text)) {
       line_.assign(text, lines.lineNumber());
@@ -316,9 +315,15 @@ class SeparateReportReader {
 
 }  // namespace
 
-void read_reports(std::istream& in, std::string_view path, std::vector<Report>& reports,
+void read_reports(LineReader& in, std::string_view path, std::vector<Report>& reports,
                   const std::function<void(std::string_view)>& notice) {
   SeparateReportReader(path, reports, notice).read(in);
+}
+
+void read_reports(std::istream& in, std::string_view path, std::vector<Report>& reports,
+                  const std::function<void(std::string_view)>& notice) {
+  LineReader lines(in, "O-file " + std::string(path));
+  read_reports(lines, path, reports, notice);
 }
 
 }  // namespace velk

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "format/record_sink.h"
 #include "reading/report.h"
 
 namespace velk {
@@ -14,6 +15,8 @@ namespace velk {
 // report header are passed over, and `notice` is told so once. `path` is the name the file
 // was opened under: its base name becomes the reports' `file`. Throws RunError on a number
 // field that does not read, as the dialog's reader does.
+void read_reports(LineReader& in, std::string_view path, std::vector<Report>& reports,
+                  const std::function<void(std::string_view)>& notice);
 void read_reports(std::istream& in, std::string_view path, std::vector<Report>& reports,
                   const std::function<void(std::string_view)>& notice);
 

@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <cstdlib>
@@ -251,8 +252,14 @@ const std::string kOldFile = "the file that --force replaces\r\n";
 // A campaign folder, and what a run of the variant leaves in it.
 class FaultInjection : public ::testing::TestWithParam<Variant> {
  protected:
-  FaultInjection()
-      : scratch_(::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
+  FaultInjection() : scratch_(scratchName()) {}
+
+  // The test's name without the "/" of its variant, which would make a nested folder.
+  static std::string scratchName() {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    return name;
+  }
 
   void generateCampaign(int reports) {
     fs::create_directories(campaign());
@@ -482,7 +489,7 @@ TEST_P(FailingRun, AnOFileOrListFileWhoseReadingFailsIsAFatalError) {
   if (variant().force) {
     Launch failing = launch("novrale", kAnswers);
     failing.arguments.push_back("/proc/self/mem");
-    expectFailure(failing, "cannot read O-file /proc/self/mem: read error");
+    expectFailure(failing, "cannot read O-file /proc/self/mem: " + reason);
     return;
   }
   writeFile(campaign() / "MEM.LST", readFile(campaign() / "LISTE.LST").substr(0, 42) + "\r\n");
