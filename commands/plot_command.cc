@@ -1,7 +1,6 @@
 // baselines plot network|series: the network and the series of repeated baselines as SVG.
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -141,15 +140,13 @@ std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::os
   const plot::LogComponents components = quelmarComponents(options);
   std::vector<plot::NamedSeries> series;
   for (const std::string& path : inputPaths(withoutFirstOperand(options), err)) {
-    std::ifstream in;
-    std::error_code ignored;
-    if (!fs::is_directory(path, ignored)) in.open(path, std::ios::binary);
-    if (!in.is_open()) {
-      notify(err, "cannot open LOG file " + path);
+    std::error_code why;
+    std::optional<LineReader> lines = LineReader::open(path, "LOG file", why);
+    if (!lines) {
+      notify(err, "cannot open LOG file " + path + ": " + why.message());
       continue;
     }
-    const plot::LogFile file = plot::readLogFile(in, path);
-    if (in.bad()) throw RunError("cannot read LOG file " + path);
+    const plot::LogFile file = plot::readLogFile(*lines, path);
     if (file.records.empty()) {
       notify(err, path + ": no LOG record");
       continue;
@@ -205,6 +202,9 @@ int runSeries(const ParsedOptions& options, CommandStreams& streams) {
 int runPlot(const ParsedOptions& options, CommandStreams& streams) {
   if (options.operands().empty()) throw UsageError("missing what to draw: network or series");
   const std::string& kind = options.operands().front();
+  if (options.operands().size() == 1 && !options.has(kListOption.long_name))
+    throw UsageError(std::string(options.has("log") ? "no LOG files" : "no O-files") +
+                     " given (name them, or give --list FILE)");
   if (kind == "network") return runNetwork(options, streams);
   if (kind == "series") return runSeries(options, streams);
   throw UsageError("draws 'network' or 'series', not '" + kind + "'");

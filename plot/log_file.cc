@@ -128,9 +128,8 @@ std::optional<LogComponents> componentsOfTag(const std::string& tag) {
   return std::nullopt;
 }
 
-LogFile readLogFile(std::istream& in, const std::string& path) {
+LogFile readLogFile(LineReader& lines, const std::string& path) {
   LogFile file;
-  LineReader lines(in);
   std::string line;
   bool first = true;
   while (lines.next(line)) {

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <array>
-#include <istream>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "format/record_sink.h"
 
 namespace velk::plot {
 
@@ -38,7 +39,7 @@ struct LogFile {
 // notice, is not a record and is passed over, as are blank lines; a record of neither
 // layout, of the other layout than the file's first record, or whose numbers do not read
 // is a RunError naming `path` and the line.
-LogFile readLogFile(std::istream& in, const std::string& path);
+LogFile readLogFile(LineReader& lines, const std::string& path);
 
 // The components of a novrale record from its tag; nothing for an unknown tag.
 std::optional<LogComponents> componentsOfTag(const std::string& tag);

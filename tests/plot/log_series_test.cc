@@ -21,7 +21,8 @@ std::string golden(const std::string& name) {
 
 LogFile read(const std::string& text, const std::string& path = "TEST.LOG") {
   std::istringstream in(text);
-  return readLogFile(in, path);
+  LineReader lines(in, path);
+  return readLogFile(lines, path);
 }
 
 std::string errorOf(const std::string& text) {

@@ -158,7 +158,8 @@ TEST(PlotCommandLine, RefusesWhatItCannotDraw) {
   for (const std::vector<std::string>& wrong :
        {std::vector<std::string>{"plot"}, {"plot", "map", "-o", "x.svg"}, {"plot", "network", "-d", "x"},
         {"plot", "series", "-o", "x.svg"}, {"plot", "series", "-d", "x", "--components", "enu"},
-        {"plot", "network"}, {"plot", "series", "--log", "-d", "x", "--components", "neu"}}) {
+        {"plot", "network"}, {"plot", "network", "-o", "x.svg"},
+        {"plot", "series", "--log", "-d", "x", "--components", "neu", "A.LOG"}}) {
     const ProgramRun run = folder.run("baselines", "", wrong);
     EXPECT_EQ(run.status, 2) << wrong[1] << " " << run.err;
     EXPECT_NE(run.err.find("Try 'baselines plot --help'."), std::string::npos);
