@@ -32,5 +32,6 @@ std::span<const Subcommand* const> subcommands();
 const Subcommand& velkSubcommand();
 const Subcommand& exportSubcommand();
 const Subcommand& checkSubcommand();
+const Subcommand& plotSubcommand();
 
 }  // namespace velk

@@ -5,8 +5,8 @@
 namespace velk {
 
 std::span<const Subcommand* const> subcommands() {
-  static const std::array<const Subcommand*, 3> kAll{&velkSubcommand(), &exportSubcommand(),
-                                                     &checkSubcommand()};
+  static const std::array<const Subcommand*, 4> kAll{&velkSubcommand(), &exportSubcommand(),
+                                                     &checkSubcommand(), &plotSubcommand()};
   return kAll;
 }
 

@@ -36,7 +36,7 @@ XmlWriter::XmlWriter(std::string_view declaration) {
   document_ += "?>\n";
 }
 
-void XmlWriter::startTag(std::string_view name, XmlAttributes attributes) {
+void XmlWriter::startTag(std::string_view name, XmlAttributeList attributes) {
   document_.append(2 * open_elements_.size(), ' ');
   document_ += '<';
   document_ += name;
@@ -49,7 +49,7 @@ void XmlWriter::startTag(std::string_view name, XmlAttributes attributes) {
   }
 }
 
-void XmlWriter::open(std::string_view name, XmlAttributes attributes) {
+void XmlWriter::open(std::string_view name, XmlAttributeList attributes) {
   startTag(name, attributes);
   document_ += ">\n";
   open_elements_.emplace_back(name);
@@ -65,7 +65,7 @@ void XmlWriter::close() {
   document_ += ">\n";
 }
 
-void XmlWriter::element(std::string_view name, XmlText text, XmlAttributes attributes) {
+void XmlWriter::element(std::string_view name, XmlText text, XmlAttributeList attributes) {
   startTag(name, attributes);
   document_ += '>';
   document_ += text.escaped();
@@ -74,7 +74,7 @@ void XmlWriter::element(std::string_view name, XmlText text, XmlAttributes attri
   document_ += ">\n";
 }
 
-void XmlWriter::empty(std::string_view name, XmlAttributes attributes) {
+void XmlWriter::empty(std::string_view name, XmlAttributeList attributes) {
   startTag(name, attributes);
   document_ += "/>\n";
 }

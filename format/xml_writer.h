@@ -1,6 +1,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,6 +37,8 @@ struct XmlAttribute {
   XmlText value;
 };
 using XmlAttributes = std::initializer_list<XmlAttribute>;
+// Attributes chosen at run time (a picture's optional styles).
+using XmlAttributeList = std::span<const XmlAttribute>;
 
 // Writes one XML document into a string: each element on its own line, indented by two
 // blanks per level. The writer takes numbers only as text, so that every caller states
@@ -46,18 +49,26 @@ class XmlWriter {
   explicit XmlWriter(std::string_view declaration);
 
   // <name attributes>, its children on the lines that follow, up to its close().
-  void open(std::string_view name, XmlAttributes attributes = {});
+  void open(std::string_view name, XmlAttributes attributes = {}) { open(name, list(attributes)); }
+  void open(std::string_view name, XmlAttributeList attributes);
   void close();
   // <name attributes>text</name> on one line.
-  void element(std::string_view name, XmlText text, XmlAttributes attributes = {});
+  void element(std::string_view name, XmlText text, XmlAttributes attributes = {}) {
+    element(name, text, list(attributes));
+  }
+  void element(std::string_view name, XmlText text, XmlAttributeList attributes);
   // <name attributes/>
-  void empty(std::string_view name, XmlAttributes attributes = {});
+  void empty(std::string_view name, XmlAttributes attributes = {}) { empty(name, list(attributes)); }
+  void empty(std::string_view name, XmlAttributeList attributes);
 
   // The document, every element closed (std::logic_error if one is still open).
   std::string finish() &&;
 
  private:
-  void startTag(std::string_view name, XmlAttributes attributes);
+  static XmlAttributeList list(XmlAttributes attributes) {
+    return {attributes.begin(), attributes.size()};
+  }
+  void startTag(std::string_view name, XmlAttributeList attributes);
 
   std::string document_;
   std::vector<std::string> open_elements_;

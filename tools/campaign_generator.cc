@@ -13,6 +13,7 @@
 //   campaign_generator --network STATIONS --dir DIR [--pairs SHAPE] [--repeats K]
 //                      [--session-size K] [--spread-km KM] [--correlations yes|no]
 //                      [--a-priori-offset M] [--error REPORT,DX,DY,DZ | --error REPORT,AXIS,M]
+//                      [--jump REPORT,AXIS,M]
 //                      [--truth NAME] [--seed S] [--line-ends dos|unix]
 //                      [--edition both|quelmar|novrale] [--list NAME] [--prefix XX]
 //
@@ -61,6 +62,7 @@ constexpr std::string_view kUsage =
     "                       (default 0)\n"
     "  --error R,DX,DY,DZ   report R (from 1, in list order) given an error of DX DY DZ metres\n"
     "  --error R,AXIS,M     or of M metres along x, y, z, east, north or up\n"
+    "  --jump R,AXIS,M      the same error (either form) in report R and every later one\n"
     "  --truth NAME         name of the truth file inside DIR (default TRUTH.TXT)\n"
     "Common options:\n"
     "  --dir DIR            folder for the files written (created if need be)\n"
@@ -86,6 +88,7 @@ struct NetworkRequest {
   bool correlations = true;
   double a_priori_offset = 0;
   std::optional<std::string> error;
+  bool jump = false;  // the error given by --jump: it stays from its report on
   std::string truth_name = "TRUTH.TXT";
 };
 
@@ -197,8 +200,10 @@ bool takeNetworkOption(std::string_view option, std::string_view value, NetworkR
     request.correlations = parseYesNo(option, value);
   } else if (option == "--a-priori-offset") {
     request.a_priori_offset = parseNumber<double>(option, value);
-  } else if (option == "--error") {
+  } else if (option == "--error" || option == "--jump") {
+    if (request.error) throw UsageError("--error and --jump: one error at most");
     request.error = std::string(value);
+    request.jump = option == "--jump";
   } else if (option == "--truth") {
     request.truth_name = std::string(value);
   } else {
@@ -345,6 +350,7 @@ campaign::NetworkOptions networkOptions(const CommandLine& line) {
   options.ratio_lines = line.ratio_lines;
   if (line.prefix) options.prefix = *line.prefix;
   if (request.error) options.error = errorOf(*request.error, options);
+  options.error_persists = request.jump;
   return options;
 }
 

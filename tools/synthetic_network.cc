@@ -327,7 +327,9 @@ Solution floatSolution(Random& random, const Station& from, const Tenths& fixedV
 }
 
 Tenths errorOf(const NetworkOptions& options, std::size_t report) {
-  if (!options.error || static_cast<std::size_t>(options.error->report) != report) return {};
+  if (!options.error) return {};
+  const auto first = static_cast<std::size_t>(options.error->report);
+  if (report != first && !(options.error_persists && report > first)) return {};
   const Cartesian& error = options.error->geocentric;
   return roundToTenths(Vec3{error.x, error.y, error.z});
 }

@@ -63,6 +63,9 @@ struct NetworkOptions {
   RatioLines ratio_lines = RatioLines::kBoth;
   std::string prefix = "NT";  // two capital letters or digits that start every O-file name
   std::optional<InjectedError> error;
+  // The error stays from its report on, in every later report too: a mark that moved, a
+  // jump in a series of one pair measured many times.
+  bool error_persists = false;
 };
 
 // Station name -> coordinates, metres, whole tenths of a millimetre.

@@ -196,6 +196,21 @@ TEST(SyntheticNetwork, AnErrorMovesVectorMarkTwoAndLocalComponentsTogether) {
   EXPECT_NEAR(local.u, 0.05, 1e-9);
 }
 
+TEST(SyntheticNetwork, AJumpStaysInEveryReportFromItsOwnOn) {
+  const NetworkOptions clean = options(2, measureEach({{0, 1}}, 10));
+  const Network reference = generateNetwork(clean);
+  NetworkOptions jumped = clean;
+  jumped.error = errorAlong(clean, 6, Axis::kNorth, 0.03);
+  jumped.error_persists = true;
+  const Network network = generateNetwork(jumped);
+  for (std::size_t i = 0; i < network.reports.size(); ++i) {
+    const FixedSection before = fixedSectionOf(reference.reports[i].text);
+    const FixedSection after = fixedSectionOf(network.reports[i].text);
+    EXPECT_EQ(after.vector.y - before.vector.y, i < 6 ? 0 : inTenths(jumped.error->geocentric.y)) << i;
+    EXPECT_NEAR(static_cast<double>(after.enu.y - before.enu.y) / 10000, i < 6 ? 0 : 0.03, 1.5e-4) << i;
+  }
+}
+
 // d' C^-1 d with C^-1 from the adjugate, independent of how the generator factors C.
 double squaredNormalisedResidual(const FixedSection& section, const Cartesian& residual) {
   const double* s = section.sigma;

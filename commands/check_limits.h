@@ -1,0 +1,19 @@
+#pragma once
+
+#include <span>
+
+#include "checks/check_options.h"
+#include "commands/options.h"
+
+namespace velk {
+
+// The options of the checks' limits (--min-ratio, --max-sigma3d, --station-tolerance,
+// --variance-factor, --alpha, --tolerance-mm, --tolerance-ppm): the same for every
+// subcommand that judges reports, `check` and `plot network`.
+std::span<const OptionSpec> checkLimitOptions();
+
+// The limits given, the defaults for the others. Throws UsageError for a value that does
+// not read or is out of range.
+CheckOptions checkLimits(const ParsedOptions& options);
+
+}  // namespace velk

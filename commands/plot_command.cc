@@ -1,0 +1,246 @@
+// baselines plot network|series: the network and the series of repeated baselines as SVG.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "checks/network_check.h"
+#include "commands/check_limits.h"
+#include "commands/exit_status.h"
+#include "commands/inputs.h"
+#include "commands/output_files.h"
+#include "commands/subcommand.h"
+#include "format/output_file.h"
+#include "format/run_error.h"
+#include "plot/checked_network.h"
+#include "plot/file_names.h"
+#include "plot/index_page.h"
+#include "plot/log_file.h"
+#include "plot/log_series.h"
+#include "plot/network_picture.h"
+#include "plot/series_picture.h"
+
+namespace velk {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<OptionSpec> kOptions = [] {
+  std::vector<OptionSpec> options{
+      {"output", 'o', "FILE", "network: the SVG file to write; it must not exist, unless --force"},
+      {"output-dir", 'd', "DIR",
+       "series: the folder for the pictures and index.html (made if missing)"},
+      {"pair", '\0', "FROM,TO", "series: draw this pair only (in either direction)"},
+      {"log", '\0', "",
+       "series: the operands and listed files are LOG files of novrale (types 4, 5, 6) or "
+       "quelmar (types 5, 6), not O-files"},
+      {"components", '\0', "enu|xyz",
+       "series --log: what the components of a quelmar LOG file are (default enu); novrale's "
+       "tag column says it for its files"},
+      {"force", 'f', "", "replace existing files (in one step, once all are complete)"},
+  };
+  for (const OptionSpec& option : checkLimitOptions()) options.push_back(option);
+  options.push_back(kListOption);
+  return options;
+}();
+
+// The options as given, less the first operand (what to draw), for the input helpers.
+ParsedOptions withoutFirstOperand(const ParsedOptions& options) {
+  ParsedOptions rest;
+  for (const OptionSpec& option : kOptions)
+    for (const std::string& value : options.values(option.long_name)) rest.add(option.long_name, value);
+  for (std::size_t i = 1; i < options.operands().size(); ++i) rest.addOperand(options.operands()[i]);
+  return rest;
+}
+
+void refuse(const ParsedOptions& options, std::initializer_list<std::string_view> names,
+            std::string_view kind) {
+  for (const std::string_view name : names)
+    if (options.has(name))
+      throw UsageError("--" + std::string(name) + " is not an option of 'plot " + std::string(kind) + "'");
+}
+
+// Reports read each on its own, with a notice for each that takes part in no picture.
+struct CheckedReports {
+  std::vector<Report> reports;
+  NetworkCheck check;
+};
+
+CheckedReports readAndCheck(const ParsedOptions& inputs, const CheckOptions& limits,
+                            std::ostream& err) {
+  CheckedReports checked;
+  checked.reports = readSeparateReports(inputs, err);
+  if (checked.reports.empty()) throw RunError("no report to draw");
+  checked.check = checkNetwork(checked.reports, limits);
+  for (const BaselineCheck& baseline : checked.check.baselines) {
+    if (baseline.usable) continue;
+    const Report& report = checked.reports[baseline.report];
+    std::string flags;
+    for (const std::string& flag : baseline.flags) flags += (flags.empty() ? "" : ", ") + flag;
+    notify(err, report.path + " line " + std::to_string(report.header_line) +
+                    ": report left out of the means and loops (" + flags + ")");
+  }
+  return checked;
+}
+
+int runNetwork(const ParsedOptions& options, CommandStreams& streams) {
+  refuse(options, {"output-dir", "pair", "log", "components"}, "network");
+  const std::string output = requiredValue(options, "output");
+  const CheckedReports checked =
+      readAndCheck(withoutFirstOperand(options), checkLimits(options), streams.err);
+  std::vector<std::string> left_out;
+  const plot::NetworkDrawing drawing = plot::checkedNetwork(checked.reports, checked.check, left_out);
+  for (const std::string& notice : left_out) notify(streams.err, notice);
+  if (drawing.stations.empty()) throw RunError("no usable report: no station to draw");
+  OutputFile file = openOutputFile(output, options.has("force"));
+  file.write(plot::drawNetwork(drawing).svg);
+  file.commit();
+  streams.out << output << '\n';
+  return kExitDone;
+}
+
+// --pair FROM,TO: the pair's two names, as typed (UTF-8).
+std::optional<std::pair<std::string, std::string>> chosenPair(const ParsedOptions& options) {
+  const std::optional<std::string> value = options.value("pair");
+  if (!value) return std::nullopt;
+  const std::size_t comma = value->find(',');
+  if (comma == std::string::npos || comma == 0 || comma + 1 == value->size())
+    throw UsageError("--pair: FROM,TO, not '" + *value + "'");
+  return std::pair{value->substr(0, comma), value->substr(comma + 1)};
+}
+
+std::vector<plot::NamedSeries> reportPictures(const ParsedOptions& options, std::ostream& err) {
+  const CheckOptions limits = checkLimits(options);
+  const CheckedReports checked = readAndCheck(withoutFirstOperand(options), limits, err);
+  std::vector<plot::NamedSeries> series =
+      plot::pairSeries(checked.reports, checked.check, limits.variance_factor);
+  if (const auto pair = chosenPair(options)) {
+    std::erase_if(series, [&](const plot::NamedSeries& s) {
+      const bool same = (s.from == pair->first && s.to == pair->second) ||
+                        (s.from == pair->second && s.to == pair->first);
+      return !same;
+    });
+    if (series.empty())
+      throw RunError("no pair " + pair->first + "," + pair->second + " of two or more usable reports");
+  }
+  if (series.empty()) throw RunError("no pair of stations is measured by two or more usable reports");
+  return series;
+}
+
+plot::LogComponents quelmarComponents(const ParsedOptions& options) {
+  const std::string value = options.value("components").value_or("enu");
+  if (value == "enu") return plot::LogComponents::kLocal;
+  if (value == "xyz") return plot::LogComponents::kGeocentric;
+  throw UsageError("--components: enu or xyz, not '" + value + "'");
+}
+
+std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::ostream& err) {
+  refuse(options, {"pair"}, "series --log");
+  for (const OptionSpec& limit : checkLimitOptions()) refuse(options, {limit.long_name}, "series --log");
+  const plot::LogComponents components = quelmarComponents(options);
+  std::vector<plot::NamedSeries> series;
+  for (const std::string& path : inputPaths(withoutFirstOperand(options), err)) {
+    std::error_code why;
+    std::optional<LineReader> lines = LineReader::open(path, "LOG file", why);
+    if (!lines) {
+      notify(err, "cannot open LOG file " + path + ": " + why.message());
+      continue;
+    }
+    const plot::LogFile file = plot::readLogFile(*lines, path);
+    if (file.records.empty()) {
+      notify(err, path + ": no LOG record");
+      continue;
+    }
+    for (plot::NamedSeries& picture :
+         plot::logSeries(file, fs::path(path).filename().string(), path, components))
+      series.push_back(std::move(picture));
+  }
+  if (series.empty()) throw RunError("no LOG record to draw");
+  return series;
+}
+
+// The pictures and their index, written together: all or none.
+void writeFolder(const std::string& folder, const std::vector<plot::NamedSeries>& series,
+                 bool force, std::ostream& out) {
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error) throw RunError("cannot create folder " + folder + ": " + error.message());
+  plot::FileNamer namer;
+  const std::string index_name = namer.name("index", ".html");
+  std::vector<OutputFile> files;
+  std::vector<plot::IndexEntry> entries;
+  files.reserve(series.size() + 1);
+  for (const plot::NamedSeries& one : series) {
+    const plot::SeriesPicture picture = plot::drawSeries(one.drawing);
+    const std::string name = namer.name(one.name, ".svg");
+    files.push_back(openOutputFile((fs::path(folder) / name).string(), force));
+    files.back().write(picture.svg);
+    entries.push_back({one.drawing.name, name, picture.width, picture.height});
+  }
+  files.push_back(openOutputFile((fs::path(folder) / index_name).string(), force));
+  files.back().write(plot::indexPage(
+      "Series of " + std::to_string(series.size()) + (series.size() == 1 ? " picture" : " pictures"),
+      "Each picture shows the differences of every measurement from its weighted mean, with "
+      "error bars of one sigma and a band of three times the weighted RMS.",
+      entries));
+  std::vector<OutputFile*> all;
+  for (OutputFile& file : files) all.push_back(&file);
+  OutputFile::commitAll(all);
+  for (const OutputFile& file : files) out << file.path() << '\n';
+}
+
+int runSeries(const ParsedOptions& options, CommandStreams& streams) {
+  refuse(options, {"output"}, "series");
+  const std::string folder = requiredValue(options, "output-dir");
+  if (!options.has("log")) refuse(options, {"components"}, "series without --log");
+  const std::vector<plot::NamedSeries> series =
+      options.has("log") ? logPictures(options, streams.err) : reportPictures(options, streams.err);
+  writeFolder(folder, series, options.has("force"), streams.out);
+  return kExitDone;
+}
+
+int runPlot(const ParsedOptions& options, CommandStreams& streams) {
+  if (options.operands().empty()) throw UsageError("missing what to draw: network or series");
+  const std::string& kind = options.operands().front();
+  if (options.operands().size() == 1 && !options.has(kListOption.long_name))
+    throw UsageError(std::string(options.has("log") ? "no LOG files" : "no O-files") +
+                     " given (name them, or give --list FILE)");
+  if (kind == "network") return runNetwork(options, streams);
+  if (kind == "series") return runSeries(options, streams);
+  throw UsageError("draws 'network' or 'series', not '" + kind + "'");
+}
+
+}  // namespace
+
+const Subcommand& plotSubcommand() {
+  static const Subcommand command{
+      .name = "plot",
+      .summary = "draw the network or the series of repeated baselines as SVG pictures",
+      .usage = "network --output FILE.svg [options] [O-FILE...]\n"
+               "       baselines plot series --output-dir DIR [--pair FROM,TO] [options] [O-FILE...]\n"
+               "       baselines plot series --log --output-dir DIR [--components enu|xyz] LOG-FILE...",
+      .description =
+          "Pictures are self-contained SVG files (no script, no external font or file) that open "
+          "in any browser and in the usual office and GIS programs.\n\n"
+          "'plot network' draws the stations in the local East-North plane of the first "
+          "report's mark 1, north up, each with its name, and each measured pair as a line "
+          "styled by its status, the first that applies: suspect (of the loop checks), flagged "
+          "(one of its reports has a flag other than float, its repeat is flagged, or a flagged "
+          "loop runs through it), float (none of its reports fixed), fixed. The check's limits "
+          "are those of 'baselines check'.\n\n"
+          "'plot series' draws, for every pair of two or more usable reports, one picture "
+          "FROM-TO.svg of four panels: dE, dN, dU in the local frame of the pair's first "
+          "station and d(length), in mm, against the middle of each observation period, "
+          "relative to the pair's weighted mean (that of 'baselines check', whose limits and "
+          "variance factor apply); and DIR/index.html that shows them all. The "
+          "pictures and the index are written together, the index last: all of them or none. "
+          "With --log it draws LOG files instead, one picture per file (per station for a "
+          "novrale type-4 file); their means weight each record with max(sigma, 0.5 mm).\n\n"
+          "The names of the files written are shown on standard output.",
+      .options = kOptions,
+      .run = runPlot,
+  };
+  return command;
+}
+
+}  // namespace velk

@@ -1,0 +1,122 @@
+#include "plot/label_placement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <unordered_map>
+
+namespace velk::plot {
+
+namespace {
+
+constexpr double kGap = 3;         // px between a point's marker and its own label
+constexpr double kRingStep = 6;    // px from one ring of candidate places to the next
+constexpr int kRingDirections = 24;
+constexpr double kPi = 3.14159265358979323846;
+
+// The boxes placed so far, found by the cells of a grid that they touch.
+class BoxIndex {
+ public:
+  explicit BoxIndex(double cell) : cell_(cell) {}
+
+  void add(const Box& box) {
+    const auto index = static_cast<int>(boxes_.size());
+    boxes_.push_back(box);
+    forCells(box, [&](std::int64_t key) { cells_[key].push_back(index); });
+  }
+
+  bool isFree(const Box& box) const {
+    bool free = true;
+    forCells(box, [&](std::int64_t key) {
+      if (!free) return;
+      const auto found = cells_.find(key);
+      if (found == cells_.end()) return;
+      for (const int index : found->second)
+        if (boxes_[static_cast<std::size_t>(index)].overlaps(box)) free = false;
+    });
+    return free;
+  }
+
+ private:
+  template <typename Visit>
+  void forCells(const Box& box, Visit visit) const {
+    const auto first_column = static_cast<std::int64_t>(std::floor(box.left / cell_));
+    const auto last_column = static_cast<std::int64_t>(std::floor(box.right / cell_));
+    const auto first_row = static_cast<std::int64_t>(std::floor(box.top / cell_));
+    const auto last_row = static_cast<std::int64_t>(std::floor(box.bottom / cell_));
+    for (std::int64_t column = first_column; column <= last_column; ++column)
+      for (std::int64_t row = first_row; row <= last_row; ++row)
+        visit(column * 0x100000000LL + row);
+  }
+
+  double cell_;
+  std::vector<Box> boxes_;
+  std::unordered_map<std::int64_t, std::vector<int>> cells_;
+};
+
+Box boxAt(Point centre, double width, double height) {
+  return {centre.x - width / 2, centre.y - height / 2, centre.x + width / 2,
+          centre.y + height / 2};
+}
+
+// The box of a label in direction `angle` (0: right, pi/2: below) whose nearest side keeps
+// `gap` px from the point.
+Box boxInDirection(const LabelRequest& label, double angle, double gap) {
+  const double dx = std::cos(angle), dy = std::sin(angle);
+  // Scale the direction so that the box clears a square of `gap` around the point.
+  const double reach_x = gap + label.width / 2, reach_y = gap + label.height / 2;
+  const double scale = std::min(std::abs(dx) > 1e-12 ? reach_x / std::abs(dx) : 1e300,
+                                std::abs(dy) > 1e-12 ? reach_y / std::abs(dy) : 1e300);
+  return boxAt({label.anchor.x + dx * scale, label.anchor.y + dy * scale}, label.width,
+               label.height);
+}
+
+Point nearestPoint(const Box& box, Point point) {
+  return {std::clamp(point.x, box.left, box.right), std::clamp(point.y, box.top, box.bottom)};
+}
+
+// The places tried first, in order of preference: right, left, above, below, then the
+// four corners (directions in radians, y downwards).
+constexpr double kFirstDirections[] = {0, kPi, -kPi / 2, kPi / 2,
+                                       -kPi / 4, -3 * kPi / 4, kPi / 4, 3 * kPi / 4};
+
+}  // namespace
+
+std::vector<PlacedLabel> placeLabels(std::span<const LabelRequest> labels, double marker_radius) {
+  double cell = 32;
+  for (const LabelRequest& label : labels) cell = std::max({cell, label.width, label.height});
+  BoxIndex taken(cell);
+  for (const LabelRequest& label : labels)
+    taken.add(boxAt(label.anchor, 2 * marker_radius, 2 * marker_radius));
+
+  std::vector<PlacedLabel> placed;
+  placed.reserve(labels.size());
+  for (const LabelRequest& label : labels) {
+    PlacedLabel result;
+    bool found = false;
+    for (const double angle : kFirstDirections) {
+      const Box box = boxInDirection(label, angle, marker_radius + kGap);
+      if (taken.isFree(box)) {
+        result.box = box;
+        found = true;
+        break;
+      }
+    }
+    // Rings further out: every obstacle is finitely far, so a ring beyond them all is free.
+    for (int ring = 1; !found; ++ring) {
+      const double gap = marker_radius + kGap + ring * kRingStep;
+      for (int k = 0; k < kRingDirections && !found; ++k) {
+        const Box box = boxInDirection(label, 2 * kPi * k / kRingDirections, gap);
+        if (taken.isFree(box)) {
+          result = {box, true, nearestPoint(box, label.anchor)};
+          found = true;
+        }
+      }
+    }
+    taken.add(result.box);
+    placed.push_back(result);
+  }
+  return placed;
+}
+
+}  // namespace velk::plot

@@ -1,0 +1,135 @@
+#include "plot/log_series.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "format/run_error.h"
+#include "format/text_encoding.h"
+#include "reading/report.h"
+
+namespace velk::plot {
+namespace {
+
+// The records of one picture.
+struct RecordGroup {
+  std::string station;  // empty: the whole file
+  std::vector<const LogRecord*> records;
+};
+
+std::vector<RecordGroup> groups(const LogFile& file, const std::string& path) {
+  const bool per_station =
+      file.layout == LogLayout::kNovrale && file.records.front().tag == "v.gpps /";
+  std::vector<RecordGroup> result;
+  for (const LogRecord& record : file.records) {
+    if (file.layout == LogLayout::kNovrale && record.tag != file.records.front().tag)
+      throw RunError(path + " line " + std::to_string(record.line) + ": tag '" + record.tag +
+                     "' differs from the first record's '" + file.records.front().tag + "'");
+    const std::string key = per_station ? record.station : std::string();
+    auto group = std::find_if(result.begin(), result.end(),
+                              [&](const RecordGroup& g) { return g.station == key; });
+    if (group == result.end()) group = result.insert(result.end(), {key, {}});
+    group->records.push_back(&record);
+  }
+  return result;
+}
+
+// Days on the drawing's axis: the modified Julian date where the year is printed; else
+// 366 days a year, a day number smaller than the one before starting the next year.
+std::vector<double> times(const std::vector<const LogRecord*>& records, DayCount days) {
+  std::vector<double> result;
+  long year = 0;
+  double previous_day = 0;
+  for (const LogRecord* record : records) {
+    if (days == DayCount::kModifiedJulian) {
+      result.push_back(modifiedJulianDate({*record->year, 1, 1}, 0) + record->epoch - 1);
+      continue;
+    }
+    const double day = std::floor(record->epoch);
+    if (!result.empty() && day < previous_day) ++year;
+    previous_day = day;
+    result.push_back(366 * static_cast<double>(year) + record->epoch - 1);
+  }
+  return result;
+}
+
+std::string typeText(const LogFile& file, LogComponents components) {
+  if (file.layout == LogLayout::kQuelmar)
+    return components == LogComponents::kLocal ? "a quelmar LOG file read as E, N, U"
+                                               : "a quelmar LOG file read as X, Y, Z";
+  const std::string& tag = file.records.front().tag;
+  if (tag == "v.gpps /") return "novrale type 4, LOG gpps";
+  if (tag == "v.local/") return "novrale type 5, LOG cartesien";
+  return "novrale type 6, LOG geocentrique";
+}
+
+SeriesDrawing drawingOf(const RecordGroup& group, const LogFile& file, LogComponents components) {
+  SeriesDrawing drawing;
+  drawing.unit = "record";
+  drawing.days = file.layout == LogLayout::kNovrale ? DayCount::kModifiedJulian : DayCount::kYearUnknown;
+  drawing.components = components == LogComponents::kLocal
+                           ? std::array<std::string, 4>{"dE", "dN", "dU", "d(length)"}
+                           : std::array<std::string, 4>{"dX", "dY", "dZ", "d(length)"};
+  drawing.frame = (components == LogComponents::kLocal ? "E, N, U" : "dX, dY, dZ") +
+                  std::string(" and length as the LOG file gives them (") + typeText(file, components) +
+                  "), less their weighted means; error bars: the sigmas as printed";
+  drawing.time_axis = drawing.days == DayCount::kModifiedJulian
+                          ? "epoch of the LOG records (UTC)"
+                          : "epoch of the LOG records (the file gives no year)";
+  const std::vector<double> time = times(group.records, drawing.days);
+  drawing.samples.resize(group.records.size());
+  for (std::size_t c = 0; c < 4; ++c) {
+    std::vector<double> values, sigmas;
+    for (const LogRecord* record : group.records) {
+      values.push_back(c < 3 ? record->components[c] : record->length);
+      sigmas.push_back(c < 3 ? record->sigmas[c] : record->sigma3d);
+    }
+    const double mean = flooredWeightedMean(values, sigmas, kLeastLogSigma);
+    std::vector<double> differences, weights_sigma;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      SeriesSample& sample = drawing.samples[i];
+      sample.time = time[i];
+      sample.fixed = group.records[i]->fixed;
+      sample.value[c] = (values[i] - mean) * 1000;
+      sample.sigma[c] = sigmas[i] * 1000;
+      differences.push_back(sample.value[c]);
+      weights_sigma.push_back(std::max(sigmas[i], kLeastLogSigma) * 1000);
+    }
+    drawing.weighted_rms[c] = weightedRms(differences, weights_sigma);
+  }
+  return drawing;
+}
+
+}  // namespace
+
+double flooredWeightedMean(std::span<const double> values, std::span<const double> sigmas,
+                           double least_sigma) {
+  double weighted = 0, weights = 0;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const double sigma = std::max(sigmas[i], least_sigma);
+    const double weight = 1 / (sigma * sigma);
+    weighted += weight * values[i];
+    weights += weight;
+  }
+  return weighted / weights;
+}
+
+std::vector<NamedSeries> logSeries(const LogFile& file, const std::string& file_name,
+                                   const std::string& path, LogComponents quelmar_components) {
+  if (file.records.empty()) return {};
+  const LogComponents components = file.layout == LogLayout::kQuelmar
+                                       ? quelmar_components
+                                       : *componentsOfTag(file.records.front().tag);
+  const std::string name = isValidUtf8(file_name) ? file_name : cp850ToUtf8(file_name);
+  std::vector<NamedSeries> result;
+  for (const RecordGroup& group : groups(file, path)) {
+    NamedSeries series;
+    series.name = group.station.empty() ? name : name + "-" + cp850ToUtf8(group.station);
+    series.drawing = drawingOf(group, file, components);
+    series.drawing.name =
+        group.station.empty() ? name : name + ", station " + cp850ToUtf8(group.station);
+    result.push_back(std::move(series));
+  }
+  return result;
+}
+
+}  // namespace velk::plot

@@ -1,0 +1,170 @@
+// `baselines plot` through the real program: the jump of a generated series seen in dN, the
+// network of the example campaign, LOG files of both editions, and the folder of pictures
+// written all together or not at all.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "tests/plot/xml_tree.h"
+#include "tests/run/program_runner.h"
+#include "tools/synthetic_network.h"
+
+namespace velk {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ProgramRun;
+using testing::readFile;
+using testing::ScratchFolder;
+using testing::XmlElement;
+using testing::XmlReader;
+
+const std::string kExamples = std::string(VELK_SOURCE_DIR) + "/examples";
+
+std::unique_ptr<XmlElement> parsedFile(const fs::path& path) { return XmlReader::parse(readFile(path)); }
+
+// The values (mm) of a panel's markers in time order, read back from the picture through
+// the panel's own tick labels.
+std::vector<double> panelValues(const XmlElement& svg, int panel) {
+  const XmlElement* group = svg.withId("panel-" + std::to_string(panel));
+  std::vector<std::pair<double, double>> ticks;  // (y px, value)
+  for (const XmlElement* label : group->all("text"))
+    if (!label->attributes.count("transform"))
+      ticks.emplace_back(label->number("y") - 11 * 0.35, std::stod(label->text));
+  const double mm_per_px = (ticks.back().second - ticks.front().second) / (ticks.back().first - ticks.front().first);
+  std::vector<std::pair<double, double>> markers;  // (x, value)
+  for (const XmlElement* circle : group->all("circle"))
+    markers.emplace_back(circle->number("cx"),
+                         ticks.front().second + (circle->number("cy") - ticks.front().first) * mm_per_px);
+  std::sort(markers.begin(), markers.end());
+  std::vector<double> values;
+  for (const auto& marker : markers) values.push_back(marker.second);
+  return values;
+}
+
+double median(std::vector<double> values) {
+  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
+  return values[values.size() / 2];
+}
+
+TEST(PlotSeries, AThreeCentimetreJumpNorthHalfwayShowsPlainlyInDN) {
+  const ScratchFolder folder("plot-jump");
+  campaign::NetworkOptions options;
+  options.stations = 2;
+  options.measurements = campaign::measureEach({{0, 1}}, 500);
+  options.seed = 17;
+  options.error = campaign::errorAlong(options, 250, campaign::Axis::kNorth, 0.03);
+  options.error_persists = true;
+  campaign::writeNetwork(options, folder / "camp");
+
+  const ProgramRun run = folder.run("baselines", "", {"plot", "series", "--list", "camp/NETWORK.LST", "-d", "out"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "out/S001-S002.svg\nout/index.html\n");
+  const auto svg = parsedFile(folder / "out/S001-S002.svg");
+  EXPECT_TRUE(svg->all("title").front()->text.starts_with("S001 \u2192 S002: 500 reports;"));
+  for (int panel = 1; panel <= 4; ++panel) {
+    const std::vector<double> values = panelValues(*svg, panel);
+    ASSERT_EQ(values.size(), 500u);
+    const std::vector<double> before(values.begin(), values.begin() + 250), after(values.begin() + 250, values.end());
+    const double step = median(after) - median(before);
+    if (panel == 2) {
+      EXPECT_NEAR(step, 30, 1.5);
+      // Plainly: the two halves do not mix.
+      EXPECT_LT(*std::max_element(before.begin(), before.end()), *std::min_element(after.begin(), after.end()));
+    } else if (panel != 4) {
+      EXPECT_LT(std::abs(step), 1.5) << "panel " << panel;
+    }
+  }
+  const std::string index = readFile(folder / "out/index.html");
+  EXPECT_NE(index.find("<img src=\"S001-S002.svg\""), std::string::npos);
+  EXPECT_EQ(index.find("<script"), std::string::npos);
+}
+
+TEST(PlotSeries, WritesThePicturesAndTheIndexAllTogetherOrNotAtAll) {
+  const ScratchFolder folder("plot-folder");
+  campaign::NetworkOptions options;
+  options.stations = 3;
+  options.measurements = campaign::measureEach(campaign::ringPairs(3), 3);
+  campaign::writeNetwork(options, folder / "camp");
+  fs::create_directories(folder / "out");
+  testing::writeFile(folder / "out/index.html", "kept");
+  const std::vector<std::string> command{"plot", "series", "--list", "camp/NETWORK.LST", "-d", "out"};
+  const ProgramRun refused = folder.run("baselines", "", command);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("out/index.html exists; --force replaces it"), std::string::npos) << refused.err;
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder / "out"), fs::directory_iterator()), 1);
+  EXPECT_EQ(readFile(folder / "out/index.html"), "kept");
+
+  std::vector<std::string> forced = command;
+  forced.push_back("--force");
+  ASSERT_EQ(folder.run("baselines", "", forced).status, 0);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder / "out"), fs::directory_iterator()), 4);
+  for (const char* name : {"S001-S002.svg", "S002-S003.svg", "S003-S001.svg"})
+    EXPECT_NO_THROW(parsedFile(folder / "out" / name)) << name;
+
+  std::vector<std::string> one{"plot", "series", "--list", "camp/NETWORK.LST", "-d", "one", "--pair", "S002,S001"};
+  const ProgramRun chosen = folder.run("baselines", "", one);
+  EXPECT_EQ(chosen.out, "one/S001-S002.svg\none/index.html\n") << chosen.err;
+  one.back() = "S001,S009";
+  EXPECT_EQ(folder.run("baselines", "", one).status, 1);
+}
+
+TEST(PlotNetwork, DrawsTheExampleCampaignWithTheChecksFindings) {
+  const ScratchFolder folder("plot-network");
+  const ProgramRun run = folder.run("baselines", "", {"plot", "network", "--list", kExamples + "/CAMPAGNE.LST", "-o", "net.svg"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto svg = parsedFile(folder / "net.svg");
+  EXPECT_EQ(svg->all("title").front()->text, "Network: 5 reports, 4 stations, 5 pairs, 2 loops (1 flagged)");
+  EXPECT_EQ(svg->withId("labels")->all("text").size(), 4u);
+  EXPECT_EQ(svg->withId("pairs")->all("line").size(), 5u);
+  // The loop CAST-SAUL-CHAU misses by centimetres: its three pairs are suspects; CAST-VERC's
+  // ratio is low (flagged); SAUL-VERC is fixed.
+  const auto legend = svg->withId("legend")->all("text");
+  EXPECT_EQ(legend[1]->text, "suspect (3)");
+  EXPECT_EQ(legend[2]->text, "flagged (1)");
+  EXPECT_EQ(legend[4]->text, "fixed (1)");
+  // The limits of `check` apply: with a lower ratio limit CAST-VERC is fixed again.
+  const ProgramRun lenient = folder.run("baselines", "", {"plot", "network", "--list", kExamples + "/CAMPAGNE.LST", "-o", "n2.svg", "--min-ratio", "2"});
+  ASSERT_EQ(lenient.status, 0) << lenient.err;
+  EXPECT_EQ(parsedFile(folder / "n2.svg")->withId("legend")->all("text")[4]->text, "fixed (2)");
+}
+
+TEST(PlotSeries, DrawsTheLogFilesOfBothEditions) {
+  const ScratchFolder folder("plot-log");
+  const std::string list = kExamples + "/CAMPAGNE.LST";
+  ASSERT_EQ(folder.run("baselines", "", {"velk", "-e", "novrale", "-t", "4", "-o", "GPPS.LOG", "-l", list}).status, 0);
+  ASSERT_EQ(folder.run("baselines", "", {"velk", "-e", "quelmar", "-t", "6", "-o", "XYZ.LOG", "-l", list}).status, 0);
+  const ProgramRun run = folder.run("baselines", "", {"plot", "series", "--log", "GPPS.LOG", "XYZ.LOG", "--components", "xyz", "-d", "out"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "out/GPPS.LOG-CAST.svg\nout/GPPS.LOG-SAUL.svg\nout/XYZ.LOG.svg\nout/index.html\n");
+  const auto xyz = parsedFile(folder / "out/XYZ.LOG.svg");
+  EXPECT_EQ(xyz->withId("panel-1")->all("text").back()->text, "dX (mm)");
+  EXPECT_EQ(xyz->withId("panel-1")->all("circle").size(), 4u);  // and one float square
+  EXPECT_EQ(parsedFile(folder / "out/GPPS.LOG-SAUL.svg")->withId("panel-3")->all("text").back()->text, "dU (mm)");
+
+  std::string damaged = readFile(folder / "GPPS.LOG");
+  damaged.replace(damaged.find("2017", 10), 4, "20x7");
+  testing::writeFile(folder / "BAD.LOG", damaged);
+  const ProgramRun bad = folder.run("baselines", "", {"plot", "series", "--log", "GPPS.LOG", "BAD.LOG", "-d", "bad"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("BAD.LOG line 2: the year does not read"), std::string::npos) << bad.err;
+  EXPECT_FALSE(fs::exists(folder / "bad/GPPS.LOG-CAST.svg"));
+}
+
+TEST(PlotCommandLine, RefusesWhatItCannotDraw) {
+  const ScratchFolder folder("plot-usage");
+  for (const std::vector<std::string>& wrong :
+       {std::vector<std::string>{"plot"}, {"plot", "map", "-o", "x.svg"}, {"plot", "network", "-d", "x"},
+        {"plot", "series", "-o", "x.svg"}, {"plot", "series", "-d", "x", "--components", "enu"},
+        {"plot", "network"}, {"plot", "network", "-o", "x.svg"},
+        {"plot", "series", "--log", "-d", "x", "--components", "neu", "A.LOG"}}) {
+    const ProgramRun run = folder.run("baselines", "", wrong);
+    EXPECT_EQ(run.status, 2) << wrong[1] << " " << run.err;
+    EXPECT_NE(run.err.find("Try 'baselines plot --help'."), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace velk
