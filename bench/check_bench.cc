@@ -29,6 +29,7 @@
 #include "checks/check_json.h"
 #include "checks/check_text.h"
 #include "checks/network_check.h"
+#include "tools/synthetic_report.h"
 
 namespace velk::bench {
 namespace {
@@ -73,26 +74,8 @@ std::pair<double, double> timeCampaign(const fs::path& work, int repeat) {
   return {velk, check};
 }
 
-// splitmix64, so that the network is the same on every machine.
-class Random {
- public:
-  double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
-  double normal() {
-    double sum = 0;
-    for (int i = 0; i < 12; ++i) sum += uniform();
-    return sum - 6;
-  }
-
- private:
-  std::uint64_t next() {
-    state_ += 0x9e3779b97f4a7c15ULL;
-    std::uint64_t z = state_;
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return z ^ (z >> 31);
-  }
-  std::uint64_t state_ = 1;
-};
+// The generators' splitmix64, so that the network is the same on every machine.
+using campaign::Random;
 
 Report baseline(const std::string& from, const Cartesian& a, const std::string& to,
                 const Cartesian& b, Random& random) {
@@ -117,7 +100,7 @@ Report baseline(const std::string& from, const Cartesian& a, const std::string& 
 // Stations at random in a 100 km square near 47° N; the shortest pairs among each station's
 // ten nearest neighbours, 10,000 of them.
 std::vector<Report> makeNetwork() {
-  Random random;
+  Random random(1);
   std::vector<Cartesian> points;
   std::vector<std::string> names;
   for (int i = 0; i < kStations; ++i) {
