@@ -9,7 +9,7 @@
 #include "checks/pair_network.h"
 #include "checks/repeats.h"
 #include "checks/station_spread.h"
-#include "checks/suspects.h"
+#include "checks/pair_ranking.h"
 #include "reading/report.h"
 
 namespace velk {

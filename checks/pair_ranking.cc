@@ -1,4 +1,4 @@
-#include "checks/suspects.h"
+#include "checks/pair_ranking.h"
 
 #include <algorithm>
 #include <tuple>
