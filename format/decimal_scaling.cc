@@ -1,5 +1,6 @@
 #include "format/decimal_scaling.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 
@@ -74,27 +75,62 @@ std::optional<ScaledValue> scaleByPowerOfTen(double magnitude, int power) {
   return dividedDown(mantissa, divisor << -exponent);
 }
 
-int writeDigits(Uint128 n, char* out) {
-  char reversed[40];
-  int count = 0;
-  // 128-bit divisions are slow; the digits beyond 2^64 are rare.
-  while ((n >> 64) != 0) {
-    reversed[count++] = static_cast<char>('0' + static_cast<int>(n % 10));
-    n /= 10;
+int decimalDigitCount(std::uint64_t n) {
+  static constexpr std::uint64_t kPowers64[20] = {1ULL,
+                                                  10ULL,
+                                                  100ULL,
+                                                  1000ULL,
+                                                  10000ULL,
+                                                  100000ULL,
+                                                  1000000ULL,
+                                                  10000000ULL,
+                                                  100000000ULL,
+                                                  1000000000ULL,
+                                                  10000000000ULL,
+                                                  100000000000ULL,
+                                                  1000000000000ULL,
+                                                  10000000000000ULL,
+                                                  100000000000000ULL,
+                                                  1000000000000000ULL,
+                                                  10000000000000000ULL,
+                                                  100000000000000000ULL,
+                                                  1000000000000000000ULL,
+                                                  10000000000000000000ULL};
+  const std::uint64_t m = n | 1;  // zero has one digit, as one has
+  // 1233 / 4096 is just above log10(2): the guess is the count or one more than it.
+  const int guess = (std::bit_width(m) * 1233) >> 12;
+  return guess + 1 - (m < kPowers64[guess] ? 1 : 0);
+}
+
+int writeDigits(std::uint64_t n, char* out) {
+  const int count = decimalDigitCount(n);
+  char* position = out + count;
+  while (n >= 100) {
+    const auto pair = static_cast<std::size_t>(n % 100) * 2;
+    n /= 100;
+    *--position = kDigitPairs[pair + 1];
+    *--position = kDigitPairs[pair];
   }
-  auto low = static_cast<std::uint64_t>(n);
-  while (low >= 100) {
-    const auto pair = static_cast<std::size_t>(low % 100) * 2;
-    low /= 100;
-    reversed[count++] = kDigitPairs[pair + 1];
-    reversed[count++] = kDigitPairs[pair];
+  if (n >= 10) {
+    *--position = kDigitPairs[n * 2 + 1];
+    *--position = kDigitPairs[n * 2];
+  } else {
+    *--position = static_cast<char>('0' + n);
   }
-  do {
-    reversed[count++] = static_cast<char>('0' + static_cast<int>(low % 10));
-    low /= 10;
-  } while (low != 0);
-  for (int i = 0; i < count; ++i) out[i] = reversed[count - 1 - i];
   return count;
+}
+
+int writeDigits(Uint128 n, char* out) {
+  if ((n >> 64) == 0) return writeDigits(static_cast<std::uint64_t>(n), out);
+  // 128-bit divisions are slow; values beyond 2^64 are rare: their lowest 19 digits are
+  // split off once.
+  constexpr std::uint64_t kTen19 = 10000000000000000000ULL;
+  const int high = writeDigits(n / kTen19, out);
+  const auto low = static_cast<std::uint64_t>(n % kTen19);
+  const int low_count = decimalDigitCount(low);
+  std::fill_n(out + high, 19 - low_count, '0');
+  writeDigits(low, out + high + 19 - low_count);
+  return high + 19;
 }
 
 }  // namespace velk

@@ -27,5 +27,8 @@ Uint128 powerOfTen(int n);
 // The decimal digits of n, without leading zeros ("0" for zero), written at `out` (room
 // for 39 characters); returns their count.
 int writeDigits(Uint128 n, char* out);
+int writeDigits(std::uint64_t n, char* out);
+// How many decimal digits n has (one for zero).
+int decimalDigitCount(std::uint64_t n);
 
 }  // namespace velk

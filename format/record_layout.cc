@@ -1,5 +1,7 @@
 #include "format/record_layout.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -163,16 +165,19 @@ class LayoutParser {
 constexpr int kGuardDigits = 60;
 
 // The decimal digits of |value| (no sign, no point) and the power of ten of the first,
-// rounded to `significant` digits with halves away from zero. For value 0, all zeros.
-struct RoundedDigits {
-  std::string digits;
+// rounded to `count` significant digits with halves away from zero. For value 0, all
+// zeros.
+struct SignificantDigits {
+  char digits[40];
+  int count = 0;
   int exponent = 0;  // value = 0.d1d2d3... x 10^exponent
 };
 
-RoundedDigits roundToSignificantLongWay(double magnitude, int significant) {
-  RoundedDigits out;
+SignificantDigits roundToSignificantLongWay(double magnitude, int significant) {
+  SignificantDigits out;
+  out.count = significant;
   if (magnitude == 0) {
-    out.digits.assign(static_cast<std::size_t>(significant), '0');
+    std::fill_n(out.digits, significant, '0');
     return out;
   }
   std::string buffer(static_cast<std::size_t>(significant + kGuardDigits + 16), '\0');
@@ -187,16 +192,14 @@ RoundedDigits roundToSignificantLongWay(double magnitude, int significant) {
   std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(),
                   exponent);
   out.exponent = exponent + 1;
-  out.digits = all.substr(0, static_cast<std::size_t>(significant));
+  std::copy_n(all.begin(), significant, out.digits);
   if (all[static_cast<std::size_t>(significant)] >= '5') {
     int i = significant - 1;
-    while (i >= 0 && out.digits[static_cast<std::size_t>(i)] == '9')
-      out.digits[static_cast<std::size_t>(i--)] = '0';
+    while (i >= 0 && out.digits[i] == '9') out.digits[i--] = '0';
     if (i >= 0) {
-      ++out.digits[static_cast<std::size_t>(i)];
-    } else {
-      out.digits.insert(out.digits.begin(), '1');
-      out.digits.pop_back();
+      ++out.digits[i];
+    } else {  // 9.99.. rounded up to 10.0..
+      out.digits[0] = '1';
       ++out.exponent;
     }
   }
@@ -245,59 +248,160 @@ FixedDigits roundToDecimals(double magnitude, int decimals) {
 // the fast way to the long one.
 enum class DigitsWay { kFastWhereExact, kLongWayOnly };
 
-// The first decimal exponent e with magnitude < 10^e, for magnitude > 0, from an estimate
-// checked exactly; nothing when the check cannot be made in integers.
-std::optional<int> decimalExponent(double magnitude) {
-  int exponent = static_cast<int>(std::floor(std::log10(magnitude))) + 1;
+// A first guess at the decimal exponent e with 10^(e-1) <= magnitude < 10^e, from the
+// binary exponent: at most one off for normal doubles.
+int decimalExponentGuess(double magnitude) {
+  const auto biased = static_cast<int>((std::bit_cast<std::uint64_t>(magnitude) >> 52) & 0x7ff);
+  // magnitude lies in [2^b, 2^(b+1)); log10(2) = 0.30103 (the guess needs no more).
+  const int binary = biased - 1023;
+  return static_cast<int>(std::floor(binary * 0.30102999566398120)) + 1;
+}
+
+// The rounded digits in integers: magnitude × 10^(significant - e) has its integer part
+// in [10^(significant-1), 10^significant) exactly when e is the right exponent. Nothing
+// where the integers cannot hold the scaled value.
+std::optional<SignificantDigits> roundToSignificantInIntegers(double magnitude, int significant) {
+  if (magnitude == 0 || significant > 38 || magnitude < 0x1p-1022) return std::nullopt;
+  int exponent = decimalExponentGuess(magnitude);
   for (int attempt = 0; attempt < 3; ++attempt) {
-    // magnitude × 10^(1-e) lies in [1, 10) exactly when the exponent is right.
-    const std::optional<ScaledValue> leading = scaleByPowerOfTen(magnitude, 1 - exponent);
-    if (!leading) return std::nullopt;
-    if (leading->integer >= 10) {
+    const std::optional<ScaledValue> scaled = scaleByPowerOfTen(magnitude, significant - exponent);
+    if (!scaled) return std::nullopt;
+    if (scaled->integer >= powerOfTen(significant)) {
       ++exponent;
-    } else if (leading->integer == 0) {
+    } else if (scaled->integer < powerOfTen(significant - 1)) {
       --exponent;
     } else {
-      return exponent;
+      SignificantDigits out;
+      Uint128 digits = scaled->rounded();
+      if (digits == powerOfTen(significant)) {  // 9.99.. rounded up to 10.0..
+        digits = powerOfTen(significant - 1);
+        ++exponent;
+      }
+      out.exponent = exponent;
+      out.count = writeDigits(digits, out.digits);
+      return out;
     }
   }
   return std::nullopt;
 }
 
-RoundedDigits roundToSignificant(double magnitude, int significant, DigitsWay way) {
-  if (way == DigitsWay::kFastWhereExact && magnitude != 0 && significant <= 38) {
-    if (const std::optional<int> exponent = decimalExponent(magnitude)) {
-      if (const auto scaled = scaleByPowerOfTen(magnitude, significant - *exponent)) {
-        RoundedDigits out;
-        out.exponent = *exponent;
-        Uint128 digits = scaled->rounded();
-        if (digits == powerOfTen(significant)) {  // 9.99.. rounded up to 10.0..
-          digits = powerOfTen(significant - 1);
-          ++out.exponent;
-        }
-        char text[40];
-        out.digits.assign(text, static_cast<std::size_t>(writeDigits(digits, text)));
-        return out;
-      }
-    }
+SignificantDigits roundToSignificant(double magnitude, int significant, DigitsWay way) {
+  if (way == DigitsWay::kFastWhereExact) {
+    if (auto digits = roundToSignificantInIntegers(magnitude, significant)) return *digits;
   }
   return roundToSignificantLongWay(magnitude, significant);
 }
 
-std::string asterisks(int width) {
-  return std::string(static_cast<std::size_t>(width), '*');
+// --- Writing fields into a record -----------------------------------------------------
+// Each writer puts its field at `out` and returns the end of what it wrote.
+
+char* putAsterisks(char* out, int width) {
+  return std::fill_n(out, width, '*');
 }
 
-std::string rightJustified(const std::string& text, int width) {
-  if (static_cast<int>(text.size()) > width) return asterisks(width);
-  return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
+char* putRightJustified(char* out, const char* text, int length, int width) {
+  if (length > width) return putAsterisks(out, width);
+  out = std::fill_n(out, width - length, ' ');
+  return std::copy_n(text, length, out);
 }
 
-std::string twoOrMoreDigitExponent(int exponent, int minimumDigits) {
-  std::string digits = std::to_string(std::abs(exponent));
-  if (static_cast<int>(digits.size()) < minimumDigits)
-    digits.insert(0, static_cast<std::size_t>(minimumDigits) - digits.size(), '0');
-  return (exponent < 0 ? "-" : "+") + digits;
+// "+05", "-123": the sign, then at least `minimum_digits` digits.
+char* putSignedExponent(char* out, int exponent, int minimum_digits) {
+  *out++ = exponent < 0 ? '-' : '+';
+  char digits[40];
+  const int count = writeDigits(static_cast<Uint128>(std::abs(exponent)), digits);
+  out = std::fill_n(out, std::max(minimum_digits - count, 0), '0');
+  return std::copy_n(digits, count, out);
+}
+
+// The text of |value| rounded to `decimals` decimals, halves away from zero, as the F
+// field shows it (no zero before the point, no minus on a zero); its length, or nothing
+// when the integers cannot hold the scaled value.
+std::optional<int> fixedText(double value, int decimals, char (&text)[96]) {
+  if (decimals > 38) return std::nullopt;
+  const std::optional<ScaledValue> scaled = scaleByPowerOfTen(std::fabs(value), decimals);
+  if (!scaled) return std::nullopt;
+  const Uint128 rounded = scaled->rounded();
+  char digits[40];
+  const int count = writeDigits(rounded, digits);
+  char* out = text;
+  if (std::signbit(value) && rounded != 0) *out++ = '-';
+  const int integer_digits = rounded == 0 ? 0 : std::max(count - decimals, 0);
+  out = std::copy_n(digits, integer_digits, out);
+  *out++ = '.';
+  if (decimals > 0) {
+    out = std::fill_n(out, std::max(decimals - count, 0), '0');
+    out = std::copy(digits + std::max(count - decimals, 0), digits + count, out);
+  }
+  return static_cast<int>(out - text);
+}
+
+std::string fixedFieldLongWay(double value, int width, int decimals);
+
+char* putFixed(char* out, double value, int width, int decimals) {
+  if (!std::isfinite(value) || std::fabs(value) >= 1e300) return putAsterisks(out, width);
+  char text[96];
+  if (const std::optional<int> length = fixedText(value, decimals, text))
+    return putRightJustified(out, text, *length, width);
+  const std::string shown = fixedFieldLongWay(value, width, decimals);
+  return std::copy(shown.begin(), shown.end(), out);
+}
+
+char* putExponent(char* out, double value, int width, int decimals, DigitsWay way) {
+  if (!std::isfinite(value) || decimals < 1) return putAsterisks(out, width);
+  const SignificantDigits rounded = roundToSignificant(std::fabs(value), decimals, way);
+  const int exponent = value == 0 ? 0 : rounded.exponent;
+  if (exponent > 99 || exponent < -99) return putAsterisks(out, width);
+  char text[96];
+  char* end = text;
+  if (value < 0) *end++ = '-';
+  *end++ = '.';
+  end = std::copy_n(rounded.digits, rounded.count, end);
+  *end++ = 'E';
+  end = putSignedExponent(end, exponent, 2);
+  return putRightJustified(out, text, static_cast<int>(end - text), width);
+}
+
+char* putInteger(char* out, std::int32_t value, int width) {
+  char text[16];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return putRightJustified(out, text, static_cast<int>(result.ptr - text), width);
+}
+
+// Aw: the first w characters, or the text right-justified; A: the text as it stands.
+char* putText(char* out, std::string_view text, int width) {
+  if (width < 0 || text.size() >= static_cast<std::size_t>(width))
+    return std::copy_n(text.data(), width < 0 ? text.size() : static_cast<std::size_t>(width),
+                       out);
+  out = std::fill_n(out, static_cast<std::size_t>(width) - text.size(), ' ');
+  return std::copy(text.begin(), text.end(), out);
+}
+
+// The free-form real: 24 columns after the record's blank; 16 significant digits, the
+// rest written as 0; fixed-point form for magnitudes in [1, 1e7), exponent form otherwise.
+char* putFreeFormReal(char* out, double value, DigitsWay way) {
+  constexpr int kWidth = 24;
+  constexpr int kSignificant = 16;
+  *out++ = ' ';
+  if (!std::isfinite(value)) return putAsterisks(out, kWidth);
+  const SignificantDigits rounded = roundToSignificant(std::fabs(value), kSignificant, way);
+  const bool fixed_form = value != 0 && rounded.exponent >= 1 && rounded.exponent <= 7;
+  char text[64];
+  char* end = text;
+  if (value < 0) *end++ = '-';
+  if (fixed_form) {
+    end = std::copy_n(rounded.digits, rounded.exponent, end);
+    *end++ = '.';
+    end = std::copy(rounded.digits + rounded.exponent, rounded.digits + kSignificant, end);
+    end = std::fill_n(end, rounded.exponent - 1, '0');
+  } else {
+    *end++ = rounded.digits[0];
+    *end++ = '.';
+    end = std::copy(rounded.digits + 1, rounded.digits + kSignificant, end);
+    *end++ = 'E';
+    end = putSignedExponent(end, value == 0 ? 0 : rounded.exponent - 1, 3);
+  }
+  return putRightJustified(out, text, static_cast<int>(end - text), kWidth);
 }
 
 // --- Walking a layout -----------------------------------------------------------------
@@ -311,98 +415,44 @@ const T& valueAs(const FieldValue& value, const FieldDescriptor& field, std::str
                        kKinds[static_cast<int>(field.kind)] + " field");
 }
 
-// The text of |value| rounded to `decimals` decimals, halves away from zero, as the F
-// field shows it (no zero before the point, no minus on a zero); nothing when the
-// integers cannot hold the scaled value.
-std::optional<std::string_view> fixedText(double value, int decimals, char (&text)[96]) {
-  if (decimals > 38) return std::nullopt;
-  const std::optional<ScaledValue> scaled = scaleByPowerOfTen(std::fabs(value), decimals);
-  if (!scaled) return std::nullopt;
-  const Uint128 rounded = scaled->rounded();
-  char digits[40];
-  const int count = writeDigits(rounded, digits);
-  int length = 0;
-  if (std::signbit(value) && rounded != 0) text[length++] = '-';
-  const int integer_digits = rounded == 0 ? 0 : count - decimals;
-  for (int i = 0; i < integer_digits; ++i) text[length++] = digits[i];
-  text[length++] = '.';
-  if (decimals > 0) {
-    for (int i = count; i < decimals; ++i) text[length++] = '0';
-    for (int i = std::max(count - decimals, 0); i < count; ++i) text[length++] = digits[i];
-  }
-  return std::string_view(text, static_cast<std::size_t>(length));
-}
-
-std::string fixedFieldLongWay(double value, int width, int decimals);
-
-void appendRightJustified(std::string& line, std::string_view text, int width) {
-  const auto w = static_cast<std::size_t>(width);
-  if (text.size() > w) {
-    line.append(w, '*');
-  } else {
-    line.append(w - text.size(), ' ');
-    line += text;
-  }
-}
-
-void appendFixed(std::string& line, double value, int width, int decimals) {
-  if (!std::isfinite(value) || std::fabs(value) >= 1e300) {
-    line.append(static_cast<std::size_t>(width), '*');
-    return;
-  }
-  char text[96];
-  if (const std::optional<std::string_view> shown = fixedText(value, decimals, text))
-    appendRightJustified(line, *shown, width);
-  else
-    line += fixedFieldLongWay(value, width, decimals);
-}
-
-void appendInteger(std::string& line, std::int32_t value, int width) {
-  char text[16];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  appendRightJustified(line, std::string_view(text, static_cast<std::size_t>(result.ptr - text)),
-                       width);
-}
-
-void appendText(std::string& line, std::string_view text, int width) {
-  const auto w = static_cast<std::size_t>(width);
-  if (text.size() >= w) {
-    line += text.substr(0, w);
-  } else {
-    line.append(w - text.size(), ' ');
-    line += text;
-  }
-}
-
-void appendField(std::string& line, const FieldDescriptor& field, const FieldValue& value,
-                 std::string_view notation) {
+char* putField(char* out, const FieldDescriptor& field, const FieldValue& value,
+               std::string_view notation) {
   switch (field.kind) {
     case FieldDescriptor::Kind::Integer:
-      appendInteger(line, valueAs<std::int32_t>(value, field, notation), field.width);
-      return;
+      return putInteger(out, valueAs<std::int32_t>(value, field, notation), field.width);
     case FieldDescriptor::Kind::Fixed:
-      appendFixed(line, valueAs<double>(value, field, notation), field.width, field.decimals);
-      return;
+      return putFixed(out, valueAs<double>(value, field, notation), field.width, field.decimals);
     case FieldDescriptor::Kind::Exponent:
-      line += renderExponent(valueAs<double>(value, field, notation), field.width, field.decimals);
-      return;
-    case FieldDescriptor::Kind::Text: {
-      const std::string_view text = valueAs<std::string_view>(value, field, notation);
-      if (field.width < 0)
-        line += text;
-      else
-        appendText(line, text, field.width);
-      return;
-    }
+      return putExponent(out, valueAs<double>(value, field, notation), field.width,
+                         field.decimals, DigitsWay::kFastWhereExact);
+    case FieldDescriptor::Kind::Text:
+      return putText(out, valueAs<std::string_view>(value, field, notation), field.width);
     default:
-      return;
+      return out;
+  }
+}
+
+// The most characters a field can take: its width, or more for a number the long way
+// writes without a width limit (never more than its 96-character text).
+std::size_t widestField(const FieldDescriptor& field) {
+  switch (field.kind) {
+    case FieldDescriptor::Kind::Skip:
+      return static_cast<std::size_t>(field.width);
+    case FieldDescriptor::Kind::Literal:
+      return field.literal.size();
+    case FieldDescriptor::Kind::Text:
+      return field.width < 0 ? 0 : static_cast<std::size_t>(field.width);
+    default:
+      return static_cast<std::size_t>(field.width);
   }
 }
 
 }  // namespace
 
 RecordLayout::RecordLayout(std::string_view notation)
-    : notation_(notation), descriptors_(LayoutParser(notation).parse()) {}
+    : notation_(notation), descriptors_(LayoutParser(notation).parse()) {
+  for (const FieldDescriptor& field : descriptors_) widest_record_ += widestField(field);
+}
 
 std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue> values) {
   std::string line;
@@ -410,26 +460,41 @@ std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue>
   return line;
 }
 
-void appendRecord(std::string& line, const RecordLayout& layout,
-                  std::span<const FieldValue> values) {
-  std::size_t pendingBlanks = 0;  // a skip leaves no blanks unless something follows it
+std::size_t widestRecord(const RecordLayout& layout, std::span<const FieldValue> values) {
+  std::size_t widest = layout.widestRecord();
+  for (const FieldValue& value : values)
+    if (const auto* text = std::get_if<std::string_view>(&value)) widest += text->size();
+  return widest;
+}
+
+char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValue> values) {
+  std::size_t pending_blanks = 0;  // a skip leaves no blanks unless something follows it
   std::size_t next = 0;
   for (const FieldDescriptor& field : layout.descriptors()) {
     if (field.kind == FieldDescriptor::Kind::Skip) {
-      pendingBlanks += static_cast<std::size_t>(field.width);
+      pending_blanks += static_cast<std::size_t>(field.width);
       continue;
     }
-    if (field.consumesValue() && next == values.size()) return;
-    line.append(pendingBlanks, ' ');
-    pendingBlanks = 0;
+    if (field.consumesValue() && next == values.size()) return out;
+    out = std::fill_n(out, pending_blanks, ' ');
+    pending_blanks = 0;
     if (field.kind == FieldDescriptor::Kind::Literal)
-      line += field.literal;
+      out = std::copy(field.literal.begin(), field.literal.end(), out);
     else
-      appendField(line, field, values[next++], layout.notation());
+      out = putField(out, field, values[next++], layout.notation());
   }
   if (next != values.size())
     throw LayoutMismatch("record layout \"" + std::string(layout.notation()) +
                          "\": more values than data fields");
+  return out;
+}
+
+void appendRecord(std::string& line, const RecordLayout& layout,
+                  std::span<const FieldValue> values) {
+  const std::size_t start = line.size();
+  line.resize(start + widestRecord(layout, values));
+  char* end = putRecord(line.data() + start, layout, values);
+  line.resize(static_cast<std::size_t>(end - line.data()));
 }
 
 std::string formatFreeForm(std::string_view text) {
@@ -438,89 +503,56 @@ std::string formatFreeForm(std::string_view text) {
   return line;
 }
 
-namespace {
-
-// 24 columns after the record's blank; 16 significant digits, the rest written as 0.
-std::string freeFormReal(double value, DigitsWay way) {
-  constexpr int kWidth = 24;
-  constexpr int kSignificant = 16;
-  std::string text;
-  if (!std::isfinite(value)) {
-    text = asterisks(kWidth);
-  } else {
-    const RoundedDigits rounded = roundToSignificant(std::fabs(value), kSignificant, way);
-    const bool fixedForm = value != 0 && rounded.exponent >= 1 && rounded.exponent <= 7;
-    if (value < 0 && value != 0) text += '-';
-    if (fixedForm) {
-      const auto integerLength = static_cast<std::size_t>(rounded.exponent);
-      text += rounded.digits.substr(0, integerLength);
-      text += '.';
-      text += rounded.digits.substr(integerLength);
-      text.append(15 - (kSignificant - integerLength), '0');
-    } else {
-      text += rounded.digits[0];
-      text += '.';
-      text += rounded.digits.substr(1);
-      text += 'E';
-      text += twoOrMoreDigitExponent(value == 0 ? 0 : rounded.exponent - 1, 3);
-    }
-  }
-  return formatFreeForm(rightJustified(text, kWidth));
+std::string_view formatFreeFormReal(double value, char (&text)[kFreeFormRealLength]) {
+  const char* end = putFreeFormReal(text, value, DigitsWay::kFastWhereExact);
+  return {text, static_cast<std::size_t>(end - text)};
 }
 
-}  // namespace
+std::string formatFreeFormReal(double value) {
+  char text[kFreeFormRealLength];
+  return std::string(formatFreeFormReal(value, text));
+}
 
 std::string renderInteger(std::int32_t value, int width) {
-  std::string text;
-  appendInteger(text, value, width);
+  std::string text(static_cast<std::size_t>(width), ' ');
+  putInteger(text.data(), value, width);
   return text;
 }
 
 namespace {
 
 std::string fixedFieldLongWay(double value, int width, int decimals) {
-  if (!std::isfinite(value) || std::fabs(value) >= 1e300) return asterisks(width);
+  if (!std::isfinite(value) || std::fabs(value) >= 1e300) return std::string(static_cast<std::size_t>(width), '*');
   const FixedDigits digits = roundToDecimals(std::fabs(value), decimals);
   std::string text;
   if (std::signbit(value) && !digits.isZero()) text += '-';
   text += digits.integer;
   text += '.';
   text += digits.fraction;
-  return rightJustified(text, width);
+  std::string field(static_cast<std::size_t>(width), ' ');
+  putRightJustified(field.data(), text.data(), static_cast<int>(text.size()), width);
+  return field;
 }
 
 std::string exponentField(double value, int width, int decimals, DigitsWay way) {
-  if (!std::isfinite(value) || decimals < 1) return asterisks(width);
-  const RoundedDigits rounded = roundToSignificant(std::fabs(value), decimals, way);
-  const int exponent = value == 0 ? 0 : rounded.exponent;
-  if (exponent > 99 || exponent < -99) return asterisks(width);
-  std::string text;
-  if (value < 0) text += '-';
-  text += '.';
-  text += rounded.digits;
-  text += 'E';
-  text += twoOrMoreDigitExponent(exponent, 2);
-  return rightJustified(text, width);
+  std::string field(static_cast<std::size_t>(width), ' ');
+  putExponent(field.data(), value, width, decimals, way);
+  return field;
 }
 
 }  // namespace
 
 std::string renderText(std::string_view text, int width) {
-  std::string line;
-  appendText(line, text, width);
+  std::string line(std::max(text.size(), static_cast<std::size_t>(std::max(width, 0))), ' ');
+  const char* end = putText(line.data(), text, width);
+  line.resize(static_cast<std::size_t>(end - line.data()));
   return line;
 }
 
-}  // namespace velk
-
-namespace velk {
-
-std::string formatFreeFormReal(double value) {
-  return freeFormReal(value, DigitsWay::kFastWhereExact);
-}
 std::string renderFixed(double value, int width, int decimals) {
-  std::string text;
-  appendFixed(text, value, width, decimals);
+  std::string text(static_cast<std::size_t>(width) + 96, ' ');
+  const char* end = putFixed(text.data(), value, width, decimals);
+  text.resize(static_cast<std::size_t>(end - text.data()));
   return text;
 }
 std::string renderExponent(double value, int width, int decimals) {
@@ -529,7 +561,9 @@ std::string renderExponent(double value, int width, int decimals) {
 
 namespace long_way {
 std::string formatFreeFormReal(double value) {
-  return freeFormReal(value, DigitsWay::kLongWayOnly);
+  char text[kFreeFormRealLength];
+  const char* end = putFreeFormReal(text, value, DigitsWay::kLongWayOnly);
+  return std::string(text, static_cast<std::size_t>(end - text));
 }
 std::string renderFixed(double value, int width, int decimals) {
   return fixedFieldLongWay(value, width, decimals);

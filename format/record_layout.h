@@ -32,10 +32,13 @@ class RecordLayout {
 
   const std::vector<FieldDescriptor>& descriptors() const { return descriptors_; }
   std::string_view notation() const { return notation_; }
+  // The most characters a record can take, A fields without a width apart.
+  std::size_t widestRecord() const { return widest_record_; }
 
  private:
   std::string notation_;
   std::vector<FieldDescriptor> descriptors_;
+  std::size_t widest_record_ = 0;
 };
 
 // A value handed to a data field: integer for I, real for F and E, text for A.
@@ -53,6 +56,10 @@ std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue>
 // The same, appended to `line` (a buffer kept from record to record).
 void appendRecord(std::string& line, const RecordLayout& layout,
                   std::span<const FieldValue> values);
+// The same, written at `out`, which has room for widestRecord(layout, values) characters;
+// returns the end of the record. Records made this way need no allocation.
+char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValue> values);
+std::size_t widestRecord(const RecordLayout& layout, std::span<const FieldValue> values);
 inline std::string formatRecord(const RecordLayout& layout,
                                 std::initializer_list<FieldValue> values) {
   return formatRecord(layout, std::span<const FieldValue>(values.begin(), values.size()));
@@ -62,6 +69,9 @@ inline std::string formatRecord(const RecordLayout& layout,
 // columns (fixed-point form for magnitudes in [1, 1e7), exponent form otherwise).
 std::string formatFreeForm(std::string_view text);
 std::string formatFreeFormReal(double value);
+// The free-form real record written into `text`, without allocation.
+constexpr std::size_t kFreeFormRealLength = 25;
+std::string_view formatFreeFormReal(double value, char (&text)[kFreeFormRealLength]);
 
 // The field renderers, each exactly w columns wide (w asterisks when the value does not
 // fit). Reals are rounded from their exact binary value, halves away from zero.

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "format/run_error.h"
 
@@ -19,10 +20,11 @@ void writeRecord(RecordSink& sink, const RecordLayout& layout,
 
 // Records are formatted into one buffer kept for the whole run: no allocation per record.
 void writeRecord(RecordSink& sink, const RecordLayout& layout, std::span<const FieldValue> values) {
-  static thread_local std::string line;
-  line.clear();
-  appendRecord(line, layout, values);
-  sink.put(line);
+  static thread_local std::vector<char> buffer(256);
+  const std::size_t widest = widestRecord(layout, values);
+  if (buffer.size() < widest) buffer.resize(widest);
+  const char* end = putRecord(buffer.data(), layout, values);
+  sink.put(std::string_view(buffer.data(), static_cast<std::size_t>(end - buffer.data())));
 }
 
 void writeFreeForm(RecordSink& sink, std::string_view text) {
@@ -30,7 +32,8 @@ void writeFreeForm(RecordSink& sink, std::string_view text) {
 }
 
 void writeFreeFormReal(RecordSink& sink, double value) {
-  sink.put(formatFreeFormReal(value));
+  char text[kFreeFormRealLength];
+  sink.put(formatFreeFormReal(value, text));
 }
 
 // The advance is made before the record; the very first output of the run has no line
@@ -125,13 +128,18 @@ LineReader::LineReader(std::istream& in, std::string name)
     : stream_(&in), name_(std::move(name)) {}
 
 LineReader::LineReader(int fd, std::string name)
-    : fd_(fd), name_(std::move(name)), block_(new char[kReadBlockSize]) {}
+    : fd_(fd),
+      name_(std::move(name)),
+      block_(new char[kReadBlockSize]),
+      block_capacity_(kReadBlockSize) {}
 
 LineReader::LineReader(LineReader&& other) noexcept
     : stream_(other.stream_),
       fd_(other.fd_),
       name_(std::move(other.name_)),
+      stream_line_(std::move(other.stream_line_)),
       block_(std::move(other.block_)),
+      block_capacity_(other.block_capacity_),
       block_begin_(other.block_begin_),
       block_end_(other.block_end_),
       at_end_(other.at_end_),
@@ -144,46 +152,75 @@ LineReader::~LineReader() {
 }
 
 bool LineReader::next(std::string& line) {
+  std::string_view shown;
+  if (!next(shown)) return false;
+  line.assign(shown);
+  return true;
+}
+
+bool LineReader::next(std::string_view& line) {
   if (stream_ != nullptr) {
-    if (!std::getline(*stream_, line)) {
+    if (!std::getline(*stream_, stream_line_)) {
       if (stream_->bad()) failToRead("read error");
       return false;
     }
+    line = stream_line_;
   } else if (!nextFromFile(line)) {
     return false;
   }
   ++line_number_;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   return true;
 }
 
 // As getline: up to the next line feed, or to the end of the file when bytes are left.
-bool LineReader::nextFromFile(std::string& line) {
-  line.clear();
+// The line is shown where it lies in the block; one that runs past the block's end is
+// first moved to its front.
+bool LineReader::nextFromFile(std::string_view& line) {
+  std::size_t searched = block_begin_;  // the bytes before hold no line feed
   for (;;) {
-    if (block_begin_ == block_end_ && !fillBlock()) return !line.empty();
-    const char* start = block_.get() + block_begin_;
-    const std::size_t available = block_end_ - block_begin_;
-    const void* feed = std::memchr(start, '\n', available);
+    const char* block = block_.get();
+    const void* feed = searched == block_end_
+                           ? nullptr
+                           : std::memchr(block + searched, '\n', block_end_ - searched);
     if (feed != nullptr) {
-      const auto length = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
-      line.append(start, length);
-      block_begin_ += length + 1;
+      const auto end = static_cast<std::size_t>(static_cast<const char*>(feed) - block);
+      line = std::string_view(block + block_begin_, end - block_begin_);
+      block_begin_ = end + 1;
       return true;
     }
-    line.append(start, available);
-    block_begin_ = block_end_;
+    searched = block_end_;
+    if (!readMore(searched)) {
+      if (block_begin_ == block_end_) return false;
+      line = std::string_view(block_.get() + block_begin_, block_end_ - block_begin_);
+      block_begin_ = block_end_;
+      return true;
+    }
   }
 }
 
-// False at the end of the file.
-bool LineReader::fillBlock() {
+// Reads more of the file behind the unread bytes, which are first moved to the front of
+// the block (the block doubles when they fill it); `searched` follows them. False at the
+// end of the file.
+bool LineReader::readMore(std::size_t& searched) {
   if (at_end_) return false;
+  const std::size_t unread = block_end_ - block_begin_;
+  if (block_begin_ > 0) {
+    std::memmove(block_.get(), block_.get() + block_begin_, unread);
+    searched -= block_begin_;
+    block_begin_ = 0;
+    block_end_ = unread;
+  }
+  if (block_end_ == block_capacity_) {
+    std::unique_ptr<char[]> larger(new char[2 * block_capacity_]);
+    std::memcpy(larger.get(), block_.get(), block_end_);
+    block_ = std::move(larger);
+    block_capacity_ *= 2;
+  }
   for (;;) {
-    const ssize_t got = ::read(fd_, block_.get(), kReadBlockSize);
+    const ssize_t got = ::read(fd_, block_.get() + block_end_, block_capacity_ - block_end_);
     if (got > 0) {
-      block_begin_ = 0;
-      block_end_ = static_cast<std::size_t>(got);
+      block_end_ += static_cast<std::size_t>(got);
       return true;
     }
     if (got == 0) {

@@ -81,20 +81,25 @@ class LineReader {
   // The next line into `line`; false at the end of the file. Throws RunError when the
   // file cannot be read.
   bool next(std::string& line);
+  // The same without a copy: `line` shows the reader's own buffer and stays valid until
+  // the next call.
+  bool next(std::string_view& line);
   long lineNumber() const { return line_number_; }
   // How messages name the file: "O-file AB082101.017".
   const std::string& name() const { return name_; }
 
  private:
   LineReader(int fd, std::string name);
-  bool nextFromFile(std::string& line);
-  bool fillBlock();
+  bool nextFromFile(std::string_view& line);
+  bool readMore(std::size_t& searched);
   [[noreturn]] void failToRead(const std::string& reason) const;
 
   std::istream* stream_ = nullptr;
   int fd_ = -1;
   std::string name_;
+  std::string stream_line_;  // the current line of a stream
   std::unique_ptr<char[]> block_;
+  std::size_t block_capacity_ = 0;
   std::size_t block_begin_ = 0;  // the unread bytes of the block
   std::size_t block_end_ = 0;
   bool at_end_ = false;

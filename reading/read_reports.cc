@@ -63,7 +63,7 @@ class SeparateReportReader {
         notice_(notice) {}
 
   void read(LineReader& lines) {
-    std::string text;
+    std::string_view text;
     while (lines.next(text)) {
       line_.assign(text, lines.lineNumber());
       readLine();

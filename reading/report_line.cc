@@ -32,16 +32,13 @@ std::string shownFieldText(std::string_view field) {
 
 }  // namespace
 
-void ReportLine::assign(std::string_view text, long number) {
-  const std::size_t kept = std::min(text.size(), kWidth);
-  std::memcpy(buffer_.data(), text.data(), kept);
-  std::memset(buffer_.data() + kept, ' ', kWidth - kept);
-  number_ = number;
-}
-
-bool ReportLine::holds(int first, int last, std::string_view literal) const {
-  const std::string_view range = columns(first, last);
-  return range.substr(0, literal.size()) == literal && isBlankText(range.substr(literal.size()));
+std::string_view ReportLine::paddedColumns(int first, int last) const {
+  if (!padded_) {
+    std::memcpy(padded_text_.data(), text_.data(), text_.size());
+    std::memset(padded_text_.data() + text_.size(), ' ', kWidth - text_.size());
+    padded_ = true;
+  }
+  return {padded_text_.data() + (first - 1), static_cast<std::size_t>(last - first + 1)};
 }
 
 std::int32_t ReportLine::integerField(int first, int last, std::string_view path) const {
@@ -57,8 +54,8 @@ double ReportLine::realField(int first, int last, int decimals, std::string_view
 // Each keyword test is gated by the keyword's first letter, so that the many lines that
 // are none of them cost a few comparisons; the order of the tests is the reader's.
 MainLine classifyMainLine(const ReportLine& line) {
-  const char first = line.columns(1, 1)[0];
-  const char at27 = line.columns(27, 27)[0];
+  const char first = line.at(1);
+  const char at27 = line.at(27);
   if (first == 'G' && line.holds(1, 4, "GPS ")) return MainLine::kReportHeader;
   if (at27 == '5' && line.holds(27, 37, "5-character")) return MainLine::kDay;
   if (at27 == '4' && line.holds(27, 48, "4-character short name")) return MainLine::kShortName;
@@ -76,19 +73,22 @@ MainLine classifyMainLine(const ReportLine& line) {
 }
 
 SectionLine classifySectionLine(const ReportLine& line) {
-  const std::string_view start = line.columns(1, 2);
-  if (start == "  " && line.holds(1, 7, "  Sigma")) {
+  const char first = line.at(1);
+  const char second = line.at(2);
+  if (first == ' ' && second == ' ' && line.holds(1, 7, "  Sigma")) {
     if (line.holds(1, 8, "  Sigmax")) return SectionLine::kSigmaX;
     if (line.holds(1, 8, "  Sigmay")) return SectionLine::kSigmaY;
     if (line.holds(1, 8, "  Sigmaz")) return SectionLine::kSigmaZ;
     return SectionLine::kOtherSigma;
   }
-  if (start == " B" && line.holds(1, 17, " Baseline vector:")) return SectionLine::kVector;
-  if (start == " M" && line.holds(1, 10, " Mark1_xyz")) return SectionLine::kMark1;
-  if (start == " M" && line.holds(1, 10, " Mark2_xyz")) return SectionLine::kMark2;
-  if (start == " E" && line.holds(1, 10, " E1 N1 U1 ")) return SectionLine::kLocal;
-  if (start[0] == 'y' && line.holds(1, 1, "y")) return SectionLine::kCorrelationY;
-  if (start[0] == 'z' && line.holds(1, 1, "z")) return SectionLine::kCorrelationZ;
+  if (first == ' ') {
+    if (second == 'B' && line.holds(1, 17, " Baseline vector:")) return SectionLine::kVector;
+    if (second == 'M' && line.holds(1, 10, " Mark1_xyz")) return SectionLine::kMark1;
+    if (second == 'M' && line.holds(1, 10, " Mark2_xyz")) return SectionLine::kMark2;
+    if (second == 'E' && line.holds(1, 10, " E1 N1 U1 ")) return SectionLine::kLocal;
+  }
+  if (first == 'y' && line.holds(1, 1, "y")) return SectionLine::kCorrelationY;
+  if (first == 'z' && line.holds(1, 1, "z")) return SectionLine::kCorrelationZ;
   return SectionLine::kOther;
 }
 

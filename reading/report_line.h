@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -9,18 +10,37 @@
 
 namespace velk {
 
-// One O-file line in its 80-column buffer (longer lines cut, shorter ones blank-padded).
-// Columns are numbered from 1. Both readers of the O-files recognise lines through it.
+// One O-file line seen through its 80 columns (longer lines cut, shorter ones read as
+// blank-padded). Columns are numbered from 1. Both readers of the O-files recognise lines
+// through it. The line is not copied: its text must stay in place while it is examined;
+// only a field that runs past the end of a short line takes a padded copy.
 class ReportLine {
  public:
-  void assign(std::string_view text, long number);
+  void assign(std::string_view text, long number) {
+    text_ = text.substr(0, std::min(text.size(), kWidth));
+    number_ = number;
+    padded_ = false;
+  }
 
   std::string_view columns(int first, int last) const {
-    return {buffer_.data() + (first - 1), static_cast<std::size_t>(last - first + 1)};
+    if (static_cast<std::size_t>(last) <= text_.size())
+      return {text_.data() + (first - 1), static_cast<std::size_t>(last - first + 1)};
+    return paddedColumns(first, last);
+  }
+
+  // The character in one column (a blank past the end of the line).
+  char at(int column) const {
+    return static_cast<std::size_t>(column) <= text_.size() ? text_[column - 1] : ' ';
   }
 
   // The columns hold the literal followed by blanks up to their last column.
-  bool holds(int first, int last, std::string_view literal) const;
+  bool holds(int first, int last, std::string_view literal) const {
+    for (std::size_t i = 0; i < literal.size(); ++i)
+      if (at(first + static_cast<int>(i)) != literal[i]) return false;
+    for (int column = first + static_cast<int>(literal.size()); column <= last; ++column)
+      if (at(column) != ' ') return false;
+    return true;
+  }
 
   long number() const { return number_; }
 
@@ -30,11 +50,14 @@ class ReportLine {
   double realField(int first, int last, int decimals, std::string_view path) const;
 
  private:
+  std::string_view paddedColumns(int first, int last) const;
   RunError unreadableField(int first, int last, std::string_view path) const;
 
   static constexpr std::size_t kWidth = 80;
-  std::array<char, kWidth> buffer_{};
+  std::string_view text_;
   long number_ = 0;
+  mutable std::array<char, kWidth> padded_text_{};  // the line blank-padded, made on demand
+  mutable bool padded_ = false;
 };
 
 // The lines of the main scan, in the order they are tested.

@@ -46,7 +46,7 @@ class ReportScanner {
         notice_(notice) {}
 
   void scan() {
-    std::string text;
+    std::string_view text;
     while (lines_.next(text)) {
       line_.assign(text, lines_.lineNumber());
       if (scan_state_ == ScanState::MainScan) {
