@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -252,9 +253,10 @@ enum class DigitsWay { kFastWhereExact, kLongWayOnly };
 // binary exponent: at most one off for normal doubles.
 int decimalExponentGuess(double magnitude) {
   const auto biased = static_cast<int>((std::bit_cast<std::uint64_t>(magnitude) >> 52) & 0x7ff);
-  // magnitude lies in [2^b, 2^(b+1)); log10(2) = 0.30103 (the guess needs no more).
+  // magnitude lies in [2^b, 2^(b+1)); 1233 / 4096 is log10(2) closely enough for a guess
+  // (the shift of a negative product rounds down).
   const int binary = biased - 1023;
-  return static_cast<int>(std::floor(binary * 0.30102999566398120)) + 1;
+  return ((binary * 1233) >> 12) + 1;
 }
 
 // The rounded digits in integers: magnitude × 10^(significant - e) has its integer part
@@ -293,7 +295,27 @@ SignificantDigits roundToSignificant(double magnitude, int significant, DigitsWa
 }
 
 // --- Writing fields into a record -----------------------------------------------------
-// Each writer puts its field at `out` and returns the end of what it wrote.
+// Each writer puts its field at `out` and returns the end of what it wrote. The record is
+// blanked once before its fields are written, so a field writes only what is not blank.
+
+// The lowest digits of n written before `position`, and taken off n.
+char* putTwoDigits(char* position, std::uint64_t& n) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  const auto pair = static_cast<std::size_t>(n % 100) * 2;
+  n /= 100;
+  *--position = kPairs[pair + 1];
+  *--position = kPairs[pair];
+  return position;
+}
+
+char* putOneDigit(char* position, std::uint64_t& n) {
+  *--position = static_cast<char>('0' + n % 10);
+  n /= 10;
+  return position;
+}
 
 char* putAsterisks(char* out, int width) {
   return std::fill_n(out, width, '*');
@@ -301,8 +323,7 @@ char* putAsterisks(char* out, int width) {
 
 char* putRightJustified(char* out, const char* text, int length, int width) {
   if (length > width) return putAsterisks(out, width);
-  out = std::fill_n(out, width - length, ' ');
-  return std::copy_n(text, length, out);
+  return std::copy_n(text, length, out + (width - length));
 }
 
 // "+05", "-123": the sign, then at least `minimum_digits` digits.
@@ -338,7 +359,47 @@ std::optional<int> fixedText(double value, int decimals, char (&text)[96]) {
 
 std::string fixedFieldLongWay(double value, int width, int decimals);
 
+// The F field of a magnitude already scaled and rounded to `decimals` decimals, written
+// from its right end: no zero before the point, no minus on a zero.
+char* putFixedDigits(char* out, std::uint64_t rounded, bool negative, int width, int decimals) {
+  const int count = decimalDigitCount(rounded);
+  const int integer_digits = rounded == 0 ? 0 : std::max(count - decimals, 0);
+  const bool minus = negative && rounded != 0;
+  if ((minus ? 1 : 0) + integer_digits + 1 + decimals > width) return putAsterisks(out, width);
+  char* const end = out + width;
+  char* position = end;
+  // The decimals, then the integer digits, two at a time where they can be.
+  int left = decimals;
+  for (; left >= 2; left -= 2) position = putTwoDigits(position, rounded);
+  if (left == 1) position = putOneDigit(position, rounded);
+  *--position = '.';
+  left = integer_digits;
+  for (; left >= 2; left -= 2) position = putTwoDigits(position, rounded);
+  if (left == 1) position = putOneDigit(position, rounded);
+  if (minus) *--position = '-';
+  return end;
+}
+
+// |value| × 10^decimals rounded half away from zero, in doubles: the product of a double
+// and an exact power of ten is off the exact product by less than scaled × 2^-52, so where
+// the part cut off lies further than that from one half, its side of the half (and with it
+// the rounding) is that of the exact product. Below 2^50 the integer part and the part cut
+// off are exact, and that bound stays under 1/4. Nothing near a tie or beyond 2^50.
+std::optional<std::uint64_t> roundedInDoubles(double magnitude, int decimals) {
+  static constexpr double kExactPowers[] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  if (decimals < 0 || decimals > 15) return std::nullopt;
+  const double scaled = magnitude * kExactPowers[decimals];
+  if (!(scaled < 0x1p50)) return std::nullopt;  // NaN too
+  const auto whole = static_cast<std::uint64_t>(scaled);
+  const double beyond_half = (scaled - static_cast<double>(whole)) - 0.5;
+  if (std::fabs(beyond_half) <= scaled * 0x1p-52) return std::nullopt;
+  return whole + (beyond_half > 0 ? 1 : 0);
+}
+
 char* putFixed(char* out, double value, int width, int decimals) {
+  if (const std::optional<std::uint64_t> rounded = roundedInDoubles(std::fabs(value), decimals))
+    return putFixedDigits(out, *rounded, std::signbit(value), width, decimals);
   if (!std::isfinite(value) || std::fabs(value) >= 1e300) return putAsterisks(out, width);
   char text[96];
   if (const std::optional<int> length = fixedText(value, decimals, text))
@@ -363,9 +424,19 @@ char* putExponent(char* out, double value, int width, int decimals, DigitsWay wa
 }
 
 char* putInteger(char* out, std::int32_t value, int width) {
-  char text[16];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return putRightJustified(out, text, static_cast<int>(result.ptr - text), width);
+  const bool minus = value < 0;
+  auto magnitude = static_cast<std::uint32_t>(minus ? 0u - static_cast<std::uint32_t>(value)
+                                                     : static_cast<std::uint32_t>(value));
+  const int length = decimalDigitCount(magnitude) + (minus ? 1 : 0);
+  if (length > width) return putAsterisks(out, width);
+  char* const end = out + width;
+  char* position = end;
+  do {
+    *--position = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (minus) *--position = '-';
+  return end;
 }
 
 // Aw: the first w characters, or the text right-justified; A: the text as it stands.
@@ -373,8 +444,7 @@ char* putText(char* out, std::string_view text, int width) {
   if (width < 0 || text.size() >= static_cast<std::size_t>(width))
     return std::copy_n(text.data(), width < 0 ? text.size() : static_cast<std::size_t>(width),
                        out);
-  out = std::fill_n(out, static_cast<std::size_t>(width) - text.size(), ' ');
-  return std::copy(text.begin(), text.end(), out);
+  return std::copy(text.begin(), text.end(), out + (static_cast<std::size_t>(width) - text.size()));
 }
 
 // The free-form real: 24 columns after the record's blank; 16 significant digits, the
@@ -451,7 +521,10 @@ std::size_t widestField(const FieldDescriptor& field) {
 
 RecordLayout::RecordLayout(std::string_view notation)
     : notation_(notation), descriptors_(LayoutParser(notation).parse()) {
-  for (const FieldDescriptor& field : descriptors_) widest_record_ += widestField(field);
+  for (const FieldDescriptor& field : descriptors_) {
+    widest_record_ += widestField(field);
+    if (field.kind == FieldDescriptor::Kind::Text && field.width < 0) text_without_width_ = true;
+  }
 }
 
 std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue> values) {
@@ -462,12 +535,14 @@ std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue>
 
 std::size_t widestRecord(const RecordLayout& layout, std::span<const FieldValue> values) {
   std::size_t widest = layout.widestRecord();
+  if (!layout.hasTextWithoutWidth()) return widest;
   for (const FieldValue& value : values)
     if (const auto* text = std::get_if<std::string_view>(&value)) widest += text->size();
   return widest;
 }
 
 char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValue> values) {
+  std::memset(out, ' ', widestRecord(layout, values));
   std::size_t pending_blanks = 0;  // a skip leaves no blanks unless something follows it
   std::size_t next = 0;
   for (const FieldDescriptor& field : layout.descriptors()) {
@@ -476,7 +551,7 @@ char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValu
       continue;
     }
     if (field.consumesValue() && next == values.size()) return out;
-    out = std::fill_n(out, pending_blanks, ' ');
+    out += pending_blanks;
     pending_blanks = 0;
     if (field.kind == FieldDescriptor::Kind::Literal)
       out = std::copy(field.literal.begin(), field.literal.end(), out);
@@ -504,6 +579,7 @@ std::string formatFreeForm(std::string_view text) {
 }
 
 std::string_view formatFreeFormReal(double value, char (&text)[kFreeFormRealLength]) {
+  std::fill_n(text, kFreeFormRealLength, ' ');
   const char* end = putFreeFormReal(text, value, DigitsWay::kFastWhereExact);
   return {text, static_cast<std::size_t>(end - text)};
 }
@@ -562,6 +638,7 @@ std::string renderExponent(double value, int width, int decimals) {
 namespace long_way {
 std::string formatFreeFormReal(double value) {
   char text[kFreeFormRealLength];
+  std::fill_n(text, kFreeFormRealLength, ' ');
   const char* end = putFreeFormReal(text, value, DigitsWay::kLongWayOnly);
   return std::string(text, static_cast<std::size_t>(end - text));
 }

@@ -34,11 +34,13 @@ class RecordLayout {
   std::string_view notation() const { return notation_; }
   // The most characters a record can take, A fields without a width apart.
   std::size_t widestRecord() const { return widest_record_; }
+  bool hasTextWithoutWidth() const { return text_without_width_; }
 
  private:
   std::string notation_;
   std::vector<FieldDescriptor> descriptors_;
   std::size_t widest_record_ = 0;
+  bool text_without_width_ = false;
 };
 
 // A value handed to a data field: integer for I, real for F and E, text for A.

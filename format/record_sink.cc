@@ -28,7 +28,14 @@ void writeRecord(RecordSink& sink, const RecordLayout& layout, std::span<const F
 }
 
 void writeFreeForm(RecordSink& sink, std::string_view text) {
-  sink.put(formatFreeForm(text));
+  char line[128];
+  if (text.size() >= sizeof line) {
+    sink.put(formatFreeForm(text));
+    return;
+  }
+  line[0] = ' ';
+  std::memcpy(line + 1, text.data(), text.size());
+  sink.put(std::string_view(line, text.size() + 1));
 }
 
 void writeFreeFormReal(RecordSink& sink, double value) {
@@ -56,28 +63,40 @@ void Console::put(std::string_view record) {
   }
   if (!started_ && advance.front() == '\n') advance.remove_prefix(1);
   started_ = true;
-  pending_ += advance;
-  if (!record.empty()) pending_ += record.substr(1);
-  if (pending_.size() >= kFlushSize) writePending();
+  hold(advance);
+  if (!record.empty()) hold(record.substr(1));
 }
 
 void Console::putRaw(std::string_view text) {
   started_ = true;
-  pending_ += text;
-  if (pending_.size() >= kFlushSize) writePending();
+  hold(text);
+}
+
+void Console::hold(std::string_view text) {
+  if (pending_size_ + text.size() > pending_capacity_) {
+    writePending();
+    if (text.size() > pending_capacity_) {
+      pending_ = std::make_unique<char[]>(text.size());
+      pending_capacity_ = text.size();
+    }
+  }
+  std::memcpy(pending_.get() + pending_size_, text.data(), text.size());
+  pending_size_ += text.size();
+  if (pending_size_ >= kFlushSize) writePending();
 }
 
 void Console::showPending() noexcept {
   try {
     writePending();
   } catch (...) {
-    pending_.clear();  // a stream that throws has nothing more to show
+    pending_size_ = 0;  // a stream that throws has nothing more to show
   }
 }
 
 void Console::writePending() {
-  out_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
-  pending_.clear();
+  const std::size_t size = pending_size_;
+  pending_size_ = 0;
+  out_.write(pending_.get(), static_cast<std::streamsize>(size));
 }
 
 std::optional<std::string> Console::readLine() {
@@ -158,7 +177,7 @@ bool LineReader::next(std::string& line) {
   return true;
 }
 
-bool LineReader::next(std::string_view& line) {
+bool LineReader::nextTheLongerWay(std::string_view& line) {
   if (stream_ != nullptr) {
     if (!std::getline(*stream_, stream_line_)) {
       if (stream_->bad()) failToRead("read error");

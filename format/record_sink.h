@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <istream>
@@ -51,11 +52,15 @@ class Console : public RecordSink {
 
  private:
   void writePending();
+  void hold(std::string_view text);
 
   static constexpr std::size_t kFlushSize = 64 * 1024;
   std::ostream& out_;
   std::istream& in_;
-  std::string pending_;  // shown at the next flush, or once it is large
+  // Shown at the next flush, or once it is large.
+  std::unique_ptr<char[]> pending_ = std::make_unique<char[]>(kFlushSize);
+  std::size_t pending_size_ = 0;
+  std::size_t pending_capacity_ = kFlushSize;
   bool started_ = false;
 };
 
@@ -82,14 +87,29 @@ class LineReader {
   // file cannot be read.
   bool next(std::string& line);
   // The same without a copy: `line` shows the reader's own buffer and stays valid until
-  // the next call.
-  bool next(std::string_view& line);
+  // the next call. A line that lies whole in the block read is found here, inline; the
+  // rest (the block's end, streams) takes the longer way.
+  bool next(std::string_view& line) {
+    if (block_begin_ != block_end_) {
+      const char* start = block_.get() + block_begin_;
+      const void* feed = std::memchr(start, '\n', block_end_ - block_begin_);
+      if (feed != nullptr) {
+        const auto length = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
+        block_begin_ += length + 1;
+        ++line_number_;
+        line = std::string_view(start, length - (length > 0 && start[length - 1] == '\r'));
+        return true;
+      }
+    }
+    return nextTheLongerWay(line);
+  }
   long lineNumber() const { return line_number_; }
   // How messages name the file: "O-file AB082101.017".
   const std::string& name() const { return name_; }
 
  private:
   LineReader(int fd, std::string name);
+  bool nextTheLongerWay(std::string_view& line);
   bool nextFromFile(std::string_view& line);
   bool readMore(std::size_t& searched);
   [[noreturn]] void failToRead(const std::string& reason) const;

@@ -105,21 +105,25 @@ bool exceedsDoubleRange(const DecimalNumber& number) {
 }  // namespace
 
 std::optional<std::int32_t> readIntegerField(std::string_view field) {
-  std::size_t pos = field.find_first_not_of(' ');
-  if (pos == std::string_view::npos) return 0;
-  const bool negative = field[pos] == '-';
-  if (isSign(field[pos])) ++pos;
+  const char* position = field.data();
+  const char* const end = position + field.size();
+  while (position != end && *position == ' ') ++position;
+  if (position == end) return 0;
+  const bool negative = *position == '-';
+  if (isSign(*position)) ++position;
   const std::int64_t limit = negative ? -std::int64_t{std::numeric_limits<std::int32_t>::min()}
                                       : std::int64_t{std::numeric_limits<std::int32_t>::max()};
   std::int64_t magnitude = 0;
   bool any_digit = false;
-  for (; pos < field.size(); ++pos) {
-    const char c = field[pos];
-    if (c == ' ') continue;
-    if (!isDigit(c)) return std::nullopt;
-    any_digit = true;
-    magnitude = magnitude * 10 + (c - '0');
-    if (magnitude > limit) return std::nullopt;
+  for (; position != end; ++position) {
+    const auto digit = static_cast<unsigned>(*position - '0');
+    if (digit < 10) {
+      any_digit = true;
+      magnitude = magnitude * 10 + digit;
+      if (magnitude > limit) return std::nullopt;
+    } else if (*position != ' ') {
+      return std::nullopt;
+    }
   }
   if (!any_digit) return std::nullopt;
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
@@ -130,42 +134,75 @@ namespace {
 // The plain forms of the O-files ("  -532.5693", "0.001183", "  12345" with implied
 // decimals), at most 19 digits and no exponent, read in integers: a mantissa below 2^53
 // and a power of ten up to 10^22 are both exact doubles, so their one quotient is the
-// correctly rounded value, the same double the long way gives. Nothing for any other
-// form, which the long way then reads.
-std::optional<double> readPlainReal(std::string_view field, int decimals) {
-  constexpr int kMaxDigits = 19;
+// correctly rounded value, the same double the long way gives. A field with a character
+// no number can hold is unreadable at once; any other form is left to the long way.
+enum class PlainReading { kRead, kUnreadable, kOtherForm };
+
+// Whether a character met after `digits` digits of the mantissa may still belong to a
+// number (blanks inside a number are ignored): an exponent letter needs a digit before it.
+bool mayBeInANumber(char c, int digits) {
+  return isDigit(c) || isSign(c) || c == '.' || (isExponentLetter(c) && digits > 0);
+}
+
+// Digits from `position` on, added to `mantissa`; returns where they end.
+const char* readDigits(const char* position, const char* end, std::uint64_t& mantissa) {
+  for (; position != end; ++position) {
+    const auto digit = static_cast<unsigned>(*position - '0');
+    if (digit >= 10) break;
+    mantissa = mantissa * 10 + digit;
+  }
+  return position;
+}
+
+PlainReading readPlainReal(std::string_view field, int decimals, double& value) {
+  constexpr long kMaxDigits = 19;
   constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 53;
   static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  std::size_t pos = field.find_first_not_of(' ');
+  const char* position = field.data();
+  const char* const end = position + field.size();
+  while (position != end && *position == ' ') ++position;
   bool negative = false;
-  if (pos != std::string_view::npos && isSign(field[pos])) negative = field[pos++] == '-';
+  if (position != end && isSign(*position)) negative = *position++ == '-';
+  // Blanks, signs, exponents... after the digits leave the form to the long way; the
+  // mantissa is only used once its digits are counted.
   std::uint64_t mantissa = 0;
-  int digits = 0;
-  int fraction_digits = -1;  // -1: no point yet
-  for (; pos < field.size(); ++pos) {
-    const char c = field[pos];
-    if (c == ' ') continue;
-    if (c == '.' && fraction_digits < 0) {
-      fraction_digits = 0;
-      continue;
-    }
-    if (!isDigit(c) || ++digits > kMaxDigits) return std::nullopt;
-    mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-    if (fraction_digits >= 0) ++fraction_digits;
+  const char* const integer_start = position;
+  position = readDigits(position, end, mantissa);
+  long digits = position - integer_start;
+  long fraction_digits = -1;  // -1: no point
+  if (position != end && *position == '.') {
+    const char* const fraction_start = ++position;
+    position = readDigits(position, end, mantissa);
+    fraction_digits = position - fraction_start;
+    digits += fraction_digits;
   }
-  if (digits == 0) return std::nullopt;
-  const int scale = fraction_digits >= 0 ? fraction_digits : std::max(decimals, 0);
-  if (mantissa > kExactMantissa || scale > 22) return std::nullopt;
+  while (position != end && *position == ' ') ++position;
+  if (position != end) {
+    return mayBeInANumber(*position, static_cast<int>(digits)) ? PlainReading::kOtherForm
+                                                                : PlainReading::kUnreadable;
+  }
+  if (digits == 0 || digits > kMaxDigits) return PlainReading::kOtherForm;
+  const long scale = fraction_digits >= 0 ? fraction_digits : std::max(decimals, 0);
+  if (mantissa > kExactMantissa || scale > 22) return PlainReading::kOtherForm;
   const double magnitude = static_cast<double>(mantissa) / kPowers[scale];
-  return negative ? -magnitude : magnitude;
+  value = negative ? -magnitude : magnitude;
+  return PlainReading::kRead;
 }
 
 }  // namespace
 
 std::optional<double> readRealField(std::string_view field, int decimals) {
-  if (const std::optional<double> plain = readPlainReal(field, decimals)) return plain;
+  double value = 0;
+  switch (readPlainReal(field, decimals, value)) {
+    case PlainReading::kRead:
+      return value;
+    case PlainReading::kUnreadable:
+      return std::nullopt;
+    case PlainReading::kOtherForm:
+      break;
+  }
   return readRealFieldLongWay(field, decimals);
 }
 

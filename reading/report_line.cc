@@ -52,23 +52,43 @@ double ReportLine::realField(int first, int last, int decimals, std::string_view
 }
 
 // Each keyword test is gated by the keyword's first letter, so that the many lines that
-// are none of them cost a few comparisons; the order of the tests is the reader's.
+// are none of them cost a few comparisons. The tests are made in the reader's order:
+// the name in columns 27-48 before the station kinds in column 1, those before the epochs
+// in 27-48.
 MainLine classifyMainLine(const ReportLine& line) {
   const char first = line.at(1);
   const char at27 = line.at(27);
   if (first == 'G' && line.holds(1, 4, "GPS ")) return MainLine::kReportHeader;
   if (at27 == '5' && line.holds(27, 37, "5-character")) return MainLine::kDay;
   if (at27 == '4' && line.holds(27, 48, "4-character short name")) return MainLine::kShortName;
-  if (first == 'F' && line.holds(1, 13, "FIXED STATION")) return MainLine::kFixedStation;
-  if (first == 'U' && line.holds(1, 15, "UNKNOWN STATION")) return MainLine::kUnknownStation;
+  switch (first) {
+    case 'F':
+      if (line.holds(1, 13, "FIXED STATION")) return MainLine::kFixedStation;
+      break;
+    case 'U':
+      if (line.holds(1, 15, "UNKNOWN STATION")) return MainLine::kUnknownStation;
+      break;
+    default:
+      break;
+  }
   if (at27 == 'F' && (line.holds(27, 48, "First epoch to process") ||
                       line.holds(27, 48, "Final epoch to process")))
     return MainLine::kEpochToProcess;
-  if (first == 'T' && line.holds(1, 9, "THE FLOAT")) return MainLine::kFloatSection;
-  if (first == 'T' && line.holds(1, 9, "THE FIXED")) return MainLine::kFixedSection;
-  if (first == 'C' && line.holds(1, 13, "Common start")) return MainLine::kCommonStart;
-  if (first == 'C' && line.holds(1, 13, "Common end")) return MainLine::kCommonEnd;
-  if (first == 'E' && line.holds(1, 15, "Epoch interval")) return MainLine::kEpochInterval;
+  switch (first) {
+    case 'T':
+      if (line.holds(1, 9, "THE FLOAT")) return MainLine::kFloatSection;
+      if (line.holds(1, 9, "THE FIXED")) return MainLine::kFixedSection;
+      break;
+    case 'C':
+      if (line.holds(1, 13, "Common start")) return MainLine::kCommonStart;
+      if (line.holds(1, 13, "Common end")) return MainLine::kCommonEnd;
+      break;
+    case 'E':
+      if (line.holds(1, 15, "Epoch interval")) return MainLine::kEpochInterval;
+      break;
+    default:
+      break;
+  }
   return MainLine::kOther;
 }
 

@@ -117,7 +117,7 @@ TEST(RealFieldReading, PlainFormsReadLikeTheGeneralConversion) {
   std::mt19937_64 random(5);
   const char* env = std::getenv("VELK_DIGITS_VALUES");
   const long count = env != nullptr ? std::atol(env) : 100000;
-  const std::string characters = "0123456789 .-+9";
+  const std::string characters = "0123456789 .-+9Ez\t";
   for (long i = 0; i < count; ++i) {
     const Field& field = fields[static_cast<std::size_t>(i) % std::size(fields)];
     std::string text;
