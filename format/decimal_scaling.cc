@@ -48,6 +48,9 @@ constexpr char kDigitPairs[] =
 }  // namespace
 
 Uint128 powerOfTen(int n) { return kPowers[static_cast<std::size_t>(n)]; }
+std::uint64_t powerOfTen64(int n) {
+  return static_cast<std::uint64_t>(kPowers[static_cast<std::size_t>(n)]);
+}
 
 std::optional<ScaledValue> scaleByPowerOfTen(double magnitude, int power) {
   // magnitude = mantissa × 2^exponent exactly.

@@ -21,8 +21,9 @@ struct ScaledValue {
 };
 std::optional<ScaledValue> scaleByPowerOfTen(double magnitude, int power);
 
-// 10^n for n in 0..38.
+// 10^n for n in 0..38, and in 64 bits for n in 0..19.
 Uint128 powerOfTen(int n);
+std::uint64_t powerOfTen64(int n);
 
 // The decimal digits of n, without leading zeros ("0" for zero), written at `out` (room
 // for 39 characters); returns their count.

@@ -298,22 +298,52 @@ SignificantDigits roundToSignificant(double magnitude, int significant, DigitsWa
 // Each writer puts its field at `out` and returns the end of what it wrote. The record is
 // blanked once before its fields are written, so a field writes only what is not blank.
 
-// The lowest digits of n written before `position`, and taken off n.
-char* putTwoDigits(char* position, std::uint64_t& n) {
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  const auto pair = static_cast<std::size_t>(n % 100) * 2;
-  n /= 100;
-  *--position = kPairs[pair + 1];
-  *--position = kPairs[pair];
+// The lowest digits of n written before `position`, and taken off n: one, two or four at
+// a time (four from 32-bit arithmetic, two by table).
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+char* putPairOfDigits(char* position, std::uint32_t pair) {
+  position -= 2;
+  std::memcpy(position, kDigitPairs + 2 * pair, 2);
   return position;
+}
+
+char* putFourDigits(char* position, std::uint64_t& n) {
+  const auto four = static_cast<std::uint32_t>(n % 10000);
+  n /= 10000;
+  const std::uint32_t high = four / 100;
+  position = putPairOfDigits(position, four - high * 100);
+  return putPairOfDigits(position, high);
+}
+
+char* putTwoDigits(char* position, std::uint64_t& n) {
+  const auto pair = static_cast<std::uint32_t>(n % 100);
+  n /= 100;
+  return putPairOfDigits(position, pair);
 }
 
 char* putOneDigit(char* position, std::uint64_t& n) {
   *--position = static_cast<char>('0' + n % 10);
   n /= 10;
+  return position;
+}
+
+// The lowest `count` digits of n, zeros included.
+char* putLowDigits(char* position, std::uint64_t& n, int count) {
+  for (; count >= 4; count -= 4) position = putFourDigits(position, n);
+  if (count >= 2) position = putTwoDigits(position, n);
+  if (count % 2 == 1) position = putOneDigit(position, n);
+  return position;
+}
+
+// All the digits of n, none for zero.
+char* putAllDigits(char* position, std::uint64_t n) {
+  while (n >= 1000) position = putFourDigits(position, n);
+  if (n >= 10) position = putTwoDigits(position, n);
+  if (n != 0) position = putOneDigit(position, n);
   return position;
 }
 
@@ -362,20 +392,15 @@ std::string fixedFieldLongWay(double value, int width, int decimals);
 // The F field of a magnitude already scaled and rounded to `decimals` decimals, written
 // from its right end: no zero before the point, no minus on a zero.
 char* putFixedDigits(char* out, std::uint64_t rounded, bool negative, int width, int decimals) {
-  const int count = decimalDigitCount(rounded);
-  const int integer_digits = rounded == 0 ? 0 : std::max(count - decimals, 0);
   const bool minus = negative && rounded != 0;
-  if ((minus ? 1 : 0) + integer_digits + 1 + decimals > width) return putAsterisks(out, width);
+  const int integer_room = width - 1 - decimals - (minus ? 1 : 0);
+  if (integer_room < 0 ||
+      (integer_room + decimals < 20 && rounded >= powerOfTen64(integer_room + decimals)))
+    return putAsterisks(out, width);
   char* const end = out + width;
-  char* position = end;
-  // The decimals, then the integer digits, two at a time where they can be.
-  int left = decimals;
-  for (; left >= 2; left -= 2) position = putTwoDigits(position, rounded);
-  if (left == 1) position = putOneDigit(position, rounded);
+  char* position = putLowDigits(end, rounded, decimals);
   *--position = '.';
-  left = integer_digits;
-  for (; left >= 2; left -= 2) position = putTwoDigits(position, rounded);
-  if (left == 1) position = putOneDigit(position, rounded);
+  position = putAllDigits(position, rounded);
   if (minus) *--position = '-';
   return end;
 }
@@ -401,6 +426,12 @@ char* putFixed(char* out, double value, int width, int decimals) {
   if (const std::optional<std::uint64_t> rounded = roundedInDoubles(std::fabs(value), decimals))
     return putFixedDigits(out, *rounded, std::signbit(value), width, decimals);
   if (!std::isfinite(value) || std::fabs(value) >= 1e300) return putAsterisks(out, width);
+  if (decimals <= 38) {
+    const std::optional<ScaledValue> scaled = scaleByPowerOfTen(std::fabs(value), decimals);
+    if (scaled && (scaled->rounded() >> 64) == 0)
+      return putFixedDigits(out, static_cast<std::uint64_t>(scaled->rounded()),
+                            std::signbit(value), width, decimals);
+  }
   char text[96];
   if (const std::optional<int> length = fixedText(value, decimals, text))
     return putRightJustified(out, text, *length, width);
