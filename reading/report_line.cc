@@ -41,6 +41,14 @@ std::string_view ReportLine::paddedColumns(int first, int last) const {
   return {padded_text_.data() + (first - 1), static_cast<std::size_t>(last - first + 1)};
 }
 
+bool ReportLine::holdsPastTheEnd(int first, int last, std::string_view literal) const {
+  for (std::size_t i = 0; i < literal.size(); ++i)
+    if (at(first + static_cast<int>(i)) != literal[i]) return false;
+  for (int column = first + static_cast<int>(literal.size()); column <= last; ++column)
+    if (at(column) != ' ') return false;
+  return true;
+}
+
 std::int32_t ReportLine::integerField(int first, int last, std::string_view path) const {
   if (const auto value = readIntegerField(columns(first, last))) return *value;
   throw unreadableField(first, last, path);
@@ -51,13 +59,26 @@ double ReportLine::realField(int first, int last, int decimals, std::string_view
   throw unreadableField(first, last, path);
 }
 
-// Each keyword test is gated by the keyword's first letter, so that the many lines that
-// are none of them cost a few comparisons. The tests are made in the reader's order:
-// the name in columns 27-48 before the station kinds in column 1, those before the epochs
-// in 27-48.
+// The characters that can open a keyword of the main scan in column 1 and in column 27:
+// a line with neither is none of them, which most lines show at once.
+struct KeywordStarts {
+  std::array<bool, 256> in_column_1{};
+  std::array<bool, 256> in_column_27{};
+  constexpr KeywordStarts() {
+    for (const char c : std::string_view("GFUTCE")) in_column_1[static_cast<unsigned char>(c)] = true;
+    for (const char c : std::string_view("54F")) in_column_27[static_cast<unsigned char>(c)] = true;
+  }
+};
+constexpr KeywordStarts kKeywordStarts;
+
+// The tests are made in the reader's order: the name in columns 27-48 before the station
+// kinds in column 1, those before the epochs in 27-48.
 MainLine classifyMainLine(const ReportLine& line) {
   const char first = line.at(1);
   const char at27 = line.at(27);
+  if (!kKeywordStarts.in_column_1[static_cast<unsigned char>(first)] &&
+      !kKeywordStarts.in_column_27[static_cast<unsigned char>(at27)])
+    return MainLine::kOther;
   if (first == 'G' && line.holds(1, 4, "GPS ")) return MainLine::kReportHeader;
   if (at27 == '5' && line.holds(27, 37, "5-character")) return MainLine::kDay;
   if (at27 == '4' && line.holds(27, 48, "4-character short name")) return MainLine::kShortName;
@@ -92,24 +113,36 @@ MainLine classifyMainLine(const ReportLine& line) {
   return MainLine::kOther;
 }
 
+// The section's keywords differ in their first two columns, so those choose the one test.
 SectionLine classifySectionLine(const ReportLine& line) {
-  const char first = line.at(1);
-  const char second = line.at(2);
-  if (first == ' ' && second == ' ' && line.holds(1, 7, "  Sigma")) {
-    if (line.holds(1, 8, "  Sigmax")) return SectionLine::kSigmaX;
-    if (line.holds(1, 8, "  Sigmay")) return SectionLine::kSigmaY;
-    if (line.holds(1, 8, "  Sigmaz")) return SectionLine::kSigmaZ;
-    return SectionLine::kOtherSigma;
+  switch (line.at(1)) {
+    case 'y':
+      return SectionLine::kCorrelationY;
+    case 'z':
+      return SectionLine::kCorrelationZ;
+    case ' ':
+      break;
+    default:
+      return SectionLine::kOther;
   }
-  if (first == ' ') {
-    if (second == 'B' && line.holds(1, 17, " Baseline vector:")) return SectionLine::kVector;
-    if (second == 'M' && line.holds(1, 10, " Mark1_xyz")) return SectionLine::kMark1;
-    if (second == 'M' && line.holds(1, 10, " Mark2_xyz")) return SectionLine::kMark2;
-    if (second == 'E' && line.holds(1, 10, " E1 N1 U1 ")) return SectionLine::kLocal;
+  switch (line.at(2)) {
+    case ' ':
+      if (!line.holds(1, 7, "  Sigma")) return SectionLine::kOther;
+      if (line.holds(1, 8, "  Sigmax")) return SectionLine::kSigmaX;
+      if (line.holds(1, 8, "  Sigmay")) return SectionLine::kSigmaY;
+      if (line.holds(1, 8, "  Sigmaz")) return SectionLine::kSigmaZ;
+      return SectionLine::kOtherSigma;
+    case 'B':
+      return line.holds(1, 17, " Baseline vector:") ? SectionLine::kVector : SectionLine::kOther;
+    case 'M':
+      if (line.holds(1, 10, " Mark1_xyz")) return SectionLine::kMark1;
+      if (line.holds(1, 10, " Mark2_xyz")) return SectionLine::kMark2;
+      return SectionLine::kOther;
+    case 'E':
+      return line.holds(1, 10, " E1 N1 U1 ") ? SectionLine::kLocal : SectionLine::kOther;
+    default:
+      return SectionLine::kOther;
   }
-  if (first == 'y' && line.holds(1, 1, "y")) return SectionLine::kCorrelationY;
-  if (first == 'z' && line.holds(1, 1, "z")) return SectionLine::kCorrelationZ;
-  return SectionLine::kOther;
 }
 
 RunError ReportLine::unreadableField(int first, int last, std::string_view path) const {

@@ -33,12 +33,15 @@ class ReportLine {
     return static_cast<std::size_t>(column) <= text_.size() ? text_[column - 1] : ' ';
   }
 
-  // The columns hold the literal followed by blanks up to their last column.
+  // The columns hold the literal followed by blanks up to their last column (the literal
+  // no longer than the columns). Most tests fail at the first character.
   bool holds(int first, int last, std::string_view literal) const {
+    if (static_cast<std::size_t>(last) > text_.size()) return holdsPastTheEnd(first, last, literal);
+    const char* range = text_.data() + (first - 1);
     for (std::size_t i = 0; i < literal.size(); ++i)
-      if (at(first + static_cast<int>(i)) != literal[i]) return false;
-    for (int column = first + static_cast<int>(literal.size()); column <= last; ++column)
-      if (at(column) != ' ') return false;
+      if (range[i] != literal[i]) return false;
+    for (auto i = literal.size(); i < static_cast<std::size_t>(last - first + 1); ++i)
+      if (range[i] != ' ') return false;
     return true;
   }
 
@@ -51,6 +54,7 @@ class ReportLine {
 
  private:
   std::string_view paddedColumns(int first, int last) const;
+  bool holdsPastTheEnd(int first, int last, std::string_view literal) const;
   RunError unreadableField(int first, int last, std::string_view path) const;
 
   static constexpr std::size_t kWidth = 80;
