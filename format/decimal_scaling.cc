@@ -48,9 +48,6 @@ constexpr char kDigitPairs[] =
 }  // namespace
 
 Uint128 powerOfTen(int n) { return kPowers[static_cast<std::size_t>(n)]; }
-std::uint64_t powerOfTen64(int n) {
-  return static_cast<std::uint64_t>(kPowers[static_cast<std::size_t>(n)]);
-}
 
 std::optional<ScaledValue> scaleByPowerOfTen(double magnitude, int power) {
   // magnitude = mantissa × 2^exponent exactly.
@@ -76,33 +73,6 @@ std::optional<ScaledValue> scaleByPowerOfTen(double magnitude, int power) {
   // mantissa / (2^-exponent × divisor): below one half once the divisor outgrows 2 mantissa.
   if (-exponent + bitWidth(divisor) > 126) return ScaledValue{0, false};
   return dividedDown(mantissa, divisor << -exponent);
-}
-
-int decimalDigitCount(std::uint64_t n) {
-  static constexpr std::uint64_t kPowers64[20] = {1ULL,
-                                                  10ULL,
-                                                  100ULL,
-                                                  1000ULL,
-                                                  10000ULL,
-                                                  100000ULL,
-                                                  1000000ULL,
-                                                  10000000ULL,
-                                                  100000000ULL,
-                                                  1000000000ULL,
-                                                  10000000000ULL,
-                                                  100000000000ULL,
-                                                  1000000000000ULL,
-                                                  10000000000000ULL,
-                                                  100000000000000ULL,
-                                                  1000000000000000ULL,
-                                                  10000000000000000ULL,
-                                                  100000000000000000ULL,
-                                                  1000000000000000000ULL,
-                                                  10000000000000000000ULL};
-  const std::uint64_t m = n | 1;  // zero has one digit, as one has
-  // 1233 / 4096 is just above log10(2): the guess is the count or one more than it.
-  const int guess = (std::bit_width(m) * 1233) >> 12;
-  return guess + 1 - (m < kPowers64[guess] ? 1 : 0);
 }
 
 int writeDigits(std::uint64_t n, char* out) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <optional>
 
@@ -23,13 +24,38 @@ std::optional<ScaledValue> scaleByPowerOfTen(double magnitude, int power);
 
 // 10^n for n in 0..38, and in 64 bits for n in 0..19.
 Uint128 powerOfTen(int n);
-std::uint64_t powerOfTen64(int n);
+inline constexpr std::uint64_t kPowersOfTen64[20] = {1ULL,
+                                                     10ULL,
+                                                     100ULL,
+                                                     1000ULL,
+                                                     10000ULL,
+                                                     100000ULL,
+                                                     1000000ULL,
+                                                     10000000ULL,
+                                                     100000000ULL,
+                                                     1000000000ULL,
+                                                     10000000000ULL,
+                                                     100000000000ULL,
+                                                     1000000000000ULL,
+                                                     10000000000000ULL,
+                                                     100000000000000ULL,
+                                                     1000000000000000ULL,
+                                                     10000000000000000ULL,
+                                                     100000000000000000ULL,
+                                                     1000000000000000000ULL,
+                                                     10000000000000000000ULL};
+inline std::uint64_t powerOfTen64(int n) { return kPowersOfTen64[static_cast<std::size_t>(n)]; }
 
 // The decimal digits of n, without leading zeros ("0" for zero), written at `out` (room
 // for 39 characters); returns their count.
 int writeDigits(Uint128 n, char* out);
 int writeDigits(std::uint64_t n, char* out);
 // How many decimal digits n has (one for zero).
-int decimalDigitCount(std::uint64_t n);
+inline int decimalDigitCount(std::uint64_t n) {
+  const std::uint64_t m = n | 1;  // zero has one digit, as one has
+  // 1233 / 4096 is just above log10(2): the guess is the count or one more than it.
+  const int guess = (std::bit_width(m) * 1233) >> 12;
+  return guess + 1 - (m < powerOfTen64(guess) ? 1 : 0);
+}
 
 }  // namespace velk
