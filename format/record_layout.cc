@@ -508,29 +508,12 @@ char* putFreeFormReal(char* out, double value, DigitsWay way) {
 // --- Walking a layout -----------------------------------------------------------------
 
 template <class T>
-const T& valueAs(const FieldValue& value, const FieldDescriptor& field, std::string_view notation) {
+const T& valueAs(const FieldValue& value, FieldDescriptor::Kind kind, const RecordLayout& layout) {
   if (const T* held = std::get_if<T>(&value)) return *held;
   static const char* const kKinds[] = {"I", "F", "E", "A", "X", "literal"};
-  throw LayoutMismatch("record layout \"" + std::string(notation) +
-                       "\": a value of the wrong type for an " +
-                       kKinds[static_cast<int>(field.kind)] + " field");
-}
-
-char* putField(char* out, const FieldDescriptor& field, const FieldValue& value,
-               std::string_view notation) {
-  switch (field.kind) {
-    case FieldDescriptor::Kind::Integer:
-      return putInteger(out, valueAs<std::int32_t>(value, field, notation), field.width);
-    case FieldDescriptor::Kind::Fixed:
-      return putFixed(out, valueAs<double>(value, field, notation), field.width, field.decimals);
-    case FieldDescriptor::Kind::Exponent:
-      return putExponent(out, valueAs<double>(value, field, notation), field.width,
-                         field.decimals, DigitsWay::kFastWhereExact);
-    case FieldDescriptor::Kind::Text:
-      return putText(out, valueAs<std::string_view>(value, field, notation), field.width);
-    default:
-      return out;
-  }
+  throw LayoutMismatch("record layout \"" + std::string(layout.notation()) +
+                       "\": a value of the wrong type for an " + kKinds[static_cast<int>(kind)] +
+                       " field");
 }
 
 // The most characters a field can take: its width, or more for a number the long way
@@ -552,9 +535,17 @@ std::size_t widestField(const FieldDescriptor& field) {
 
 RecordLayout::RecordLayout(std::string_view notation)
     : notation_(notation), descriptors_(LayoutParser(notation).parse()) {
-  for (const FieldDescriptor& field : descriptors_) {
+  int blanks = 0;
+  for (std::size_t i = 0; i < descriptors_.size(); ++i) {
+    const FieldDescriptor& field = descriptors_[i];
     widest_record_ += widestField(field);
     if (field.kind == FieldDescriptor::Kind::Text && field.width < 0) text_without_width_ = true;
+    if (field.kind == FieldDescriptor::Kind::Skip) {
+      blanks += field.width;
+      continue;
+    }
+    steps_.push_back({field.kind, blanks, field.width, field.decimals, i});
+    blanks = 0;
   }
 }
 
@@ -574,20 +565,31 @@ std::size_t widestRecord(const RecordLayout& layout, std::span<const FieldValue>
 
 char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValue> values) {
   std::memset(out, ' ', widestRecord(layout, values));
-  std::size_t pending_blanks = 0;  // a skip leaves no blanks unless something follows it
   std::size_t next = 0;
-  for (const FieldDescriptor& field : layout.descriptors()) {
-    if (field.kind == FieldDescriptor::Kind::Skip) {
-      pending_blanks += static_cast<std::size_t>(field.width);
+  for (const RecordLayout::Step& step : layout.steps()) {
+    if (step.kind == FieldDescriptor::Kind::Literal) {
+      const std::string& literal = layout.descriptors()[step.descriptor].literal;
+      out = std::copy(literal.begin(), literal.end(), out + step.blanks_before);
       continue;
     }
-    if (field.consumesValue() && next == values.size()) return out;
-    out += pending_blanks;
-    pending_blanks = 0;
-    if (field.kind == FieldDescriptor::Kind::Literal)
-      out = std::copy(field.literal.begin(), field.literal.end(), out);
-    else
-      out = putField(out, field, values[next++], layout.notation());
+    if (next == values.size()) return out;
+    out += step.blanks_before;
+    const FieldValue& value = values[next++];
+    switch (step.kind) {
+      case FieldDescriptor::Kind::Fixed:
+        out = putFixed(out, valueAs<double>(value, step.kind, layout), step.width, step.decimals);
+        break;
+      case FieldDescriptor::Kind::Integer:
+        out = putInteger(out, valueAs<std::int32_t>(value, step.kind, layout), step.width);
+        break;
+      case FieldDescriptor::Kind::Exponent:
+        out = putExponent(out, valueAs<double>(value, step.kind, layout), step.width,
+                          step.decimals, DigitsWay::kFastWhereExact);
+        break;
+      default:
+        out = putText(out, valueAs<std::string_view>(value, step.kind, layout), step.width);
+        break;
+    }
   }
   if (next != values.size())
     throw LayoutMismatch("record layout \"" + std::string(layout.notation()) +

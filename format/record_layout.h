@@ -36,9 +36,21 @@ class RecordLayout {
   std::size_t widestRecord() const { return widest_record_; }
   bool hasTextWithoutWidth() const { return text_without_width_; }
 
+  // The layout as it is walked: each field or literal with the blanks of the skips before
+  // it (skips at the end write nothing).
+  struct Step {
+    FieldDescriptor::Kind kind;
+    int blanks_before;
+    int width;
+    int decimals;
+    std::size_t descriptor;  // where its literal is
+  };
+  const std::vector<Step>& steps() const { return steps_; }
+
  private:
   std::string notation_;
   std::vector<FieldDescriptor> descriptors_;
+  std::vector<Step> steps_;
   std::size_t widest_record_ = 0;
   bool text_without_width_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include "output/writers.h"
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -25,20 +26,23 @@ constexpr double kStationSigma = 1.0;
 void writeRattRecord(RecordSink& file, const BaselineRecord& entry, const WritingEdition& edition) {
   const double azimuth = azimuthGrads(entry.enu1_e, entry.enu1_n);
   const double sigma = sigma3D(entry.sigma_x, entry.sigma_y, entry.sigma_z);
-  std::vector<FieldValue> values{entry.fixed_station.view(),
-                                 entry.unknown_station.view(),
-                                 entry.enu1_e,
-                                 entry.enu1_n,
-                                 entry.enu1_u,
-                                 azimuth,
-                                 entry.length,
-                                 sigma};
+  std::array<FieldValue, 13> values{entry.fixed_station.view(),
+                                    entry.unknown_station.view(),
+                                    entry.enu1_e,
+                                    entry.enu1_n,
+                                    entry.enu1_u,
+                                    azimuth,
+                                    entry.length,
+                                    sigma};
+  std::size_t count = 8;
   if (edition.ratt_data_station_numbers) {
-    values.insert(values.end(), {kNoStationNumber, kNoStationNumber});
+    values[count++] = kNoStationNumber;
+    values[count++] = kNoStationNumber;
   }
-  values.insert(values.end(), {entry.day_number, solutionKind(entry, edition.solution_kind_width),
-                               entry.name.view()});
-  writeRecord(file, edition.ratt_data_record, values);
+  values[count++] = entry.day_number;
+  values[count++] = solutionKind(entry, edition.solution_kind_width);
+  values[count++] = entry.name.view();
+  writeRecord(file, edition.ratt_data_record, std::span<const FieldValue>(values.data(), count));
 }
 
 void writeStationRecord(RecordSink& file, std::string_view station, double x, double y, double z,
