@@ -1,5 +1,6 @@
 // velk_bench: times whole conversion runs of quelmar and novrale on synthetic campaigns of
-// 1,000 and 10,000 reports, against the time `cat` takes to read the same O-files.
+// 10,000 and 100,000 reports, the first against the time `cat` takes to read the same
+// O-files.
 //
 //   velk_bench [--repeat N] [--seed S] [--keep]
 //
@@ -33,17 +34,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::array<int, 2> kCampaignSizes{1000, 10000};
+constexpr std::array<int, 2> kCampaignSizes{10000, 100000};
+// `cat` is given every name on its command line, which 100,000 names would overflow: the
+// floor is timed on the campaign the ratio is taken on.
+constexpr int kCatCampaign = 10000;
 constexpr std::array<int, 3> kOutputTypes{0, 3, 5};
 constexpr std::array<std::string_view, 2> kPrograms{"quelmar", "novrale"};
 constexpr std::string_view kListName = "LISTE.LST";
 constexpr std::string_view kOutputName = "BENCH.OUT";
 
-// The targets: at the largest campaign, at most this many times the `cat` floor and under
-// this much memory; from the smallest to the largest, time at most this factor of the
-// growth in reports (10 times the reports, at most 12 times the time).
-constexpr double kMaxRatioToCat = 3.0;
-constexpr double kMaxGrowthPerReportGrowth = 1.2;
+// The targets: at 10,000 reports at most this many times the `cat` floor, the durable
+// commit of the output included; at the largest campaign under this much memory; from the
+// smallest to the largest, time at most this factor of the growth in reports (10 times the
+// reports, at most 10.5 times the time).
+constexpr double kMaxRatioToCat = 1.3;
+constexpr double kMaxGrowthPerReportGrowth = 1.05;
 constexpr long kMaxPeakRssKib = 64 * 1024;
 
 constexpr std::string_view kUsage =
@@ -187,9 +192,10 @@ class CampaignBench {
     std::map<int, fs::path> dialogs;
     for (const int type : kOutputTypes) dialogs[type] = writeDialog(work_, type);
 
-    timeCat(catCommand);  // warms the page cache; not counted
+    const bool floor = result_.reports == kCatCampaign;
+    if (floor) timeCat(catCommand);  // warms the page cache; not counted
     for (int round = 0; round < options_.repeat; ++round) {
-      result_.cat.add(timeCat(catCommand));
+      if (floor) result_.cat.add(timeCat(catCommand));
       for (const std::string_view program : kPrograms)
         for (const int type : kOutputTypes)
           result_.conversions[{program, type}].add(timeConversion(program, dialogs[type]));
@@ -240,16 +246,22 @@ double mebibytes(long kib) {
 }
 
 void printRow(const char* label, int reports, const Timing& timing, const Timing& floor) {
-  std::printf("  %-16s %9.4f s %12.0f %9.2f %10.1f\n", label, timing.best_seconds,
-              reports / timing.best_seconds, timing.best_seconds / floor.best_seconds,
-              mebibytes(timing.peak_rss_kib));
+  const bool has_floor = floor.best_seconds < std::numeric_limits<double>::infinity();
+  std::printf("  %-16s %9.4f s %12.0f ", label, timing.best_seconds,
+              reports / timing.best_seconds);
+  if (has_floor)
+    std::printf("%9.2f", timing.best_seconds / floor.best_seconds);
+  else
+    std::printf("%9s", "-");
+  std::printf(" %10.1f\n", mebibytes(timing.peak_rss_kib));
 }
 
 void printCampaign(const CampaignResult& result) {
   std::printf("\n%d reports (%.1f MiB of O-files)\n", result.reports,
               static_cast<double>(result.bytes) / (1024.0 * 1024.0));
   std::printf("  %-16s %11s %12s %9s %10s\n", "run", "time", "reports/s", "x cat", "peak MiB");
-  printRow("cat (I/O floor)", result.reports, result.cat, result.cat);
+  if (result.reports == kCatCampaign)
+    printRow("cat (I/O floor)", result.reports, result.cat, result.cat);
   for (const std::string_view program : kPrograms) {
     for (const int type : kOutputTypes) {
       const std::string label = std::string(program) + " type " + std::to_string(type);
@@ -265,7 +277,8 @@ bool printTargets(const CampaignResult& small, const CampaignResult& large) {
   double worstRatio = 0, worstGrowth = 0;
   long worstRss = 0;
   for (const auto& [configuration, timing] : large.conversions) {
-    worstRatio = std::max(worstRatio, timing.best_seconds / large.cat.best_seconds);
+    worstRatio = std::max(worstRatio, small.conversions.at(configuration).best_seconds /
+                                          small.cat.best_seconds);
     worstGrowth = std::max(worstGrowth,
                            timing.best_seconds / small.conversions.at(configuration).best_seconds);
     worstRss = std::max(worstRss, timing.peak_rss_kib);
@@ -274,7 +287,7 @@ bool printTargets(const CampaignResult& small, const CampaignResult& large) {
   const bool growthMet = worstGrowth <= allowedGrowth;
   const bool memoryMet = worstRss < kMaxPeakRssKib;
   std::printf("\ntargets (worst configuration)\n");
-  std::printf("  time / cat at %d reports: %.2f (at most %.1f): %s\n", large.reports, worstRatio,
+  std::printf("  time / cat at %d reports: %.2f (at most %.1f): %s\n", small.reports, worstRatio,
               kMaxRatioToCat, ratioMet ? "met" : "MISSED");
   std::printf("  time %d / time %d reports: %.2f (at most %.1f): %s\n", large.reports,
               small.reports, worstGrowth, allowedGrowth, growthMet ? "met" : "MISSED");
