@@ -146,11 +146,24 @@ std::optional<LineReader> LineReader::open(const std::string& path, std::string_
 LineReader::LineReader(std::istream& in, std::string name)
     : stream_(&in), name_(std::move(name)) {}
 
-LineReader::LineReader(int fd, std::string name)
-    : fd_(fd),
-      name_(std::move(name)),
-      block_(new char[kReadBlockSize]),
-      block_capacity_(kReadBlockSize) {}
+namespace {
+
+// The block of the last file closed, kept for the next: a campaign opens its O-files one
+// after the other. A block grown for a very long line is let go.
+thread_local std::unique_ptr<char[]> spare_block;
+thread_local std::size_t spare_block_capacity = 0;
+
+}  // namespace
+
+LineReader::LineReader(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
+  if (spare_block) {
+    block_ = std::move(spare_block);
+    block_capacity_ = spare_block_capacity;
+  } else {
+    block_.reset(new char[kReadBlockSize]);
+    block_capacity_ = kReadBlockSize;
+  }
+}
 
 LineReader::LineReader(LineReader&& other) noexcept
     : stream_(other.stream_),
@@ -168,6 +181,10 @@ LineReader::LineReader(LineReader&& other) noexcept
 
 LineReader::~LineReader() {
   if (fd_ >= 0) ::close(fd_);
+  if (block_ && block_capacity_ == kReadBlockSize) {
+    spare_block = std::move(block_);
+    spare_block_capacity = block_capacity_;
+  }
 }
 
 bool LineReader::next(std::string& line) {

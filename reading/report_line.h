@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -38,8 +39,7 @@ class ReportLine {
   bool holds(int first, int last, std::string_view literal) const {
     if (static_cast<std::size_t>(last) > text_.size()) return holdsPastTheEnd(first, last, literal);
     const char* range = text_.data() + (first - 1);
-    for (std::size_t i = 0; i < literal.size(); ++i)
-      if (range[i] != literal[i]) return false;
+    if (!sameText(range, literal)) return false;
     for (auto i = literal.size(); i < static_cast<std::size_t>(last - first + 1); ++i)
       if (range[i] != ' ') return false;
     return true;
@@ -53,6 +53,21 @@ class ReportLine {
   double realField(int first, int last, int decimals, std::string_view path) const;
 
  private:
+  // The characters at `text` are the literal's: compared eight at a time.
+  static bool sameText(const char* text, std::string_view literal) {
+    std::size_t i = 0;
+    for (; i + 8 <= literal.size(); i += 8) {
+      std::uint64_t ours = 0;
+      std::uint64_t theirs = 0;
+      std::memcpy(&ours, text + i, 8);
+      std::memcpy(&theirs, literal.data() + i, 8);
+      if (ours != theirs) return false;
+    }
+    for (; i < literal.size(); ++i)
+      if (text[i] != literal[i]) return false;
+    return true;
+  }
+
   std::string_view paddedColumns(int first, int last) const;
   bool holdsPastTheEnd(int first, int last, std::string_view literal) const;
   RunError unreadableField(int first, int last, std::string_view path) const;
