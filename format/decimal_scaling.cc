@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 
 namespace velk {
 namespace {
@@ -78,17 +79,25 @@ std::optional<ScaledValue> scaleByPowerOfTen(double magnitude, int power) {
 int writeDigits(std::uint64_t n, char* out) {
   const int count = decimalDigitCount(n);
   char* position = out + count;
+  // Four digits from one division, split in two pairs in 32 bits.
+  while (n >= 10000) {
+    const auto four = static_cast<std::uint32_t>(n % 10000);
+    n /= 10000;
+    const std::uint32_t high = four / 100;
+    position -= 4;
+    std::memcpy(position, kDigitPairs + 2 * high, 2);
+    std::memcpy(position + 2, kDigitPairs + 2 * (four - high * 100), 2);
+  }
   while (n >= 100) {
-    const auto pair = static_cast<std::size_t>(n % 100) * 2;
+    const auto pair = static_cast<std::size_t>(n % 100);
     n /= 100;
-    *--position = kDigitPairs[pair + 1];
-    *--position = kDigitPairs[pair];
+    position -= 2;
+    std::memcpy(position, kDigitPairs + 2 * pair, 2);
   }
   if (n >= 10) {
-    *--position = kDigitPairs[n * 2 + 1];
-    *--position = kDigitPairs[n * 2];
+    std::memcpy(position - 2, kDigitPairs + 2 * n, 2);
   } else {
-    *--position = static_cast<char>('0' + n);
+    position[-1] = static_cast<char>('0' + n);
   }
   return count;
 }
