@@ -416,15 +416,15 @@ std::optional<std::uint64_t> roundedInDoubles(double magnitude, int decimals) {
   if (decimals < 0 || decimals > 15) return std::nullopt;
   const double scaled = magnitude * kExactPowers[decimals];
   if (!(scaled < 0x1p50)) return std::nullopt;  // NaN too
-  const auto whole = static_cast<std::uint64_t>(scaled);
+  const auto whole = static_cast<std::int64_t>(scaled);
   const double beyond_half = (scaled - static_cast<double>(whole)) - 0.5;
   if (std::fabs(beyond_half) <= scaled * 0x1p-52) return std::nullopt;
-  return whole + (beyond_half > 0 ? 1 : 0);
+  return static_cast<std::uint64_t>(whole) + (beyond_half > 0 ? 1 : 0);
 }
 
-char* putFixed(char* out, double value, int width, int decimals) {
-  if (const std::optional<std::uint64_t> rounded = roundedInDoubles(std::fabs(value), decimals))
-    return putFixedDigits(out, *rounded, std::signbit(value), width, decimals);
+// Near a tie, beyond 2^50 and for what is not a number: the exact digits. Kept apart, so
+// that the common way has no frame to set up for it.
+[[gnu::noinline]] char* putFixedExactly(char* out, double value, int width, int decimals) {
   if (!std::isfinite(value) || std::fabs(value) >= 1e300) return putAsterisks(out, width);
   if (decimals <= 38) {
     const std::optional<ScaledValue> scaled = scaleByPowerOfTen(std::fabs(value), decimals);
@@ -437,6 +437,12 @@ char* putFixed(char* out, double value, int width, int decimals) {
     return putRightJustified(out, text, *length, width);
   const std::string shown = fixedFieldLongWay(value, width, decimals);
   return std::copy(shown.begin(), shown.end(), out);
+}
+
+char* putFixed(char* out, double value, int width, int decimals) {
+  if (const std::optional<std::uint64_t> rounded = roundedInDoubles(std::fabs(value), decimals))
+    return putFixedDigits(out, *rounded, std::signbit(value), width, decimals);
+  return putFixedExactly(out, value, width, decimals);
 }
 
 char* putExponent(char* out, double value, int width, int decimals, DigitsWay way) {
