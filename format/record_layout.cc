@@ -287,8 +287,50 @@ std::optional<SignificantDigits> roundToSignificantInIntegers(double magnitude, 
   return std::nullopt;
 }
 
+// The same in doubles, for up to 15 digits of a magnitude below 10^significant, on the
+// reasoning of the F fields' rounding: the scaled product is off the exact one by less
+// than scaled × 2^-52, so an exponent is taken only when the product lies further than
+// that from 10^(significant-1) and 10^significant, and the rounding only when the part
+// cut off lies further than that from one half. Nothing otherwise.
+std::optional<SignificantDigits> roundToSignificantInDoubles(double magnitude, int significant) {
+  static constexpr double kExactPowers[] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  if (!(magnitude >= 0x1p-1022) || significant < 1 || significant > 15) return std::nullopt;
+  const double lower = kExactPowers[significant - 1];
+  const double upper = kExactPowers[significant];
+  int exponent = decimalExponentGuess(magnitude);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int power = significant - exponent;
+    if (power < 0 || power > 15) return std::nullopt;
+    const double scaled = magnitude * kExactPowers[power];
+    const double bound = scaled * 0x1p-52;
+    if (scaled >= upper + bound) {
+      ++exponent;
+    } else if (scaled < lower - bound) {
+      --exponent;
+    } else if (scaled < lower + bound || scaled >= upper - bound) {
+      return std::nullopt;
+    } else {
+      const auto whole = static_cast<std::int64_t>(scaled);
+      const double beyond_half = (scaled - static_cast<double>(whole)) - 0.5;
+      if (std::fabs(beyond_half) <= bound) return std::nullopt;
+      auto digits = static_cast<std::uint64_t>(whole) + (beyond_half > 0 ? 1 : 0);
+      if (digits == powerOfTen64(significant)) {  // 9.99.. rounded up to 10.0..
+        digits = powerOfTen64(significant - 1);
+        ++exponent;
+      }
+      SignificantDigits out;
+      out.exponent = exponent;
+      out.count = writeDigits(digits, out.digits);
+      return out;
+    }
+  }
+  return std::nullopt;
+}
+
 SignificantDigits roundToSignificant(double magnitude, int significant, DigitsWay way) {
   if (way == DigitsWay::kFastWhereExact) {
+    if (auto digits = roundToSignificantInDoubles(magnitude, significant)) return *digits;
     if (auto digits = roundToSignificantInIntegers(magnitude, significant)) return *digits;
   }
   return roundToSignificantLongWay(magnitude, significant);

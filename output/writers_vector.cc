@@ -3,7 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <span>
+#include <string>
 
 #include "output/writers.h"
 
@@ -14,6 +15,9 @@ constexpr std::int32_t kFullVectorCode = 11;
 // Two integer columns of every component line that the adjustment reads but this system
 // never fills.
 constexpr std::int32_t kZeroInteger = 0;
+
+// The component lines of both editions have 14 values at most.
+constexpr std::size_t kMostComponentValues = 24;
 
 // One geocentric axis of a baseline: its record code, component and standard deviation.
 struct Axis {
@@ -61,12 +65,14 @@ FieldValue componentValue(ComponentValue which, const BaselineRecord& entry, con
 
 void writeComponentLine(RecordSink& file, const ComponentLine& line, const BaselineRecord& entry,
                         const Axis& axis, const WritingEdition& edition) {
-  std::vector<FieldValue> values;
-  values.reserve(line.values.size());
-  for (const ComponentValue which : line.values) {
-    values.push_back(componentValue(which, entry, axis, edition));
-  }
-  writeRecord(file, line.layout, values);
+  std::array<FieldValue, kMostComponentValues> values;
+  if (line.values.size() > values.size())
+    throw LayoutMismatch("a component line with more than " +
+                         std::to_string(kMostComponentValues) + " values");
+  std::size_t count = 0;
+  for (const ComponentValue which : line.values)
+    values[count++] = componentValue(which, entry, axis, edition);
+  writeRecord(file, line.layout, std::span<const FieldValue>(values.data(), count));
 }
 
 }  // namespace

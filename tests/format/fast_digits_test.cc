@@ -102,6 +102,18 @@ TEST(FastDigits, ExponentAndFreeFormFieldsMatchTheExactExpansion) {
     ASSERT_EQ(formatFreeFormReal(value), long_way::formatFreeFormReal(value))
         << std::hexfloat << value;
   }
+  // The E field's own rounding points: four significant digits and a half (9999.5 and
+  // 1000 among them, where the exponent changes), scaled, and their neighbours.
+  std::mt19937_64 random(13);
+  for (long i = 0; i < valuesPerKind(); ++i) {
+    const double units =
+        static_cast<double>(1000 + random() % 9000) + (random() % 2 == 0 ? 0.5 : 0.0);
+    double value = units * std::pow(10.0, static_cast<int>(random() % 40) - 28);
+    if (random() % 3 != 0) value = std::nextafter(value, random() % 2 == 0 ? 0.0 : HUGE_VAL);
+    ASSERT_EQ(renderExponent(value, kExponentField.width, kExponentField.decimals),
+              long_way::renderExponent(value, kExponentField.width, kExponentField.decimals))
+        << std::hexfloat << value;
+  }
   for (const double edge : {0.0, -0.0, 5e-324, 1.7976931348623157e308, 0.9999999999999999,
                             9.9999995, 9999999.999999999, 1e7, 0.1, 0.29791666666666666})
     EXPECT_EQ(formatFreeFormReal(edge), long_way::formatFreeFormReal(edge)) << edge;
