@@ -63,8 +63,7 @@ void Console::put(std::string_view record) {
   }
   if (!started_ && advance.front() == '\n') advance.remove_prefix(1);
   started_ = true;
-  hold(advance);
-  if (!record.empty()) hold(record.substr(1));
+  hold(advance, record.empty() ? record : record.substr(1));
 }
 
 void Console::putRaw(std::string_view text) {
@@ -72,16 +71,19 @@ void Console::putRaw(std::string_view text) {
   hold(text);
 }
 
-void Console::hold(std::string_view text) {
-  if (pending_size_ + text.size() > pending_capacity_) {
+void Console::hold(std::string_view text, std::string_view more) {
+  const std::size_t size = text.size() + more.size();
+  if (pending_size_ + size > pending_capacity_) {
     writePending();
-    if (text.size() > pending_capacity_) {
-      pending_ = std::make_unique<char[]>(text.size());
-      pending_capacity_ = text.size();
+    if (size > pending_capacity_) {
+      pending_ = std::make_unique<char[]>(size);
+      pending_capacity_ = size;
     }
   }
-  std::memcpy(pending_.get() + pending_size_, text.data(), text.size());
-  pending_size_ += text.size();
+  char* end = pending_.get() + pending_size_;
+  if (!text.empty()) std::memcpy(end, text.data(), text.size());
+  if (!more.empty()) std::memcpy(end + text.size(), more.data(), more.size());
+  pending_size_ += size;
   if (pending_size_ >= kFlushSize) writePending();
 }
 

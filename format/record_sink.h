@@ -52,7 +52,7 @@ class Console : public RecordSink {
 
  private:
   void writePending();
-  void hold(std::string_view text);
+  void hold(std::string_view text, std::string_view more = {});
 
   static constexpr std::size_t kFlushSize = 64 * 1024;
   std::ostream& out_;
