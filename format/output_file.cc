@@ -172,6 +172,7 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       temporary_(std::move(other.temporary_)),
       reservation_fd_(other.reservation_fd_),
       buffer_(std::move(other.buffer_)),
+      buffered_(other.buffered_),
       named_(other.named_),
       done_(other.done_) {
   other.fd_ = -1;
@@ -184,6 +185,14 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::put(std::string_view record) {
+  if (buffer_ && record.size() + 2 <= kBufferSize - buffered_) {  // the common way
+    char* end = buffer_.get() + buffered_;
+    if (!record.empty()) std::memcpy(end, record.data(), record.size());
+    end[record.size()] = '\r';
+    end[record.size() + 1] = '\n';
+    buffered_ += record.size() + 2;
+    return;
+  }
   append(record);
   append("\r\n");
 }
@@ -193,19 +202,22 @@ void OutputFile::write(std::string_view bytes) {
 }
 
 void OutputFile::append(std::string_view bytes) {
-  if (bytes.size() > kBufferSize - buffer_.size()) {
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+  if (bytes.size() > kBufferSize - buffered_) {
     flushBuffer();
     if (bytes.size() >= kBufferSize) {
       writeOut(bytes);
       return;
     }
   }
-  buffer_.append(bytes);
+  if (!bytes.empty()) std::memcpy(buffer_.get() + buffered_, bytes.data(), bytes.size());
+  buffered_ += bytes.size();
 }
 
 void OutputFile::flushBuffer() {
-  writeOut(buffer_);
-  buffer_.clear();
+  const std::size_t size = buffered_;
+  buffered_ = 0;
+  writeOut(size > 0 ? std::string_view(buffer_.get(), size) : std::string_view());
 }
 
 void OutputFile::writeOut(std::string_view bytes) {
@@ -247,7 +259,7 @@ void OutputFile::commitAll(std::span<OutputFile* const> files) {
 
 void OutputFile::writeToStableStorage() {
   flushBuffer();
-  std::string().swap(buffer_);  // the memory is not needed any more
+  buffer_.reset();  // the memory is not needed any more
   if (::fsync(fd_) != 0) fail("cannot write the output file", errno);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -87,7 +88,8 @@ class OutputFile : public RecordSink {
   int fd_ = -1;                   // the temporary, open for writing
   std::string temporary_;         // its path when it has a name
   int reservation_fd_ = -1;       // create: the empty file holding the name
-  std::string buffer_;            // bytes not yet written to fd_
+  std::unique_ptr<char[]> buffer_;  // bytes not yet written to fd_, made at the first
+  std::size_t buffered_ = 0;
   bool named_ = false;            // the temporary has been given the final name
   bool done_ = false;             // committed or given up: nothing left to clean
 };
