@@ -41,10 +41,7 @@ ScaledValue dividedDown(Uint128 numerator, Uint128 divisor) {
   return {numerator / divisor, 2 * rest >= divisor};
 }
 
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
+
 
 }  // namespace
 
@@ -79,26 +76,9 @@ std::optional<ScaledValue> scaleByPowerOfTen(double magnitude, int power) {
 int writeDigits(std::uint64_t n, char* out) {
   const int count = decimalDigitCount(n);
   char* position = out + count;
-  // Four digits from one division, split in two pairs in 32 bits.
-  while (n >= 10000) {
-    const auto four = static_cast<std::uint32_t>(n % 10000);
-    n /= 10000;
-    const std::uint32_t high = four / 100;
-    position -= 4;
-    std::memcpy(position, kDigitPairs + 2 * high, 2);
-    std::memcpy(position + 2, kDigitPairs + 2 * (four - high * 100), 2);
-  }
-  while (n >= 100) {
-    const auto pair = static_cast<std::size_t>(n % 100);
-    n /= 100;
-    position -= 2;
-    std::memcpy(position, kDigitPairs + 2 * pair, 2);
-  }
-  if (n >= 10) {
-    std::memcpy(position - 2, kDigitPairs + 2 * n, 2);
-  } else {
-    position[-1] = static_cast<char>('0' + n);
-  }
+  for (; n >= 10000; n /= 10000)
+    position = putDigitGroup(position, static_cast<std::uint32_t>(n % 10000), 4);
+  putDigitGroup(position, static_cast<std::uint32_t>(n), static_cast<int>(position - out));
   return count;
 }
 

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 namespace velk {
@@ -50,6 +51,37 @@ inline std::uint64_t powerOfTen64(int n) { return kPowersOfTen64[static_cast<std
 // for 39 characters); returns their count.
 int writeDigits(Uint128 n, char* out);
 int writeDigits(std::uint64_t n, char* out);
+// The four characters of every number below 10^4, zeros in front: one division by 10^4
+// and one copy give four digits.
+struct FourDigitTexts {
+  char text[10000][4];
+  constexpr FourDigitTexts() : text{} {
+    for (int n = 0; n < 10000; ++n) {
+      text[n][0] = static_cast<char>('0' + n / 1000);
+      text[n][1] = static_cast<char>('0' + n / 100 % 10);
+      text[n][2] = static_cast<char>('0' + n / 10 % 10);
+      text[n][3] = static_cast<char>('0' + n % 10);
+    }
+  }
+};
+inline constexpr FourDigitTexts kFourDigits;
+
+// The last `count` (1 to 4) digits of `group` written before `position`; returns where
+// they begin.
+inline char* putDigitGroup(char* position, std::uint32_t group, int count) {
+  const char* text = kFourDigits.text[group] + (4 - count);
+  position -= count;
+  if (count == 4) {
+    std::memcpy(position, text, 4);
+  } else if (count >= 2) {
+    std::memcpy(position, text, 2);
+    std::memcpy(position + count - 2, text + count - 2, 2);
+  } else {
+    *position = *text;
+  }
+  return position;
+}
+
 // How many decimal digits n has (one for zero).
 inline int decimalDigitCount(std::uint64_t n) {
   const std::uint64_t m = n | 1;  // zero has one digit, as one has

@@ -340,53 +340,39 @@ SignificantDigits roundToSignificant(double magnitude, int significant, DigitsWa
 // Each writer puts its field at `out` and returns the end of what it wrote. The record is
 // blanked once before its fields are written, so a field writes only what is not blank.
 
-// The lowest digits of n written before `position`, and taken off n: one, two or four at
-// a time (four from 32-bit arithmetic, two by table).
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-char* putPairOfDigits(char* position, std::uint32_t pair) {
-  position -= 2;
-  std::memcpy(position, kDigitPairs + 2 * pair, 2);
-  return position;
-}
-
-char* putFourDigits(char* position, std::uint64_t& n) {
-  const auto four = static_cast<std::uint32_t>(n % 10000);
-  n /= 10000;
-  const std::uint32_t high = four / 100;
-  position = putPairOfDigits(position, four - high * 100);
-  return putPairOfDigits(position, high);
-}
-
-char* putTwoDigits(char* position, std::uint64_t& n) {
-  const auto pair = static_cast<std::uint32_t>(n % 100);
-  n /= 100;
-  return putPairOfDigits(position, pair);
-}
-
-char* putOneDigit(char* position, std::uint64_t& n) {
-  *--position = static_cast<char>('0' + n % 10);
-  n /= 10;
-  return position;
-}
-
-// The lowest `count` digits of n, zeros included.
+// The lowest `count` digits of n, zeros included, written before `position` and taken
+// off n.
 char* putLowDigits(char* position, std::uint64_t& n, int count) {
-  for (; count >= 4; count -= 4) position = putFourDigits(position, n);
-  if (count >= 2) position = putTwoDigits(position, n);
-  if (count % 2 == 1) position = putOneDigit(position, n);
+  for (; count >= 4; count -= 4) {
+    position = putDigitGroup(position, static_cast<std::uint32_t>(n % 10000), 4);
+    n /= 10000;
+  }
+  switch (count) {
+    case 3:
+      position = putDigitGroup(position, static_cast<std::uint32_t>(n % 1000), 3);
+      n /= 1000;
+      break;
+    case 2:
+      position = putDigitGroup(position, static_cast<std::uint32_t>(n % 100), 2);
+      n /= 100;
+      break;
+    case 1:
+      position = putDigitGroup(position, static_cast<std::uint32_t>(n % 10), 1);
+      n /= 10;
+      break;
+    default:
+      break;
+  }
   return position;
 }
 
 // All the digits of n, none for zero.
 char* putAllDigits(char* position, std::uint64_t n) {
-  while (n >= 1000) position = putFourDigits(position, n);
-  if (n >= 10) position = putTwoDigits(position, n);
-  if (n != 0) position = putOneDigit(position, n);
-  return position;
+  for (; n >= 10000; n /= 10000)
+    position = putDigitGroup(position, static_cast<std::uint32_t>(n % 10000), 4);
+  if (n == 0) return position;
+  const int count = n >= 1000 ? 4 : n >= 100 ? 3 : n >= 10 ? 2 : 1;
+  return putDigitGroup(position, static_cast<std::uint32_t>(n), count);
 }
 
 char* putAsterisks(char* out, int width) {
