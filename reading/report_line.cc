@@ -49,15 +49,6 @@ bool ReportLine::holdsPastTheEnd(int first, int last, std::string_view literal) 
   return true;
 }
 
-std::int32_t ReportLine::integerField(int first, int last, std::string_view path) const {
-  if (const auto value = readIntegerField(columns(first, last))) return *value;
-  throw unreadableField(first, last, path);
-}
-
-double ReportLine::realField(int first, int last, int decimals, std::string_view path) const {
-  if (const auto value = readRealField(columns(first, last), decimals)) return *value;
-  throw unreadableField(first, last, path);
-}
 
 // The characters that can open a keyword of the main scan in column 1 and in column 27:
 // a line with neither is none of them, which most lines show at once.

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "format/run_error.h"
+#include "reading/number_field.h"
 
 namespace velk {
 
@@ -49,8 +50,14 @@ class ReportLine {
 
   // The number fields of the line; a field that does not read ends the run with
   // `path` line L columns a-b: "text" is not a number.
-  std::int32_t integerField(int first, int last, std::string_view path) const;
-  double realField(int first, int last, int decimals, std::string_view path) const;
+  std::int32_t integerField(int first, int last, std::string_view path) const {
+    if (const auto value = readIntegerField(columns(first, last))) return *value;
+    throw unreadableField(first, last, path);
+  }
+  double realField(int first, int last, int decimals, std::string_view path) const {
+    if (const auto value = readRealField(columns(first, last), decimals)) return *value;
+    throw unreadableField(first, last, path);
+  }
 
  private:
   // The characters at `text` are the literal's: compared eight at a time.
