@@ -541,13 +541,18 @@ char* putFreeFormReal(char* out, double value, DigitsWay way) {
 
 // --- Walking a layout -----------------------------------------------------------------
 
-template <class T>
-const T& valueAs(const FieldValue& value, FieldDescriptor::Kind kind, const RecordLayout& layout) {
-  if (const T* held = std::get_if<T>(&value)) return *held;
+[[noreturn, gnu::noinline]] void failWrongValueType(FieldDescriptor::Kind kind,
+                                                   const RecordLayout& layout) {
   static const char* const kKinds[] = {"I", "F", "E", "A", "X", "literal"};
   throw LayoutMismatch("record layout \"" + std::string(layout.notation()) +
                        "\": a value of the wrong type for an " + kKinds[static_cast<int>(kind)] +
                        " field");
+}
+
+template <class T>
+const T& valueAs(const FieldValue& value, FieldDescriptor::Kind kind, const RecordLayout& layout) {
+  if (const T* held = std::get_if<T>(&value)) return *held;
+  failWrongValueType(kind, layout);
 }
 
 // The most characters a field can take: its width, or more for a number the long way

@@ -18,13 +18,20 @@ void writeRecord(RecordSink& sink, const RecordLayout& layout,
   writeRecord(sink, layout, std::span<const FieldValue>(values.begin(), values.size()));
 }
 
-// Records are formatted into one buffer kept for the whole run: no allocation per record.
+// Records are formatted into one buffer kept for the whole run (a plain array, which needs
+// no set-up at each use); only a record longer than it takes memory of its own.
 void writeRecord(RecordSink& sink, const RecordLayout& layout, std::span<const FieldValue> values) {
-  static thread_local std::vector<char> buffer(256);
+  constexpr std::size_t kRoom = 1024;
+  thread_local char room[kRoom];
   const std::size_t widest = widestRecord(layout, values);
-  if (buffer.size() < widest) buffer.resize(widest);
-  const char* end = putRecord(buffer.data(), layout, values);
-  sink.put(std::string_view(buffer.data(), static_cast<std::size_t>(end - buffer.data())));
+  if (widest > kRoom) {
+    std::string long_record(widest, ' ');
+    const char* end = putRecord(long_record.data(), layout, values);
+    sink.put(std::string_view(long_record.data(), static_cast<std::size_t>(end - long_record.data())));
+    return;
+  }
+  const char* end = putRecord(room, layout, values);
+  sink.put(std::string_view(room, static_cast<std::size_t>(end - room)));
 }
 
 void writeFreeForm(RecordSink& sink, std::string_view text) {

@@ -37,8 +37,13 @@ TEST(Console, ShowsFormattedAndFreeFormRecords) {
   writeRecord(console, RecordLayout("(A)"), {std::string_view("0ABC")});
   writeFreeForm(console, " -- FIN --");
   writeFreeFormReal(console, 0.5);
+  // Records longer than the record buffer and than the console's own.
+  const std::string long_text(70000, 'x');
+  writeRecord(console, RecordLayout("(A,I3)"), {std::string_view(long_text), 7});
+  writeFreeForm(console, long_text);
   console.flush();
-  EXPECT_EQ(out.str(), "\nABC\n -- FIN --\n  5.000000000000000E-001");
+  EXPECT_EQ(out.str(), "\nABC\n -- FIN --\n  5.000000000000000E-001\n" + long_text.substr(1) +
+                           "  7\n" + long_text);
 }
 
 // A stream that records whether it was flushed before the console read from it.
