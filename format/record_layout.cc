@@ -505,11 +505,31 @@ char* putInteger(char* out, std::int32_t value, int width) {
 }
 
 // Aw: the first w characters, or the text right-justified; A: the text as it stands.
+// A copy of the few characters of a name: overlapping moves of fixed size instead of a
+// call.
+void copyShortText(char* to, const char* from, std::size_t count) {
+  if (count >= 8 && count <= 16) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + count - 8, from + count - 8, 8);
+  } else if (count >= 4 && count < 8) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + count - 4, from + count - 4, 4);
+  } else if (count >= 2 && count < 4) {
+    std::memcpy(to, from, 2);
+    std::memcpy(to + count - 2, from + count - 2, 2);
+  } else if (count == 1) {
+    *to = *from;
+  } else if (count > 16) {
+    std::memcpy(to, from, count);
+  }
+}
+
 char* putText(char* out, std::string_view text, int width) {
-  if (width < 0 || text.size() >= static_cast<std::size_t>(width))
-    return std::copy_n(text.data(), width < 0 ? text.size() : static_cast<std::size_t>(width),
-                       out);
-  return std::copy(text.begin(), text.end(), out + (static_cast<std::size_t>(width) - text.size()));
+  const std::size_t shown =
+      width < 0 ? text.size() : std::min(text.size(), static_cast<std::size_t>(width));
+  const std::size_t blanks = width < 0 ? 0 : static_cast<std::size_t>(width) - shown;
+  copyShortText(out + blanks, text.data(), shown);
+  return out + blanks + shown;
 }
 
 // The free-form real: 24 columns after the record's blank; 16 significant digits, the

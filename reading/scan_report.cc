@@ -174,10 +174,12 @@ class ReportScanner {
     writeFreeFormReal(console_, fraction);
   }
 
+  // Most lines of the section fail at the keyword's first letter.
   bool isRatioLine() const {
     const int first = edition_.ratio_keyword_column;
     const int last = first + static_cast<int>(edition_.ratio_keyword.size()) - 1;
-    return line_.holds(first, last, edition_.ratio_keyword);
+    return line_.at(first) == edition_.ratio_keyword.front() &&
+           line_.holds(first, last, edition_.ratio_keyword);
   }
 
   void readRatioLine() {
