@@ -146,10 +146,24 @@ bool mayBeInANumber(char c, int digits) {
 
 // Digits from `position` on, added to `mantissa`; returns where they end.
 const char* readDigits(const char* position, const char* end, std::uint64_t& mantissa) {
-  for (; position != end; ++position) {
-    const auto digit = static_cast<unsigned>(*position - '0');
-    if (digit >= 10) break;
-    mantissa = mantissa * 10 + digit;
+  // Two at a time while two are left: one bound check for both.
+  while (end - position >= 2) {
+    const auto first = static_cast<unsigned>(static_cast<unsigned char>(position[0]) - '0');
+    const auto second = static_cast<unsigned>(static_cast<unsigned char>(position[1]) - '0');
+    if (first >= 10) return position;
+    if (second >= 10) {
+      mantissa = mantissa * 10 + first;
+      return position + 1;
+    }
+    mantissa = mantissa * 100 + (first * 10 + second);
+    position += 2;
+  }
+  if (position != end) {
+    const auto digit = static_cast<unsigned>(static_cast<unsigned char>(*position) - '0');
+    if (digit < 10) {
+      mantissa = mantissa * 10 + digit;
+      ++position;
+    }
   }
   return position;
 }
