@@ -268,15 +268,18 @@ std::optional<SignificantDigits> roundToSignificantInIntegers(double magnitude, 
   for (int attempt = 0; attempt < 3; ++attempt) {
     const std::optional<ScaledValue> scaled = scaleByPowerOfTen(magnitude, significant - exponent);
     if (!scaled) return std::nullopt;
-    if (scaled->integer >= powerOfTen(significant)) {
+    const Uint128 upper = significant <= 19 ? powerOfTen64(significant) : powerOfTen(significant);
+    const Uint128 lower =
+        significant <= 20 ? powerOfTen64(significant - 1) : powerOfTen(significant - 1);
+    if (scaled->integer >= upper) {
       ++exponent;
-    } else if (scaled->integer < powerOfTen(significant - 1)) {
+    } else if (scaled->integer < lower) {
       --exponent;
     } else {
       SignificantDigits out;
       Uint128 digits = scaled->rounded();
-      if (digits == powerOfTen(significant)) {  // 9.99.. rounded up to 10.0..
-        digits = powerOfTen(significant - 1);
+      if (digits == upper) {  // 9.99.. rounded up to 10.0..
+        digits = lower;
         ++exponent;
       }
       out.exponent = exponent;
@@ -379,9 +382,29 @@ char* putAsterisks(char* out, int width) {
   return std::fill_n(out, width, '*');
 }
 
+// A copy of the few characters of a field: overlapping moves of fixed size instead of a
+// call.
+void copyShortText(char* to, const char* from, std::size_t count) {
+  if (count >= 8 && count <= 16) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + count - 8, from + count - 8, 8);
+  } else if (count >= 4 && count < 8) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + count - 4, from + count - 4, 4);
+  } else if (count >= 2 && count < 4) {
+    std::memcpy(to, from, 2);
+    std::memcpy(to + count - 2, from + count - 2, 2);
+  } else if (count == 1) {
+    *to = *from;
+  } else if (count > 16) {
+    std::memcpy(to, from, count);
+  }
+}
+
 char* putRightJustified(char* out, const char* text, int length, int width) {
   if (length > width) return putAsterisks(out, width);
-  return std::copy_n(text, length, out + (width - length));
+  copyShortText(out + (width - length), text, static_cast<std::size_t>(length));
+  return out + width;
 }
 
 // "+05", "-123": the sign, then at least `minimum_digits` digits.
@@ -505,25 +528,6 @@ char* putInteger(char* out, std::int32_t value, int width) {
 }
 
 // Aw: the first w characters, or the text right-justified; A: the text as it stands.
-// A copy of the few characters of a name: overlapping moves of fixed size instead of a
-// call.
-void copyShortText(char* to, const char* from, std::size_t count) {
-  if (count >= 8 && count <= 16) {
-    std::memcpy(to, from, 8);
-    std::memcpy(to + count - 8, from + count - 8, 8);
-  } else if (count >= 4 && count < 8) {
-    std::memcpy(to, from, 4);
-    std::memcpy(to + count - 4, from + count - 4, 4);
-  } else if (count >= 2 && count < 4) {
-    std::memcpy(to, from, 2);
-    std::memcpy(to + count - 2, from + count - 2, 2);
-  } else if (count == 1) {
-    *to = *from;
-  } else if (count > 16) {
-    std::memcpy(to, from, count);
-  }
-}
-
 char* putText(char* out, std::string_view text, int width) {
   const std::size_t shown =
       width < 0 ? text.size() : std::min(text.size(), static_cast<std::size_t>(width));
@@ -545,14 +549,19 @@ char* putFreeFormReal(char* out, double value, DigitsWay way) {
   char* end = text;
   if (value < 0) *end++ = '-';
   if (fixed_form) {
-    end = std::copy_n(rounded.digits, rounded.exponent, end);
+    const auto integer_digits = static_cast<std::size_t>(rounded.exponent);
+    copyShortText(end, rounded.digits, integer_digits);
+    end += integer_digits;
     *end++ = '.';
-    end = std::copy(rounded.digits + rounded.exponent, rounded.digits + kSignificant, end);
-    end = std::fill_n(end, rounded.exponent - 1, '0');
+    copyShortText(end, rounded.digits + integer_digits, kSignificant - integer_digits);
+    end += kSignificant - integer_digits;
+    copyShortText(end, "0000000000000000", integer_digits - 1);
+    end += integer_digits - 1;
   } else {
     *end++ = rounded.digits[0];
     *end++ = '.';
-    end = std::copy(rounded.digits + 1, rounded.digits + kSignificant, end);
+    copyShortText(end, rounded.digits + 1, kSignificant - 1);
+    end += kSignificant - 1;
     *end++ = 'E';
     end = putSignedExponent(end, value == 0 ? 0 : rounded.exponent - 1, 3);
   }
