@@ -73,15 +73,6 @@ std::optional<ScaledValue> scaleByPowerOfTen(double magnitude, int power) {
   return dividedDown(mantissa, divisor << -exponent);
 }
 
-int writeDigits(std::uint64_t n, char* out) {
-  const int count = decimalDigitCount(n);
-  char* position = out + count;
-  for (; n >= 10000; n /= 10000)
-    position = putDigitGroup(position, static_cast<std::uint32_t>(n % 10000), 4);
-  putDigitGroup(position, static_cast<std::uint32_t>(n), static_cast<int>(position - out));
-  return count;
-}
-
 int writeDigits(Uint128 n, char* out) {
   if ((n >> 64) == 0) return writeDigits(static_cast<std::uint64_t>(n), out);
   // 128-bit divisions are slow; values beyond 2^64 are rare: their lowest 19 digits are

@@ -50,7 +50,6 @@ inline std::uint64_t powerOfTen64(int n) { return kPowersOfTen64[static_cast<std
 // The decimal digits of n, without leading zeros ("0" for zero), written at `out` (room
 // for 39 characters); returns their count.
 int writeDigits(Uint128 n, char* out);
-int writeDigits(std::uint64_t n, char* out);
 // The four characters of every number below 10^4, zeros in front: one division by 10^4
 // and one copy give four digits.
 struct FourDigitTexts {
@@ -88,6 +87,16 @@ inline int decimalDigitCount(std::uint64_t n) {
   // 1233 / 4096 is just above log10(2): the guess is the count or one more than it.
   const int guess = (std::bit_width(m) * 1233) >> 12;
   return guess + 1 - (m < powerOfTen64(guess) ? 1 : 0);
+}
+
+// The decimal digits of n, as writeDigits above.
+inline int writeDigits(std::uint64_t n, char* out) {
+  const int count = decimalDigitCount(n);
+  char* position = out + count;
+  for (; n >= 10000; n /= 10000)
+    position = putDigitGroup(position, static_cast<std::uint32_t>(n % 10000), 4);
+  putDigitGroup(position, static_cast<std::uint32_t>(n), static_cast<int>(position - out));
+  return count;
 }
 
 }  // namespace velk

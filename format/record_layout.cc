@@ -410,10 +410,15 @@ char* putRightJustified(char* out, const char* text, int length, int width) {
 // "+05", "-123": the sign, then at least `minimum_digits` digits.
 char* putSignedExponent(char* out, int exponent, int minimum_digits) {
   *out++ = exponent < 0 ? '-' : '+';
-  char digits[40];
-  const int count = writeDigits(static_cast<Uint128>(std::abs(exponent)), digits);
-  out = std::fill_n(out, std::max(minimum_digits - count, 0), '0');
-  return std::copy_n(digits, count, out);
+  const auto magnitude = static_cast<std::uint32_t>(std::abs(exponent));
+  const int count = std::max(decimalDigitCount(magnitude), minimum_digits);
+  if (count > 4) {  // beyond the exponents of a double: written the general way
+    char digits[40];
+    const int written = writeDigits(std::uint64_t{magnitude}, digits);
+    out = std::fill_n(out, count - written, '0');
+    return std::copy_n(digits, written, out);
+  }
+  return putDigitGroup(out + count, magnitude, count) + count;
 }
 
 // The text of |value| rounded to `decimals` decimals, halves away from zero, as the F
