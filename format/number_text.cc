@@ -2,6 +2,9 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 
 namespace velk {
@@ -23,9 +26,39 @@ std::string toText(double value, std::chars_format format, int precision) {
                                            value, format, precision));
 }
 
+// The fixed text in integers where the rounding is plain: |value| × 10^decimals is off the
+// exact product by less than scaled × 2^-52, so where the part cut off lies further than
+// that from one half, any rounding rule gives the same digits as the exact expansion.
+// Nothing near a tie, beyond 2^50 or for what is not a number.
+std::optional<std::string> fixedTextAwayFromTies(double value, int decimals) {
+  static constexpr double kExactPowers[] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  if (decimals < 0 || decimals > 15) return std::nullopt;
+  const double scaled = std::fabs(value) * kExactPowers[decimals];
+  if (!(scaled < 0x1p50)) return std::nullopt;
+  const auto whole = static_cast<std::int64_t>(scaled);
+  const double beyond_half = (scaled - static_cast<double>(whole)) - 0.5;
+  if (std::fabs(beyond_half) <= scaled * 0x1p-52) return std::nullopt;
+  std::uint64_t rounded = static_cast<std::uint64_t>(whole) + (beyond_half > 0 ? 1 : 0);
+  const bool minus = std::signbit(value) && rounded != 0;
+  char text[40];
+  char* const end = text + sizeof text;
+  char* position = end;
+  for (int i = 0; i < decimals; ++i, rounded /= 10)
+    *--position = static_cast<char>('0' + rounded % 10);
+  if (decimals > 0) *--position = '.';
+  do {
+    *--position = static_cast<char>('0' + rounded % 10);
+    rounded /= 10;
+  } while (rounded != 0);
+  if (minus) *--position = '-';
+  return std::string(position, end);
+}
+
 }  // namespace
 
 std::string fixedText(double value, int decimals) {
+  if (std::optional<std::string> text = fixedTextAwayFromTies(value, decimals)) return *text;
   std::string text = toText(value, std::chars_format::fixed, decimals);
   // "-0.000" is a zero like any other.
   if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);

@@ -144,7 +144,7 @@ class SeparateReportReader {
         line_.realField(26, 30, 1, path_);
         return;
       case MainLine::kOther:
-        if (line_.holds(27, 45, "Station description"))
+        if (line_.at(27) == 'S' && line_.holds(27, 45, "Station description"))
           block_.description = withoutTrailingBlanks(line_.columns(1, 25));
         return;
       case MainLine::kReportHeader:
@@ -173,11 +173,12 @@ class SeparateReportReader {
 
   void readSectionLine() {
     SectionValues& section = currentSection();
-    if (line_.holds(36, 42, "Integer")) {
+    // Most section lines fail at a keyword's first letter.
+    if (line_.at(36) == 'I' && line_.holds(36, 42, "Integer")) {
       section.integer_ratio = line_.realField(59, 66, 3, path_);
       return;
     }
-    if (line_.holds(51, 57, "Ratio =")) {
+    if (line_.at(51) == 'R' && line_.holds(51, 57, "Ratio =")) {
       section.ratio_equals = line_.realField(60, 65, 2, path_);
       return;
     }

@@ -8,10 +8,13 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <random>
 #include <vector>
 
+#include "format/number_text.h"
 #include "format/record_layout.h"
 
 namespace velk {
@@ -117,6 +120,22 @@ TEST(FastDigits, ExponentAndFreeFormFieldsMatchTheExactExpansion) {
   for (const double edge : {0.0, -0.0, 5e-324, 1.7976931348623157e308, 0.9999999999999999,
                             9.9999995, 9999999.999999999, 1e7, 0.1, 0.29791666666666666})
     EXPECT_EQ(formatFreeFormReal(edge), long_way::formatFreeFormReal(edge)) << edge;
+}
+
+// The fixed text of the check reports and exports: printf's exact digits (ties to even),
+// with no minus on a zero.
+TEST(FastDigits, FixedTextMatchesThePrintedExpansion) {
+  AdversarialValues values(14);
+  for (long i = 0; i < valuesPerKind(); ++i) {
+    const int decimals = static_cast<int>(i % 9);
+    const double value = values.next(decimals, 1e7);
+    char printed[400];
+    std::snprintf(printed, sizeof printed, "%.*f", decimals, value);
+    std::string expected = printed;
+    if (expected.front() == '-' && expected.find_first_not_of("-0.") == std::string::npos)
+      expected.erase(0, 1);
+    ASSERT_EQ(fixedText(value, decimals), expected) << std::hexfloat << value;
+  }
 }
 
 }  // namespace
