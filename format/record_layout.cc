@@ -166,19 +166,17 @@ class LayoutParser {
 constexpr int kGuardDigits = 60;
 
 // The decimal digits of |value| (no sign, no point) and the power of ten of the first,
-// rounded to `count` significant digits with halves away from zero. For value 0, all
-// zeros.
-struct SignificantDigits {
-  char digits[40];
-  int count = 0;
+// rounded to `significant` digits with halves away from zero, for any number of digits.
+// For value 0, all zeros.
+struct LongDigits {
+  std::string digits;
   int exponent = 0;  // value = 0.d1d2d3... x 10^exponent
 };
 
-SignificantDigits roundToSignificantLongWay(double magnitude, int significant) {
-  SignificantDigits out;
-  out.count = significant;
+LongDigits roundToSignificantLongWay(double magnitude, int significant) {
+  LongDigits out;
   if (magnitude == 0) {
-    std::fill_n(out.digits, significant, '0');
+    out.digits.assign(static_cast<std::size_t>(significant), '0');
     return out;
   }
   std::string buffer(static_cast<std::size_t>(significant + kGuardDigits + 16), '\0');
@@ -193,12 +191,13 @@ SignificantDigits roundToSignificantLongWay(double magnitude, int significant) {
   std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(),
                   exponent);
   out.exponent = exponent + 1;
-  std::copy_n(all.begin(), significant, out.digits);
+  out.digits = all.substr(0, static_cast<std::size_t>(significant));
   if (all[static_cast<std::size_t>(significant)] >= '5') {
     int i = significant - 1;
-    while (i >= 0 && out.digits[i] == '9') out.digits[i--] = '0';
+    while (i >= 0 && out.digits[static_cast<std::size_t>(i)] == '9')
+      out.digits[static_cast<std::size_t>(i--)] = '0';
     if (i >= 0) {
-      ++out.digits[i];
+      ++out.digits[static_cast<std::size_t>(i)];
     } else {  // 9.99.. rounded up to 10.0..
       out.digits[0] = '1';
       ++out.exponent;
@@ -206,6 +205,15 @@ SignificantDigits roundToSignificantLongWay(double magnitude, int significant) {
   }
   return out;
 }
+
+// The same for the fields of a record and the free-form real, held in place: up to
+// kMostDigitsInPlace digits (more go the long way with their own text).
+constexpr int kMostDigitsInPlace = 38;
+struct SignificantDigits {
+  char digits[kMostDigitsInPlace + 2];
+  int count = 0;
+  int exponent = 0;  // value = 0.d1d2d3... x 10^exponent
+};
 
 // |value| rounded to `decimals` decimals: the integer digits (empty below 1) and the
 // decimals.
@@ -336,7 +344,12 @@ SignificantDigits roundToSignificant(double magnitude, int significant, DigitsWa
     if (auto digits = roundToSignificantInDoubles(magnitude, significant)) return *digits;
     if (auto digits = roundToSignificantInIntegers(magnitude, significant)) return *digits;
   }
-  return roundToSignificantLongWay(magnitude, significant);
+  const LongDigits long_way = roundToSignificantLongWay(magnitude, significant);
+  SignificantDigits out;
+  out.count = static_cast<int>(long_way.digits.size());
+  out.exponent = long_way.exponent;
+  std::copy(long_way.digits.begin(), long_way.digits.end(), out.digits);
+  return out;
 }
 
 // --- Writing fields into a record -----------------------------------------------------
@@ -501,8 +514,22 @@ char* putFixed(char* out, double value, int width, int decimals) {
   return putFixedExactly(out, value, width, decimals);
 }
 
+// An E field of more digits than are held in place: its text in memory of its own.
+char* putExponentOfManyDigits(char* out, double value, int width, int decimals) {
+  const LongDigits rounded = roundToSignificantLongWay(std::fabs(value), decimals);
+  const int exponent = value == 0 ? 0 : rounded.exponent;
+  if (exponent > 99 || exponent < -99) return putAsterisks(out, width);
+  std::string text(value < 0 ? "-." : ".");
+  text += rounded.digits;
+  text += 'E';
+  char exponent_text[8];
+  text.append(exponent_text, putSignedExponent(exponent_text, exponent, 2));
+  return putRightJustified(out, text.data(), static_cast<int>(text.size()), width);
+}
+
 char* putExponent(char* out, double value, int width, int decimals, DigitsWay way) {
   if (!std::isfinite(value) || decimals < 1) return putAsterisks(out, width);
+  if (decimals > kMostDigitsInPlace) return putExponentOfManyDigits(out, value, width, decimals);
   const SignificantDigits rounded = roundToSignificant(std::fabs(value), decimals, way);
   const int exponent = value == 0 ? 0 : rounded.exponent;
   if (exponent > 99 || exponent < -99) return putAsterisks(out, width);

@@ -62,6 +62,10 @@ TEST(ExponentField, WritesAPointMantissaAndATwoDigitExponent) {
   EXPECT_EQ(E(0.12345, 10, 4), " .1235E+00");  // 0.12345 is just above the half in binary
   EXPECT_EQ(E(0.99995, 10, 4), " .1000E+01");  // rounding carries into the exponent
   EXPECT_EQ(E(6.25e-5, 8, 2), " .63E-04");     // an exact tie goes away from zero
+  // More digits than the fast ways hold (a fuzzed layout once overran them): the exact
+  // expansion of the double nearest 1/3, rounded at the 44th digit.
+  EXPECT_EQ(E(-1.0 / 3, 50, 44), "-.33333333333333331482961625624739099293947220E+00");
+  EXPECT_EQ(E(0.0, 50, 44), std::string(" .") + std::string(44, '0') + "E+00");
 }
 
 TEST(ExponentField, OverflowsToAsterisks) {
