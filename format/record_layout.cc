@@ -731,7 +731,8 @@ std::string renderInteger(std::int32_t value, int width) {
 namespace {
 
 std::string fixedFieldLongWay(double value, int width, int decimals) {
-  if (!std::isfinite(value) || std::fabs(value) >= 1e300) return std::string(static_cast<std::size_t>(width), '*');
+  if (!std::isfinite(value) || std::fabs(value) >= 1e300)
+    return std::string(static_cast<std::size_t>(width), '*');
   const FixedDigits digits = roundToDecimals(std::fabs(value), decimals);
   std::string text;
   if (std::signbit(value) && !digits.isZero()) text += '-';

@@ -27,7 +27,8 @@ void writeRecord(RecordSink& sink, const RecordLayout& layout, std::span<const F
   if (widest > kRoom) {
     std::string long_record(widest, ' ');
     const char* end = putRecord(long_record.data(), layout, values);
-    sink.put(std::string_view(long_record.data(), static_cast<std::size_t>(end - long_record.data())));
+    sink.put(
+        std::string_view(long_record.data(), static_cast<std::size_t>(end - long_record.data())));
     return;
   }
   const char* end = putRecord(room, layout, values);
@@ -160,18 +161,13 @@ namespace {
 // The block of the last file closed, kept for the next: a campaign opens its O-files one
 // after the other. A block grown for a very long line is let go.
 thread_local std::unique_ptr<char[]> spare_block;
-thread_local std::size_t spare_block_capacity = 0;
 
 }  // namespace
 
 LineReader::LineReader(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
-  if (spare_block) {
-    block_ = std::move(spare_block);
-    block_capacity_ = spare_block_capacity;
-  } else {
-    block_.reset(new char[kReadBlockSize]);
-    block_capacity_ = kReadBlockSize;
-  }
+  block_ = spare_block ? std::move(spare_block)
+                       : std::make_unique_for_overwrite<char[]>(kReadBlockSize);
+  block_capacity_ = kReadBlockSize;
 }
 
 LineReader::LineReader(LineReader&& other) noexcept
@@ -190,10 +186,7 @@ LineReader::LineReader(LineReader&& other) noexcept
 
 LineReader::~LineReader() {
   if (fd_ >= 0) ::close(fd_);
-  if (block_ && block_capacity_ == kReadBlockSize) {
-    spare_block = std::move(block_);
-    spare_block_capacity = block_capacity_;
-  }
+  if (block_ && block_capacity_ == kReadBlockSize) spare_block = std::move(block_);
 }
 
 bool LineReader::next(std::string& line) {

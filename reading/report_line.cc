@@ -56,7 +56,8 @@ struct KeywordStarts {
   std::array<bool, 256> in_column_1{};
   std::array<bool, 256> in_column_27{};
   constexpr KeywordStarts() {
-    for (const char c : std::string_view("GFUTCE")) in_column_1[static_cast<unsigned char>(c)] = true;
+    for (const char c : std::string_view("GFUTCE"))
+      in_column_1[static_cast<unsigned char>(c)] = true;
     for (const char c : std::string_view("54F")) in_column_27[static_cast<unsigned char>(c)] = true;
   }
 };
