@@ -1,6 +1,7 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -22,6 +23,26 @@ struct ScaledValue {
   Uint128 rounded() const { return integer + (half_or_more ? 1 : 0); }
 };
 std::optional<ScaledValue> scaleByPowerOfTen(double magnitude, int power);
+
+// 10^n as a double for n in 0..22: every one of them is exact.
+inline constexpr double kExactPowersOfTen[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,
+                                                 1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                                 1e12, 1e13, 1e14, 1e15, 1e16, 1e17,
+                                                 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// A product `scaled` (>= 0) of a double and an exact power of ten, rounded half away from
+// zero, where its one rounding cannot change the result: it is off the exact product by
+// less than scaled × 2^-52, so where the part cut off lies further than that from one
+// half, the exact product lies on the same side of the half, and any rounding rule gives
+// the same integer. Below 2^50 the integer part and the part cut off are exact and that
+// bound stays under 1/4. Nothing near a tie, beyond 2^50 or for what is not a number.
+inline std::optional<std::uint64_t> roundScaledAwayFromTies(double scaled) {
+  if (!(scaled < 0x1p50)) return std::nullopt;
+  const auto whole = static_cast<std::int64_t>(scaled);
+  const double beyond_half = (scaled - static_cast<double>(whole)) - 0.5;
+  if (std::fabs(beyond_half) <= scaled * 0x1p-52) return std::nullopt;
+  return static_cast<std::uint64_t>(whole) + (beyond_half > 0 ? 1 : 0);
+}
 
 // 10^n for n in 0..38, and in 64 bits for n in 0..19.
 Uint128 powerOfTen(int n);

@@ -7,6 +7,8 @@
 #include <optional>
 #include <stdexcept>
 
+#include "format/decimal_scaling.h"
+
 namespace velk {
 namespace {
 
@@ -26,20 +28,14 @@ std::string toText(double value, std::chars_format format, int precision) {
                                            value, format, precision));
 }
 
-// The fixed text in integers where the rounding is plain: |value| × 10^decimals is off the
-// exact product by less than scaled × 2^-52, so where the part cut off lies further than
-// that from one half, any rounding rule gives the same digits as the exact expansion.
-// Nothing near a tie, beyond 2^50 or for what is not a number.
+// The fixed text in integers where the rounding is certain (see roundScaledAwayFromTies):
+// there any rounding rule, printf's ties to even among them, gives the same digits.
 std::optional<std::string> fixedTextAwayFromTies(double value, int decimals) {
-  static constexpr double kExactPowers[] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  if (decimals < 0 || decimals > 15) return std::nullopt;
-  const double scaled = std::fabs(value) * kExactPowers[decimals];
-  if (!(scaled < 0x1p50)) return std::nullopt;
-  const auto whole = static_cast<std::int64_t>(scaled);
-  const double beyond_half = (scaled - static_cast<double>(whole)) - 0.5;
-  if (std::fabs(beyond_half) <= scaled * 0x1p-52) return std::nullopt;
-  std::uint64_t rounded = static_cast<std::uint64_t>(whole) + (beyond_half > 0 ? 1 : 0);
+  if (decimals < 0 || decimals > 22) return std::nullopt;
+  const std::optional<std::uint64_t> scaled =
+      roundScaledAwayFromTies(std::fabs(value) * kExactPowersOfTen[decimals]);
+  if (!scaled) return std::nullopt;
+  std::uint64_t rounded = *scaled;
   const bool minus = std::signbit(value) && rounded != 0;
   char text[40];
   char* const end = text + sizeof text;

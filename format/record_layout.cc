@@ -298,22 +298,19 @@ std::optional<SignificantDigits> roundToSignificantInIntegers(double magnitude, 
   return std::nullopt;
 }
 
-// The same in doubles, for up to 15 digits of a magnitude below 10^significant, on the
-// reasoning of the F fields' rounding: the scaled product is off the exact one by less
-// than scaled × 2^-52, so an exponent is taken only when the product lies further than
-// that from 10^(significant-1) and 10^significant, and the rounding only when the part
-// cut off lies further than that from one half. Nothing otherwise.
+// The same in doubles, for up to 15 digits, on the reasoning of roundScaledAwayFromTies:
+// the scaled product is off the exact one by less than scaled × 2^-52, so an exponent is
+// taken only when the product lies further than that from 10^(significant-1) and
+// 10^significant, and the rounding only where it is certain. Nothing otherwise.
 std::optional<SignificantDigits> roundToSignificantInDoubles(double magnitude, int significant) {
-  static constexpr double kExactPowers[] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   if (!(magnitude >= 0x1p-1022) || significant < 1 || significant > 15) return std::nullopt;
-  const double lower = kExactPowers[significant - 1];
-  const double upper = kExactPowers[significant];
+  const double lower = kExactPowersOfTen[significant - 1];
+  const double upper = kExactPowersOfTen[significant];
   int exponent = decimalExponentGuess(magnitude);
   for (int attempt = 0; attempt < 3; ++attempt) {
     const int power = significant - exponent;
     if (power < 0 || power > 15) return std::nullopt;
-    const double scaled = magnitude * kExactPowers[power];
+    const double scaled = magnitude * kExactPowersOfTen[power];
     const double bound = scaled * 0x1p-52;
     if (scaled >= upper + bound) {
       ++exponent;
@@ -322,10 +319,9 @@ std::optional<SignificantDigits> roundToSignificantInDoubles(double magnitude, i
     } else if (scaled < lower + bound || scaled >= upper - bound) {
       return std::nullopt;
     } else {
-      const auto whole = static_cast<std::int64_t>(scaled);
-      const double beyond_half = (scaled - static_cast<double>(whole)) - 0.5;
-      if (std::fabs(beyond_half) <= bound) return std::nullopt;
-      auto digits = static_cast<std::uint64_t>(whole) + (beyond_half > 0 ? 1 : 0);
+      const std::optional<std::uint64_t> rounded = roundScaledAwayFromTies(scaled);
+      if (!rounded) return std::nullopt;
+      std::uint64_t digits = *rounded;
       if (digits == powerOfTen64(significant)) {  // 9.99.. rounded up to 10.0..
         digits = powerOfTen64(significant - 1);
         ++exponent;
@@ -423,29 +419,20 @@ char* putRightJustified(char* out, const char* text, int length, int width) {
 // "+05", "-123": the sign, then at least `minimum_digits` digits.
 char* putSignedExponent(char* out, int exponent, int minimum_digits) {
   *out++ = exponent < 0 ? '-' : '+';
+  // The decimal exponent of a double has at most three digits, and no field asks more.
   const auto magnitude = static_cast<std::uint32_t>(std::abs(exponent));
   const int count = std::max(decimalDigitCount(magnitude), minimum_digits);
-  if (count > 4) {  // beyond the exponents of a double: written the general way
-    char digits[40];
-    const int written = writeDigits(std::uint64_t{magnitude}, digits);
-    out = std::fill_n(out, count - written, '0');
-    return std::copy_n(digits, written, out);
-  }
   return putDigitGroup(out + count, magnitude, count) + count;
 }
 
-// The text of |value| rounded to `decimals` decimals, halves away from zero, as the F
-// field shows it (no zero before the point, no minus on a zero); its length, or nothing
-// when the integers cannot hold the scaled value.
-std::optional<int> fixedText(double value, int decimals, char (&text)[96]) {
-  if (decimals > 38) return std::nullopt;
-  const std::optional<ScaledValue> scaled = scaleByPowerOfTen(std::fabs(value), decimals);
-  if (!scaled) return std::nullopt;
-  const Uint128 rounded = scaled->rounded();
+// The text of a magnitude scaled by 10^decimals and rounded, as the F field shows it (no
+// zero before the point, no minus on a zero); returns its length. For the roundings beyond
+// 64 bits, which putFixedDigits does not take.
+int fixedText(Uint128 rounded, bool negative, int decimals, char (&text)[96]) {
   char digits[40];
   const int count = writeDigits(rounded, digits);
   char* out = text;
-  if (std::signbit(value) && rounded != 0) *out++ = '-';
+  if (negative && rounded != 0) *out++ = '-';
   const int integer_digits = rounded == 0 ? 0 : std::max(count - decimals, 0);
   out = std::copy_n(digits, integer_digits, out);
   *out++ = '.';
@@ -474,38 +461,29 @@ char* putFixedDigits(char* out, std::uint64_t rounded, bool negative, int width,
   return end;
 }
 
-// |value| × 10^decimals rounded half away from zero, in doubles: the product of a double
-// and an exact power of ten is off the exact product by less than scaled × 2^-52, so where
-// the part cut off lies further than that from one half, its side of the half (and with it
-// the rounding) is that of the exact product. Below 2^50 the integer part and the part cut
-// off are exact, and that bound stays under 1/4. Nothing near a tie or beyond 2^50.
+// |value| × 10^decimals rounded half away from zero, in doubles where that is certain.
 std::optional<std::uint64_t> roundedInDoubles(double magnitude, int decimals) {
-  static constexpr double kExactPowers[] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  if (decimals < 0 || decimals > 15) return std::nullopt;
-  const double scaled = magnitude * kExactPowers[decimals];
-  if (!(scaled < 0x1p50)) return std::nullopt;  // NaN too
-  const auto whole = static_cast<std::int64_t>(scaled);
-  const double beyond_half = (scaled - static_cast<double>(whole)) - 0.5;
-  if (std::fabs(beyond_half) <= scaled * 0x1p-52) return std::nullopt;
-  return static_cast<std::uint64_t>(whole) + (beyond_half > 0 ? 1 : 0);
+  if (decimals < 0 || decimals > 22) return std::nullopt;
+  return roundScaledAwayFromTies(magnitude * kExactPowersOfTen[decimals]);
 }
 
 // Near a tie, beyond 2^50 and for what is not a number: the exact digits. Kept apart, so
 // that the common way has no frame to set up for it.
 [[gnu::noinline]] char* putFixedExactly(char* out, double value, int width, int decimals) {
   if (!std::isfinite(value) || std::fabs(value) >= 1e300) return putAsterisks(out, width);
-  if (decimals <= 38) {
-    const std::optional<ScaledValue> scaled = scaleByPowerOfTen(std::fabs(value), decimals);
-    if (scaled && (scaled->rounded() >> 64) == 0)
-      return putFixedDigits(out, static_cast<std::uint64_t>(scaled->rounded()),
-                            std::signbit(value), width, decimals);
+  const std::optional<ScaledValue> scaled =
+      decimals <= 38 ? scaleByPowerOfTen(std::fabs(value), decimals) : std::nullopt;
+  if (!scaled) {  // beyond the 128-bit integers: the exact expansion
+    const std::string shown = fixedFieldLongWay(value, width, decimals);
+    return std::copy(shown.begin(), shown.end(), out);
   }
+  const Uint128 rounded = scaled->rounded();
+  if ((rounded >> 64) == 0)
+    return putFixedDigits(out, static_cast<std::uint64_t>(rounded), std::signbit(value), width,
+                          decimals);
   char text[96];
-  if (const std::optional<int> length = fixedText(value, decimals, text))
-    return putRightJustified(out, text, *length, width);
-  const std::string shown = fixedFieldLongWay(value, width, decimals);
-  return std::copy(shown.begin(), shown.end(), out);
+  return putRightJustified(out, text, fixedText(rounded, std::signbit(value), decimals, text),
+                           width);
 }
 
 char* putFixed(char* out, double value, int width, int decimals) {

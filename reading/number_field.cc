@@ -8,6 +8,8 @@
 #include <string>
 #include <system_error>
 
+#include "format/decimal_scaling.h"
+
 namespace velk {
 namespace {
 
@@ -171,9 +173,6 @@ const char* readDigits(const char* position, const char* end, std::uint64_t& man
 PlainReading readPlainReal(std::string_view field, int decimals, double& value) {
   constexpr long kMaxDigits = 19;
   constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 53;
-  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   const char* position = field.data();
   const char* const end = position + field.size();
   while (position != end && *position == ' ') ++position;
@@ -200,7 +199,7 @@ PlainReading readPlainReal(std::string_view field, int decimals, double& value) 
   if (digits == 0 || digits > kMaxDigits) return PlainReading::kOtherForm;
   const long scale = fraction_digits >= 0 ? fraction_digits : std::max(decimals, 0);
   if (mantissa > kExactMantissa || scale > 22) return PlainReading::kOtherForm;
-  const double magnitude = static_cast<double>(mantissa) / kPowers[scale];
+  const double magnitude = static_cast<double>(mantissa) / kExactPowersOfTen[scale];
   value = negative ? -magnitude : magnitude;
   return PlainReading::kRead;
 }
