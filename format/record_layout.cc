@@ -302,7 +302,11 @@ std::optional<SignificantDigits> roundToSignificantInIntegers(double magnitude, 
 // the scaled product is off the exact one by less than scaled × 2^-52, so an exponent is
 // taken only when the product lies further than that from 10^(significant-1) and
 // 10^significant, and the rounding only where it is certain. Nothing otherwise.
-std::optional<SignificantDigits> roundToSignificantInDoubles(double magnitude, int significant) {
+struct RoundedSignificand {
+  std::uint64_t digits;  // `significant` digits, the first not zero
+  int exponent;          // value = 0.d1d2d3... x 10^exponent
+};
+std::optional<RoundedSignificand> roundSignificandInDoubles(double magnitude, int significant) {
   if (!(magnitude >= 0x1p-1022) || significant < 1 || significant > 15) return std::nullopt;
   const double lower = kExactPowersOfTen[significant - 1];
   const double upper = kExactPowersOfTen[significant];
@@ -326,13 +330,19 @@ std::optional<SignificantDigits> roundToSignificantInDoubles(double magnitude, i
         digits = powerOfTen64(significant - 1);
         ++exponent;
       }
-      SignificantDigits out;
-      out.exponent = exponent;
-      out.count = writeDigits(digits, out.digits);
-      return out;
+      return RoundedSignificand{digits, exponent};
     }
   }
   return std::nullopt;
+}
+
+std::optional<SignificantDigits> roundToSignificantInDoubles(double magnitude, int significant) {
+  const std::optional<RoundedSignificand> rounded = roundSignificandInDoubles(magnitude, significant);
+  if (!rounded) return std::nullopt;
+  SignificantDigits out;
+  out.exponent = rounded->exponent;
+  out.count = writeDigits(rounded->digits, out.digits);
+  return out;
 }
 
 SignificantDigits roundToSignificant(double magnitude, int significant, DigitsWay way) {
@@ -492,6 +502,77 @@ char* putFixed(char* out, double value, int width, int decimals) {
   return putFixedExactly(out, value, width, decimals);
 }
 
+// The common way of the F fields of a record: at most kMostCommonDecimals decimals and
+// kMostCommonWidth columns. The field is composed from its right end in a scratch line of
+// blanks, four digits per copy, then copied whole.
+constexpr int kMostCommonDecimals = 8;
+constexpr int kMostCommonWidth = 20;
+constexpr int kScratchWidth = 32;
+
+// The four characters of every number below 10^4 with blanks for its leading zeros (four
+// blanks for zero): the highest group of an F field's integer part, which shows no zero
+// before the point.
+struct BlankedFourDigitTexts {
+  char text[10000][4];
+  constexpr BlankedFourDigitTexts() : text{} {
+    for (int n = 0; n < 10000; ++n) {
+      for (int i = 0; i < 4; ++i) text[n][i] = kFourDigits.text[n][i];
+      for (int i = 0; i < 4 && text[n][i] == '0'; ++i) text[n][i] = ' ';
+    }
+  }
+};
+constexpr BlankedFourDigitTexts kBlankedFourDigits;
+
+void planFixedField(RecordLayout::Step& step) {
+  if (step.decimals > kMostCommonDecimals || step.width > kMostCommonWidth) return;
+  step.scale = kExactPowersOfTen[step.decimals];
+  step.unit = powerOfTen64(step.decimals);
+  // Room for the integer digits: the columns left of the point, one fewer with a minus.
+  const int room = step.width - 1 - step.decimals;
+  step.too_large = room < 0 ? 0 : powerOfTen64(room + step.decimals);
+  step.too_large_negative = room < 1 ? 0 : powerOfTen64(room - 1 + step.decimals);
+}
+
+// The F field written whole, blanks included, where the doubles tell its rounding (see
+// roundScaledAwayFromTies); false, and nothing written, otherwise.
+bool putFixedCommonWay(char* out, double value, const RecordLayout::Step& step) {
+  const std::optional<std::uint64_t> rounded = roundScaledAwayFromTies(std::fabs(value) * step.scale);
+  if (!rounded) return false;
+  const bool minus = std::signbit(value) && *rounded != 0;
+  if (*rounded >= (minus ? step.too_large_negative : step.too_large)) {
+    putAsterisks(out, step.width);
+    return true;
+  }
+  std::uint64_t integer = *rounded / step.unit;
+  const std::uint64_t fraction = *rounded % step.unit;
+  char scratch[kScratchWidth];
+  std::memset(scratch, ' ', kScratchWidth);
+  // The decimals as four-digit groups ending at the scratch's end; the zeros a group puts
+  // left of them lie where the point and the integer part's lowest group go next.
+  if (step.decimals > 4) {
+    std::memcpy(scratch + kScratchWidth - 4, kFourDigits.text[fraction % 10000], 4);
+    std::memcpy(scratch + kScratchWidth - 8, kFourDigits.text[fraction / 10000], 4);
+  } else {
+    std::memcpy(scratch + kScratchWidth - 4, kFourDigits.text[fraction], 4);
+  }
+  char* start = scratch + kScratchWidth - 1 - step.decimals;
+  *start = '.';
+  for (; integer >= 10000; integer /= 10000) {
+    start -= 4;
+    std::memcpy(start, kFourDigits.text[integer % 10000], 4);
+  }
+  start -= 4;
+  std::memcpy(start, kBlankedFourDigits.text[integer], 4);
+  if (minus) start[3 - (decimalDigitCount(integer) - (integer == 0 ? 1 : 0))] = '-';
+  copyShortText(out, scratch + kScratchWidth - step.width, static_cast<std::size_t>(step.width));
+  return true;
+}
+
+char* putFixedField(char* out, double value, const RecordLayout::Step& step) {
+  if (step.scale != 0 && putFixedCommonWay(out, value, step)) return out + step.width;
+  return putFixed(out, value, step.width, step.decimals);
+}
+
 // An E field of more digits than are held in place: its text in memory of its own.
 char* putExponentOfManyDigits(char* out, double value, int width, int decimals) {
   const LongDigits rounded = roundToSignificantLongWay(std::fabs(value), decimals);
@@ -505,8 +586,41 @@ char* putExponentOfManyDigits(char* out, double value, int width, int decimals) 
   return putRightJustified(out, text.data(), static_cast<int>(text.size()), width);
 }
 
+// The E field written whole, blanks included, for at most kMostCommonDecimals digits in
+// at most kMostCommonWidth columns, where the doubles tell its digits; false, and nothing
+// written, otherwise.
+bool putExponentCommonWay(char* out, double value, int width, int decimals) {
+  RoundedSignificand rounded{0, 0};  // zero: all digits zeros, exponent +00
+  if (value != 0) {
+    const std::optional<RoundedSignificand> digits =
+        roundSignificandInDoubles(std::fabs(value), decimals);
+    if (!digits) return false;
+    rounded = *digits;
+  }
+  const bool minus = value < 0;
+  const int length = (minus ? 1 : 0) + 1 + decimals + 4;  // -.dddE+ee
+  if (rounded.exponent > 99 || rounded.exponent < -99 || length > width) {
+    putAsterisks(out, width);
+    return true;
+  }
+  char scratch[kScratchWidth];
+  std::memset(scratch, ' ', kScratchWidth);
+  char* const end = scratch + kScratchWidth;
+  std::memcpy(end - 2, kFourDigits.text[std::abs(rounded.exponent)] + 2, 2);
+  end[-3] = rounded.exponent < 0 ? '-' : '+';
+  end[-4] = 'E';
+  char* start = putLowDigits(end - 4, rounded.digits, decimals);
+  *--start = '.';
+  if (minus) *--start = '-';
+  copyShortText(out, end - width, static_cast<std::size_t>(width));
+  return true;
+}
+
 char* putExponent(char* out, double value, int width, int decimals, DigitsWay way) {
   if (!std::isfinite(value) || decimals < 1) return putAsterisks(out, width);
+  if (way == DigitsWay::kFastWhereExact && decimals <= kMostCommonDecimals &&
+      width <= kMostCommonWidth && putExponentCommonWay(out, value, width, decimals))
+    return out + width;
   if (decimals > kMostDigitsInPlace) return putExponentOfManyDigits(out, value, width, decimals);
   const SignificantDigits rounded = roundToSignificant(std::fabs(value), decimals, way);
   const int exponent = value == 0 ? 0 : rounded.exponent;
@@ -623,6 +737,7 @@ RecordLayout::RecordLayout(std::string_view notation)
       continue;
     }
     steps_.push_back({field.kind, blanks, field.width, field.decimals, i});
+    if (field.kind == FieldDescriptor::Kind::Fixed) planFixedField(steps_.back());
     blanks = 0;
   }
 }
@@ -655,7 +770,7 @@ char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValu
     const FieldValue& value = values[next++];
     switch (step.kind) {
       case FieldDescriptor::Kind::Fixed:
-        out = putFixed(out, valueAs<double>(value, step.kind, layout), step.width, step.decimals);
+        out = putFixedField(out, valueAs<double>(value, step.kind, layout), step);
         break;
       case FieldDescriptor::Kind::Integer:
         out = putInteger(out, valueAs<std::int32_t>(value, step.kind, layout), step.width);
@@ -739,7 +854,9 @@ std::string renderText(std::string_view text, int width) {
 
 std::string renderFixed(double value, int width, int decimals) {
   std::string text(static_cast<std::size_t>(width) + 96, ' ');
-  const char* end = putFixed(text.data(), value, width, decimals);
+  RecordLayout::Step step{FieldDescriptor::Kind::Fixed, 0, width, decimals, 0};
+  planFixedField(step);
+  const char* end = putFixedField(text.data(), value, step);
   text.resize(static_cast<std::size_t>(end - text.data()));
   return text;
 }

@@ -44,6 +44,14 @@ class RecordLayout {
     int width;
     int decimals;
     std::size_t descriptor;  // where its literal is
+    // For an F field of few columns and decimals, what its common way needs, worked out
+    // once: 10^decimals as a double (0 where the field always goes the general way) and in
+    // 64 bits, and the rounded values (scaled by 10^decimals) from which it shows
+    // asterisks, with and without a minus.
+    double scale = 0;
+    std::uint64_t unit = 1;
+    std::uint64_t too_large = 0;
+    std::uint64_t too_large_negative = 0;
   };
   const std::vector<Step>& steps() const { return steps_; }
 
