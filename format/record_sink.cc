@@ -1,5 +1,9 @@
 #include "format/record_sink.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,8 +131,51 @@ namespace {
 
 // Reads of this size keep the system calls few on reports of any length.
 constexpr std::size_t kReadBlockSize = 64 * 1024;
+// A block has 64 bytes more than it holds, so that the line feeds of its last bytes are
+// looked for 64 at a time too (the bytes beyond the data are left out of the mask), then
+// room for the masks of its chunks.
+constexpr std::size_t kBlockSlack = 64;
+std::size_t chunksOf(std::size_t bytes) { return (bytes + 63) / 64; }
+
+std::unique_ptr<char[]> newBlock(std::size_t capacity) {
+  return std::make_unique<char[]>(capacity + kBlockSlack +
+                                  chunksOf(capacity) * sizeof(std::uint64_t));
+}
 
 }  // namespace
+
+std::uint64_t lineFeedMaskInWords(const char* bytes) {
+  constexpr std::uint64_t kFeeds = 0x0a0a0a0a0a0a0a0aULL;
+  constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
+  std::uint64_t mask = 0;
+  for (int word = 0; word < 8; ++word) {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, bytes + 8 * word, 8);
+    if constexpr (std::endian::native == std::endian::big) chunk = __builtin_bswap64(chunk);
+    const std::uint64_t x = chunk ^ kFeeds;  // a zero byte where the line feeds are
+    // The high bit of each byte set exactly where the byte is zero (no carries between
+    // bytes), then gathered into the low 8 bits.
+    const std::uint64_t zeros = ~(((x & kLow7) + kLow7) | x | kLow7);
+    mask |= ((zeros >> 7) * 0x0102040810204080ULL >> 56) << (8 * word);
+  }
+  return mask;
+}
+
+std::uint64_t lineFeedMask(const char* bytes) {
+#if defined(__SSE2__)
+  const __m128i feed = _mm_set1_epi8('\n');
+  std::uint64_t mask = 0;
+  for (int part = 0; part < 4; ++part) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
+    mask |= static_cast<std::uint64_t>(
+                static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, feed))))
+            << (16 * part);
+  }
+  return mask;
+#else
+  return lineFeedMaskInWords(bytes);
+#endif
+}
 
 std::optional<LineReader> LineReader::open(const std::string& path, std::string_view what,
                                            std::error_code& why) {
@@ -165,9 +212,13 @@ thread_local std::unique_ptr<char[]> spare_block;
 }  // namespace
 
 LineReader::LineReader(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
-  block_ = spare_block ? std::move(spare_block)
-                       : std::make_unique_for_overwrite<char[]>(kReadBlockSize);
-  block_capacity_ = kReadBlockSize;
+  takeBlock(spare_block ? std::move(spare_block) : newBlock(kReadBlockSize), kReadBlockSize);
+}
+
+void LineReader::takeBlock(std::unique_ptr<char[]> block, std::size_t capacity) {
+  block_ = std::move(block);
+  block_capacity_ = capacity;
+  feed_masks_ = reinterpret_cast<std::uint64_t*>(block_.get() + capacity + kBlockSlack);
 }
 
 LineReader::LineReader(LineReader&& other) noexcept
@@ -179,6 +230,10 @@ LineReader::LineReader(LineReader&& other) noexcept
       block_capacity_(other.block_capacity_),
       block_begin_(other.block_begin_),
       block_end_(other.block_end_),
+      feed_masks_(other.feed_masks_),
+      chunks_(other.chunks_),
+      chunk_(other.chunk_),
+      feeds_(other.feeds_),
       at_end_(other.at_end_),
       line_number_(other.line_number_) {
   other.fd_ = -1;
@@ -215,20 +270,16 @@ bool LineReader::nextTheLongerWay(std::string_view& line) {
 // The line is shown where it lies in the block; one that runs past the block's end is
 // first moved to its front.
 bool LineReader::nextFromFile(std::string_view& line) {
-  std::size_t searched = block_begin_;  // the bytes before hold no line feed
   for (;;) {
-    const char* block = block_.get();
-    const void* feed = searched == block_end_
-                           ? nullptr
-                           : std::memchr(block + searched, '\n', block_end_ - searched);
-    if (feed != nullptr) {
-      const auto end = static_cast<std::size_t>(static_cast<const char*>(feed) - block);
-      line = std::string_view(block + block_begin_, end - block_begin_);
+    while (feeds_ == 0 && chunk_ + 1 < chunks_) feeds_ = feed_masks_[++chunk_];
+    if (feeds_ != 0) {
+      const std::size_t end = 64 * chunk_ + static_cast<std::size_t>(std::countr_zero(feeds_));
+      feeds_ &= feeds_ - 1;
+      line = std::string_view(block_.get() + block_begin_, end - block_begin_);
       block_begin_ = end + 1;
       return true;
     }
-    searched = block_end_;
-    if (!readMore(searched)) {
+    if (!readMore()) {
       if (block_begin_ == block_end_) return false;
       line = std::string_view(block_.get() + block_begin_, block_end_ - block_begin_);
       block_begin_ = block_end_;
@@ -238,27 +289,28 @@ bool LineReader::nextFromFile(std::string_view& line) {
 }
 
 // Reads more of the file behind the unread bytes, which are first moved to the front of
-// the block (the block doubles when they fill it); `searched` follows them. False at the
-// end of the file.
-bool LineReader::readMore(std::size_t& searched) {
+// the block (the block doubles when they fill it), and finds the line feeds of what was
+// read. False at the end of the file. Called when every line feed found has been taken,
+// so the unread bytes hold none.
+bool LineReader::readMore() {
   if (at_end_) return false;
   const std::size_t unread = block_end_ - block_begin_;
   if (block_begin_ > 0) {
     std::memmove(block_.get(), block_.get() + block_begin_, unread);
-    searched -= block_begin_;
     block_begin_ = 0;
     block_end_ = unread;
   }
   if (block_end_ == block_capacity_) {
-    std::unique_ptr<char[]> larger(new char[2 * block_capacity_]);
+    std::unique_ptr<char[]> larger = newBlock(2 * block_capacity_);
     std::memcpy(larger.get(), block_.get(), block_end_);
-    block_ = std::move(larger);
-    block_capacity_ *= 2;
+    takeBlock(std::move(larger), 2 * block_capacity_);
   }
   for (;;) {
     const ssize_t got = ::read(fd_, block_.get() + block_end_, block_capacity_ - block_end_);
     if (got > 0) {
+      const std::size_t first_chunk = block_end_ / 64;
       block_end_ += static_cast<std::size_t>(got);
+      findLineFeeds(first_chunk);
       return true;
     }
     if (got == 0) {
@@ -267,6 +319,18 @@ bool LineReader::readMore(std::size_t& searched) {
     }
     if (errno != EINTR) failToRead(std::strerror(errno));
   }
+}
+
+// The masks of the chunks from `first_chunk` to the end of the data, which become the
+// ones read next.
+void LineReader::findLineFeeds(std::size_t first_chunk) {
+  chunks_ = chunksOf(block_end_);
+  for (std::size_t chunk = first_chunk; chunk < chunks_; ++chunk)
+    feed_masks_[chunk] = lineFeedMask(block_.get() + 64 * chunk);
+  if (const std::size_t last = block_end_ % 64; last != 0)
+    feed_masks_[chunks_ - 1] &= (std::uint64_t{1} << last) - 1;
+  chunk_ = first_chunk;
+  feeds_ = feed_masks_[first_chunk];
 }
 
 void LineReader::failToRead(const std::string& reason) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -67,6 +69,12 @@ class Console : public RecordSink {
 // An input text file read line by line (list file, O-files): one trailing "\r" dropped,
 // a last line without its line end is still a line. A read that fails before the end of
 // the file is a RunError naming the file and the reason, never a silent end.
+// The line feeds among the 64 bytes at `bytes`: bit i set where bytes[i] is one. Found 16
+// bytes at a time where the processor compares them at once (SSE2), else by the word
+// arithmetic of the second, which every machine has (and the tests compare them).
+std::uint64_t lineFeedMask(const char* bytes);
+std::uint64_t lineFeedMaskInWords(const char* bytes);
+
 class LineReader {
  public:
   // Opens a file for reading, in large blocks. Nothing when it cannot be opened or is a
@@ -90,18 +98,18 @@ class LineReader {
   // the next call. A line that lies whole in the block read is found here, inline; the
   // rest (the block's end, streams) takes the longer way.
   bool next(std::string_view& line) {
-    if (block_begin_ != block_end_) {
-      const char* start = block_.get() + block_begin_;
-      const void* feed = std::memchr(start, '\n', block_end_ - block_begin_);
-      if (feed != nullptr) {
-        const auto length = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
-        block_begin_ += length + 1;
-        ++line_number_;
-        line = std::string_view(start, length - (length > 0 && start[length - 1] == '\r'));
-        return true;
-      }
+    while (feeds_ == 0) {
+      if (chunk_ + 1 >= chunks_) return nextTheLongerWay(line);
+      feeds_ = feed_masks_[++chunk_];
     }
-    return nextTheLongerWay(line);
+    const std::size_t end = 64 * chunk_ + static_cast<std::size_t>(std::countr_zero(feeds_));
+    feeds_ &= feeds_ - 1;
+    const char* start = block_.get() + block_begin_;
+    const std::size_t length = end - block_begin_;
+    block_begin_ = end + 1;
+    ++line_number_;
+    line = std::string_view(start, length - (length > 0 && start[length - 1] == '\r'));
+    return true;
   }
   long lineNumber() const { return line_number_; }
   // How messages name the file: "O-file AB082101.017".
@@ -111,7 +119,9 @@ class LineReader {
   LineReader(int fd, std::string name);
   bool nextTheLongerWay(std::string_view& line);
   bool nextFromFile(std::string_view& line);
-  bool readMore(std::size_t& searched);
+  bool readMore();
+  void findLineFeeds(std::size_t first_chunk);
+  void takeBlock(std::unique_ptr<char[]> block, std::size_t capacity);
   [[noreturn]] void failToRead(const std::string& reason) const;
 
   std::istream* stream_ = nullptr;
@@ -122,6 +132,13 @@ class LineReader {
   std::size_t block_capacity_ = 0;
   std::size_t block_begin_ = 0;  // the unread bytes of the block
   std::size_t block_end_ = 0;
+  // The line feeds of the block, found as soon as it is read: one mask for each 64 bytes
+  // (bit i standing for byte 64 c + i of chunk c), kept behind the block in its memory.
+  // Those of the chunk being read that are not yet taken lie in feeds_.
+  std::uint64_t* feed_masks_ = nullptr;
+  std::size_t chunks_ = 0;  // the chunks with a mask
+  std::size_t chunk_ = 0;
+  std::uint64_t feeds_ = 0;
   bool at_end_ = false;
   long line_number_ = 0;
 };

@@ -1,7 +1,9 @@
 #include "reading/number_field.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
+#include <cstring>
 #include <cstddef>
 #include <iterator>
 #include <limits>
@@ -146,6 +148,26 @@ bool mayBeInANumber(char c, int digits) {
   return isDigit(c) || isSign(c) || c == '.' || (isExponentLetter(c) && digits > 0);
 }
 
+// Eight bytes as a word, the first in its lowest bits.
+std::uint64_t loadWord(const char* bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, 8);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
+constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
+
+// Past the blanks from `position` on, eight at a time.
+const char* skipBlanks(const char* position, const char* end) {
+  for (; end - position >= 8; position += 8) {
+    const std::uint64_t others = loadWord(position) ^ (' ' * kEachByte);
+    if (others != 0) return position + std::countr_zero(others) / 8;
+  }
+  while (position != end && *position == ' ') ++position;
+  return position;
+}
+
 // Digits from `position` on, added to `mantissa`; returns where they end.
 const char* readDigits(const char* position, const char* end, std::uint64_t& mantissa) {
   // Two at a time while two are left: one bound check for both.
@@ -173,9 +195,8 @@ const char* readDigits(const char* position, const char* end, std::uint64_t& man
 PlainReading readPlainReal(std::string_view field, int decimals, double& value) {
   constexpr long kMaxDigits = 19;
   constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 53;
-  const char* position = field.data();
-  const char* const end = position + field.size();
-  while (position != end && *position == ' ') ++position;
+  const char* const end = field.data() + field.size();
+  const char* position = skipBlanks(field.data(), end);
   bool negative = false;
   if (position != end && isSign(*position)) negative = *position++ == '-';
   // Blanks, signs, exponents... after the digits leave the form to the long way; the

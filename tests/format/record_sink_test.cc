@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "format/output_file.h"
@@ -117,6 +118,41 @@ TEST(LineReader, ReadsAFileInBlocksExactlyAsAStreamIsRead) {
   EXPECT_EQ(file->lineNumber(), 6);
   EXPECT_EQ(stream.lineNumber(), 6);
   std::filesystem::remove(path);
+}
+
+// Many short lines, so that a 64-byte search holds several line feeds, none or one split
+// from its carriage return; empty lines and a last line without its end among them.
+TEST(LineReader, FindsEveryLineFeedOfShortLinesAsAStreamDoes) {
+  std::mt19937 random(5);
+  std::string text;
+  while (text.size() < 300000) {
+    text.append(random() % 90, static_cast<char>('A' + random() % 26));
+    text += random() % 3 == 0 ? "\r\n" : "\n";
+  }
+  text += "tail";
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("velk-short-lines-" + std::to_string(::getpid()));
+  std::ofstream(path, std::ios::binary) << text;
+  std::optional<LineReader> file = LineReader::open(path.string(), "O-file");
+  ASSERT_TRUE(file);
+  std::istringstream in(text);
+  LineReader stream(in);
+  std::string from_file;
+  std::string from_stream;
+  while (stream.next(from_stream)) {
+    ASSERT_TRUE(file->next(from_file));
+    ASSERT_EQ(from_file, from_stream) << "line " << stream.lineNumber();
+  }
+  EXPECT_FALSE(file->next(from_file));
+  EXPECT_EQ(file->lineNumber(), stream.lineNumber());
+  std::filesystem::remove(path);
+
+  // The word arithmetic finds the same line feeds as the processor's comparisons.
+  for (std::size_t at = 0; at + 64 <= text.size(); at += 61) {
+    std::string bytes = text.substr(at, 64);
+    bytes[random() % 64] = static_cast<char>(random());  // any byte, 0x8a and 0x0b included
+    ASSERT_EQ(lineFeedMaskInWords(bytes.data()), lineFeedMask(bytes.data())) << at;
+  }
 }
 
 TEST(LineReader, AFileThatCannotBeOpenedSaysWhy) {
