@@ -197,6 +197,22 @@ void OutputFile::put(std::string_view record) {
   append("\r\n");
 }
 
+// Room at the end of the buffer, with the record's "\r\n" behind it.
+char* OutputFile::roomFor(std::size_t size) {
+  if (size + 2 > kBufferSize) return nullptr;
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+  if (size + 2 > kBufferSize - buffered_) flushBuffer();
+  return buffer_.get() + buffered_;
+}
+
+void OutputFile::putWritten(const char* end) {
+  const auto size = static_cast<std::size_t>(end - (buffer_.get() + buffered_));
+  char* line_end = buffer_.get() + buffered_ + size;
+  line_end[0] = '\r';
+  line_end[1] = '\n';
+  buffered_ += size + 2;
+}
+
 void OutputFile::write(std::string_view bytes) {
   append(bytes);
 }

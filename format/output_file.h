@@ -42,6 +42,8 @@ class OutputFile : public RecordSink {
   // A record and its "\r\n". Throws RunError (naming the file and the reason) when the
   // file system refuses the write; the file is then given up.
   void put(std::string_view record) override;
+  char* roomFor(std::size_t size) override;
+  void putWritten(const char* end) override;
   // Bytes as they stand (XML, JSON, SVG); throws RunError like put.
   void write(std::string_view bytes);
   // Writes the file to stable storage and gives it its name; throws RunError on failure,

@@ -637,17 +637,19 @@ char* putExponent(char* out, double value, int width, int decimals, DigitsWay wa
 
 char* putInteger(char* out, std::int32_t value, int width) {
   const bool minus = value < 0;
-  auto magnitude = static_cast<std::uint32_t>(minus ? 0u - static_cast<std::uint32_t>(value)
-                                                     : static_cast<std::uint32_t>(value));
-  const int length = decimalDigitCount(magnitude) + (minus ? 1 : 0);
-  if (length > width) return putAsterisks(out, width);
+  const auto magnitude = static_cast<std::uint32_t>(
+      minus ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value));
+  const int digits = decimalDigitCount(magnitude);
+  if (digits + (minus ? 1 : 0) > width) return putAsterisks(out, width);
   char* const end = out + width;
   char* position = end;
-  do {
-    *--position = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (minus) *--position = '-';
+  if (magnitude < 10000) {  // the common way: one group
+    position = putDigitGroup(position, magnitude, digits);
+  } else {
+    std::uint64_t rest = magnitude;
+    position = putLowDigits(position, rest, digits);
+  }
+  if (minus) position[-1] = '-';
   return end;
 }
 

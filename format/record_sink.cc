@@ -28,6 +28,10 @@ void writeRecord(RecordSink& sink, const RecordLayout& layout, std::span<const F
   constexpr std::size_t kRoom = 1024;
   thread_local char room[kRoom];
   const std::size_t widest = widestRecord(layout, values);
+  if (char* in_place = sink.roomFor(widest)) {
+    sink.putWritten(putRecord(in_place, layout, values));
+    return;
+  }
   if (widest > kRoom) {
     std::string long_record(widest, ' ');
     const char* end = putRecord(long_record.data(), layout, values);
@@ -53,6 +57,29 @@ void writeFreeForm(RecordSink& sink, std::string_view text) {
 void writeFreeFormReal(RecordSink& sink, double value) {
   char text[kFreeFormRealLength];
   sink.put(formatFreeFormReal(value, text));
+}
+
+// Room in the pending output for the record and the one character more that its advance
+// may take.
+char* Console::roomFor(std::size_t size) {
+  if (size + 1 > pending_capacity_) return nullptr;
+  if (pending_size_ + size + 1 > pending_capacity_) writePending();
+  return pending_.get() + pending_size_;
+}
+
+// The line control character is replaced by its advance where both are one character
+// long, which is the common way; the others go through put.
+void Console::putWritten(const char* end) {
+  char* const record = pending_.get() + pending_size_;
+  const auto size = static_cast<std::size_t>(end - record);
+  if (size == 0 || !started_ || record[0] == '0' || record[0] == '1') {
+    const std::string held(record, size);
+    put(held);
+    return;
+  }
+  record[0] = record[0] == '+' ? '\r' : '\n';
+  pending_size_ += size;
+  if (pending_size_ >= kFlushSize) writePending();
 }
 
 // The advance is made before the record; the very first output of the run has no line

@@ -22,6 +22,11 @@ class RecordSink {
  public:
   virtual ~RecordSink() = default;
   virtual void put(std::string_view record) = 0;
+  // A record may also be written where the sink keeps it, without a copy: roomFor gives
+  // room for up to `size` bytes (nothing when the sink has none, and then the record goes
+  // through put), and putWritten takes the record written there, which ends at `end`.
+  virtual char* roomFor(std::size_t /*size*/) { return nullptr; }
+  virtual void putWritten(const char* /*end*/) {}
 };
 
 void writeRecord(RecordSink& sink, const RecordLayout& layout,
@@ -42,6 +47,8 @@ class Console : public RecordSink {
   Console& operator=(const Console&) = delete;
 
   void put(std::string_view record) override;
+  char* roomFor(std::size_t size) override;
+  void putWritten(const char* end) override;
   // Text shown as it stands, outside any record (the blank-name question).
   void putRaw(std::string_view text);
   // One line of the operator's answer, without its line end and one trailing "\r";
