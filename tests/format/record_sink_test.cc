@@ -18,17 +18,25 @@ namespace velk {
 namespace {
 
 TEST(Console, AppliesLineControlBeforeEachRecord) {
-  std::ostringstream out;
-  std::istringstream in;
-  Console console(out, in);
-  console.put(" first");  // the first output of a run gets no line feed
-  console.put("0after a blank line");
-  console.put("1new page");
-  console.put("+overprint");
-  console.put("ABCD");  // any other character is a plain advance and is not shown
-  console.put("");
-  console.flush();
-  EXPECT_EQ(out.str(), "first\n\nafter a blank line\n\fnew page\roverprint\nBCD\n");
+  // Handed over whole, and formatted where the console keeps its output.
+  for (const bool in_place : {false, true}) {
+    std::ostringstream out;
+    std::istringstream in;
+    Console console(out, in);
+    const RecordLayout text("(A)");
+    for (const std::string_view record :
+         {" first",  // the first output of a run gets no line feed
+          "0after a blank line", "1new page", "+overprint",
+          "ABCD",  // any other character is a plain advance and is not shown
+          ""}) {
+      if (in_place)
+        writeRecord(console, text, {record});
+      else
+        console.put(record);
+    }
+    console.flush();
+    EXPECT_EQ(out.str(), "first\n\nafter a blank line\n\fnew page\roverprint\nBCD\n");
+  }
 }
 
 TEST(Console, ShowsFormattedAndFreeFormRecords) {
