@@ -67,17 +67,24 @@ char* Console::roomFor(std::size_t size) {
   return pending_.get() + pending_size_;
 }
 
-// The line control character is replaced by its advance where both are one character
-// long, which is the common way; the others go through put.
+// The line control character gives way to its advance in place: one character replaces
+// it, two move the record one to the right (the room has that character more).
 void Console::putWritten(const char* end) {
   char* const record = pending_.get() + pending_size_;
-  const auto size = static_cast<std::size_t>(end - record);
-  if (size == 0 || !started_ || record[0] == '0' || record[0] == '1') {
-    const std::string held(record, size);
-    put(held);
-    return;
+  auto size = static_cast<std::size_t>(end - record);
+  const char control = size == 0 ? ' ' : record[0];
+  if (control == '0' || control == '1') {
+    std::memmove(record + 2, record + 1, size - 1);
+    record[1] = control == '0' ? '\n' : '\f';
+    ++size;
   }
-  record[0] = record[0] == '+' ? '\r' : '\n';
+  record[0] = control == '+' ? '\r' : '\n';
+  if (size == 0) size = 1;
+  if (!started_ && record[0] == '\n') {  // the first output has no line to end
+    std::memmove(record, record + 1, size - 1);
+    --size;
+  }
+  started_ = true;
   pending_size_ += size;
   if (pending_size_ >= kFlushSize) writePending();
 }
