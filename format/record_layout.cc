@@ -531,10 +531,16 @@ void planFixedField(RecordLayout::Step& step) {
   const int room = step.width - 1 - step.decimals;
   step.too_large = room < 0 ? 0 : powerOfTen64(room + step.decimals);
   step.too_large_negative = room < 1 ? 0 : powerOfTen64(room - 1 + step.decimals);
+  // The integer part is written in whole groups of four, its highest group blanked where
+  // it has no digits: up to `spill` columns left of the field get a blank. Where the skip
+  // before the field has those columns, the field is written where it stands.
+  const int spill = 4 * ((std::max(room, 1) + 3) / 4) - room;
+  step.in_place = spill <= step.blanks_before;
 }
 
-// The F field written whole, blanks included, where the doubles tell its rounding (see
-// roundScaledAwayFromTies); false, and nothing written, otherwise.
+// The F field, where the doubles tell its rounding (see roundScaledAwayFromTies); false,
+// and nothing written, otherwise. It is written whole from a scratch line, or where it
+// stands on the blanked record.
 bool putFixedCommonWay(char* out, double value, const RecordLayout::Step& step) {
   const std::optional<std::uint64_t> rounded = roundScaledAwayFromTies(std::fabs(value) * step.scale);
   if (!rounded) return false;
@@ -546,16 +552,17 @@ bool putFixedCommonWay(char* out, double value, const RecordLayout::Step& step) 
   std::uint64_t integer = *rounded / step.unit;
   const std::uint64_t fraction = *rounded % step.unit;
   char scratch[kScratchWidth];
-  std::memset(scratch, ' ', kScratchWidth);
-  // The decimals as four-digit groups ending at the scratch's end; the zeros a group puts
+  char* const end = step.in_place ? out + step.width : scratch + kScratchWidth;
+  if (!step.in_place) std::memset(scratch, ' ', kScratchWidth);
+  // The decimals as four-digit groups ending at the field's end; the zeros a group puts
   // left of them lie where the point and the integer part's lowest group go next.
   if (step.decimals > 4) {
-    std::memcpy(scratch + kScratchWidth - 4, kFourDigits.text[fraction % 10000], 4);
-    std::memcpy(scratch + kScratchWidth - 8, kFourDigits.text[fraction / 10000], 4);
+    std::memcpy(end - 4, kFourDigits.text[fraction % 10000], 4);
+    std::memcpy(end - 8, kFourDigits.text[fraction / 10000], 4);
   } else {
-    std::memcpy(scratch + kScratchWidth - 4, kFourDigits.text[fraction], 4);
+    std::memcpy(end - 4, kFourDigits.text[fraction], 4);
   }
-  char* start = scratch + kScratchWidth - 1 - step.decimals;
+  char* start = end - 1 - step.decimals;
   *start = '.';
   for (; integer >= 10000; integer /= 10000) {
     start -= 4;
@@ -564,7 +571,8 @@ bool putFixedCommonWay(char* out, double value, const RecordLayout::Step& step) 
   start -= 4;
   std::memcpy(start, kBlankedFourDigits.text[integer], 4);
   if (minus) start[3 - (decimalDigitCount(integer) - (integer == 0 ? 1 : 0))] = '-';
-  copyShortText(out, scratch + kScratchWidth - step.width, static_cast<std::size_t>(step.width));
+  if (!step.in_place)
+    copyShortText(out, scratch + kScratchWidth - step.width, static_cast<std::size_t>(step.width));
   return true;
 }
 

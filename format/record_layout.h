@@ -49,6 +49,7 @@ class RecordLayout {
     // 64 bits, and the rounded values (scaled by 10^decimals) from which it shows
     // asterisks, with and without a minus.
     double scale = 0;
+    bool in_place = false;  // written straight into the record, not through a scratch line
     std::uint64_t unit = 1;
     std::uint64_t too_large = 0;
     std::uint64_t too_large_negative = 0;

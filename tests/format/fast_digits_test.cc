@@ -86,11 +86,19 @@ TEST(FastDigits, FixedFieldsMatchTheExactExpansion) {
   for (const RealField& field : kFixedFields) {
     // The largest value that fits: all nines.
     const double largest = std::pow(10.0, field.width - 1 - field.decimals);
+    // After a comma, on its own; after 4X, where the record has the blanks to write it
+    // in place.
+    const std::string descriptor =
+        "F" + std::to_string(field.width) + "." + std::to_string(field.decimals);
+    const RecordLayout alone("('|'," + descriptor + ")");
+    const RecordLayout after_blanks("('|',4X," + descriptor + ")");
     for (long i = 0; i < valuesPerKind(); ++i) {
       const double value = values.next(field.decimals, largest);
-      ASSERT_EQ(renderFixed(value, field.width, field.decimals),
-                long_way::renderFixed(value, field.width, field.decimals))
-          << "F" << field.width << "." << field.decimals << " of " << std::hexfloat << value;
+      const std::string exact = long_way::renderFixed(value, field.width, field.decimals);
+      ASSERT_EQ(renderFixed(value, field.width, field.decimals), exact)
+          << descriptor << " of " << std::hexfloat << value;
+      ASSERT_EQ(formatRecord(alone, {value}), "|" + exact) << std::hexfloat << value;
+      ASSERT_EQ(formatRecord(after_blanks, {value}), "|    " + exact) << std::hexfloat << value;
     }
   }
 }
