@@ -345,9 +345,49 @@ std::optional<SignificantDigits> roundToSignificantInDoubles(double magnitude, i
   return out;
 }
 
+// The same in one 64 × 64-bit product, for up to 19 digits of a normal double below 2^52
+// scaled up by at most 10^19 (the free-form real's 16 digits of most values): mantissa ×
+// 10^power is exact in 128 bits, and shifting it down to one bit past the point, adding
+// one and dropping that bit rounds half up.
+std::optional<SignificantDigits> roundToSignificantInOneProduct(double magnitude,
+                                                                int significant) {
+  if (!(magnitude >= 0x1p-1022) || !(magnitude < 0x1p52) || significant > 19)
+    return std::nullopt;
+  const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+  const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int shift = 1075 - static_cast<int>(bits >> 52);  // magnitude = mantissa / 2^shift
+  const std::uint64_t upper = powerOfTen64(significant);
+  int exponent = decimalExponentGuess(magnitude);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int power = significant - exponent;
+    if (power < 0 || power > 19 || shift - 1 >= 128) return std::nullopt;
+    const Uint128 product = Uint128{mantissa} * powerOfTen64(power);
+    const auto halves = product >> (shift - 1);
+    const Uint128 rounded = (halves + 1) >> 1;
+    // The exponent is right when the value truncated lies in [10^(s-1), 10^s).
+    if ((halves >> 1) >= upper) {
+      ++exponent;
+    } else if ((halves >> 1) < powerOfTen64(significant - 1)) {
+      --exponent;
+    } else {
+      std::uint64_t digits = static_cast<std::uint64_t>(rounded);
+      if (digits == upper) {  // 9.99.. rounded up to 10.0..
+        digits = powerOfTen64(significant - 1);
+        ++exponent;
+      }
+      SignificantDigits out;
+      out.exponent = exponent;
+      out.count = writeDigits(digits, out.digits);
+      return out;
+    }
+  }
+  return std::nullopt;
+}
+
 SignificantDigits roundToSignificant(double magnitude, int significant, DigitsWay way) {
   if (way == DigitsWay::kFastWhereExact) {
     if (auto digits = roundToSignificantInDoubles(magnitude, significant)) return *digits;
+    if (auto digits = roundToSignificantInOneProduct(magnitude, significant)) return *digits;
     if (auto digits = roundToSignificantInIntegers(magnitude, significant)) return *digits;
   }
   const LongDigits long_way = roundToSignificantLongWay(magnitude, significant);
