@@ -565,7 +565,7 @@ constexpr BlankedFourDigitTexts kBlankedFourDigits;
 
 void planFixedField(RecordLayout::Step& step) {
   if (step.decimals > kMostCommonDecimals || step.width > kMostCommonWidth) return;
-  step.scale = kExactPowersOfTen[step.decimals];
+  step.common_way = true;
   step.unit = powerOfTen64(step.decimals);
   // Room for the integer digits: the columns left of the point, one fewer with a minus.
   const int room = step.width - 1 - step.decimals;
@@ -578,11 +578,29 @@ void planFixedField(RecordLayout::Step& step) {
   step.in_place = spill <= step.blanks_before;
 }
 
-// The F field, where the doubles tell its rounding (see roundScaledAwayFromTies); false,
-// and nothing written, otherwise. It is written whole from a scratch line, or where it
-// stands on the blanked record.
+// |value| × unit (10^decimals, at most 10^19) rounded half away from zero, exactly: the
+// double is mantissa / 2^shift, so the product mantissa × unit (below 2^117) shifted down
+// to one bit past the point, plus one, without that bit, is the rounded integer. Nothing
+// for what is not a number, for magnitudes from 2^52 on, or when it exceeds 64 bits.
+std::optional<std::uint64_t> roundScaledExactly(double value, std::uint64_t unit) {
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  const std::uint64_t mantissa = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+  const int shift = 1075 - (biased == 0 ? 1 : biased);
+  if (shift < 1) return std::nullopt;
+  if (shift > 118) return 0;  // below 2^117 / 2^118: less than one half
+  const Uint128 halves = (Uint128{mantissa} * unit) >> (shift - 1);
+  const Uint128 rounded = (halves + 1) >> 1;
+  if ((rounded >> 64) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(rounded);
+}
+
+// The F field, its rounding exact in integers; false, and nothing written, for what that
+// does not take. It is written whole from a scratch line, or where it stands on the
+// blanked record.
 bool putFixedCommonWay(char* out, double value, const RecordLayout::Step& step) {
-  const std::optional<std::uint64_t> rounded = roundScaledAwayFromTies(std::fabs(value) * step.scale);
+  const std::optional<std::uint64_t> rounded = roundScaledExactly(value, step.unit);
   if (!rounded) return false;
   const bool minus = std::signbit(value) && *rounded != 0;
   if (*rounded >= (minus ? step.too_large_negative : step.too_large)) {
@@ -617,7 +635,7 @@ bool putFixedCommonWay(char* out, double value, const RecordLayout::Step& step) 
 }
 
 char* putFixedField(char* out, double value, const RecordLayout::Step& step) {
-  if (step.scale != 0 && putFixedCommonWay(out, value, step)) return out + step.width;
+  if (step.common_way && putFixedCommonWay(out, value, step)) return out + step.width;
   return putFixed(out, value, step.width, step.decimals);
 }
 

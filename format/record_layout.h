@@ -45,10 +45,9 @@ class RecordLayout {
     int decimals;
     std::size_t descriptor;  // where its literal is
     // For an F field of few columns and decimals, what its common way needs, worked out
-    // once: 10^decimals as a double (0 where the field always goes the general way) and in
-    // 64 bits, and the rounded values (scaled by 10^decimals) from which it shows
-    // asterisks, with and without a minus.
-    double scale = 0;
+    // once: whether it takes it, 10^decimals, and the rounded values (scaled by
+    // 10^decimals) from which it shows asterisks, with and without a minus.
+    bool common_way = false;
     bool in_place = false;  // written straight into the record, not through a scratch line
     std::uint64_t unit = 1;
     std::uint64_t too_large = 0;
