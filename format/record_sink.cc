@@ -226,7 +226,7 @@ std::optional<LineReader> LineReader::open(const std::string& path, std::string_
     return std::nullopt;
   }
   why.clear();
-  return LineReader(fd, std::string(what) + " " + path);
+  return LineReader(fd, what, path);
 }
 
 std::optional<LineReader> LineReader::open(const std::string& path, std::string_view what) {
@@ -235,7 +235,7 @@ std::optional<LineReader> LineReader::open(const std::string& path, std::string_
 }
 
 LineReader::LineReader(std::istream& in, std::string name)
-    : stream_(&in), name_(std::move(name)) {}
+    : stream_(&in), path_(std::move(name)) {}
 
 namespace {
 
@@ -245,7 +245,8 @@ thread_local std::unique_ptr<char[]> spare_block;
 
 }  // namespace
 
-LineReader::LineReader(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
+LineReader::LineReader(int fd, std::string_view kind, const std::string& path)
+    : fd_(fd), kind_(kind), path_(path) {
   takeBlock(spare_block ? std::move(spare_block) : newBlock(kReadBlockSize), kReadBlockSize);
 }
 
@@ -258,7 +259,8 @@ void LineReader::takeBlock(std::unique_ptr<char[]> block, std::size_t capacity) 
 LineReader::LineReader(LineReader&& other) noexcept
     : stream_(other.stream_),
       fd_(other.fd_),
-      name_(std::move(other.name_)),
+      kind_(other.kind_),
+      path_(std::move(other.path_)),
       stream_line_(std::move(other.stream_line_)),
       block_(std::move(other.block_)),
       block_capacity_(other.block_capacity_),
@@ -368,7 +370,7 @@ void LineReader::findLineFeeds(std::size_t first_chunk) {
 }
 
 void LineReader::failToRead(const std::string& reason) const {
-  throw RunError("cannot read " + name_ + ": " + reason);
+  throw RunError("cannot read " + name() + ": " + reason);
 }
 
 }  // namespace velk

@@ -85,7 +85,8 @@ std::uint64_t lineFeedMaskInWords(const char* bytes);
 class LineReader {
  public:
   // Opens a file for reading, in large blocks. Nothing when it cannot be opened or is a
-  // folder; `why` then says why. `what` names the kind of file in messages ("O-file").
+  // folder; `why` then says why. `what` names the kind of file in messages ("O-file"): a
+  // literal, kept as it stands.
   static std::optional<LineReader> open(const std::string& path, std::string_view what,
                                         std::error_code& why);
   static std::optional<LineReader> open(const std::string& path, std::string_view what);
@@ -120,10 +121,10 @@ class LineReader {
   }
   long lineNumber() const { return line_number_; }
   // How messages name the file: "O-file AB082101.017".
-  const std::string& name() const { return name_; }
+  std::string name() const { return kind_.empty() ? path_ : std::string(kind_) + " " + path_; }
 
  private:
-  LineReader(int fd, std::string name);
+  LineReader(int fd, std::string_view kind, const std::string& path);
   bool nextTheLongerWay(std::string_view& line);
   bool nextFromFile(std::string_view& line);
   bool readMore();
@@ -133,7 +134,10 @@ class LineReader {
 
   std::istream* stream_ = nullptr;
   int fd_ = -1;
-  std::string name_;
+  // How the reader is named: the kind of file (a literal, kept as it stands) and its path;
+  // the path alone for a stream.
+  std::string_view kind_;
+  std::string path_;
   std::string stream_line_;  // the current line of a stream
   std::unique_ptr<char[]> block_;
   std::size_t block_capacity_ = 0;
