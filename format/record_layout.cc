@@ -257,6 +257,8 @@ FixedDigits roundToDecimals(double magnitude, int decimals) {
 // the fast way to the long one.
 enum class DigitsWay { kFastWhereExact, kLongWayOnly };
 
+char* putLowDigits(char* position, std::uint64_t& n, int count);
+
 // A first guess at the decimal exponent e with 10^(e-1) <= magnitude < 10^e, from the
 // binary exponent: at most one off for normal doubles.
 int decimalExponentGuess(double magnitude) {
@@ -341,7 +343,9 @@ std::optional<SignificantDigits> roundToSignificantInDoubles(double magnitude, i
   if (!rounded) return std::nullopt;
   SignificantDigits out;
   out.exponent = rounded->exponent;
-  out.count = writeDigits(rounded->digits, out.digits);
+  out.count = significant;
+  std::uint64_t digits = rounded->digits;
+  putLowDigits(out.digits + significant, digits, significant);
   return out;
 }
 
@@ -377,7 +381,8 @@ std::optional<SignificantDigits> roundToSignificantInOneProduct(double magnitude
       }
       SignificantDigits out;
       out.exponent = exponent;
-      out.count = writeDigits(digits, out.digits);
+      out.count = significant;
+      putLowDigits(out.digits + significant, digits, significant);
       return out;
     }
   }

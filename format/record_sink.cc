@@ -44,6 +44,12 @@ void writeRecord(RecordSink& sink, const RecordLayout& layout, std::span<const F
 }
 
 void writeFreeForm(RecordSink& sink, std::string_view text) {
+  if (char* in_place = sink.roomFor(text.size() + 1)) {
+    in_place[0] = ' ';
+    std::memcpy(in_place + 1, text.data(), text.size());
+    sink.putWritten(in_place + 1 + text.size());
+    return;
+  }
   char line[128];
   if (text.size() >= sizeof line) {
     sink.put(formatFreeForm(text));
@@ -56,7 +62,13 @@ void writeFreeForm(RecordSink& sink, std::string_view text) {
 
 void writeFreeFormReal(RecordSink& sink, double value) {
   char text[kFreeFormRealLength];
-  sink.put(formatFreeFormReal(value, text));
+  const std::string_view record = formatFreeFormReal(value, text);
+  if (char* in_place = sink.roomFor(record.size())) {
+    std::memcpy(in_place, record.data(), record.size());
+    sink.putWritten(in_place + record.size());
+    return;
+  }
+  sink.put(record);
 }
 
 // Room in the pending output for the record and the one character more that its advance
