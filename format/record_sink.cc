@@ -3,6 +3,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -223,6 +226,31 @@ std::uint64_t lineFeedMask(const char* bytes) {
 #endif
 }
 
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] void findLineFeedMasksWithAvx2(const char* bytes, std::size_t chunks,
+                                                       std::uint64_t* masks) {
+  const __m256i feed = _mm256_set1_epi8('\n');
+  for (std::size_t chunk = 0; chunk < chunks; ++chunk, bytes += 64) {
+    const auto low = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes)), feed)));
+    const auto high = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32)), feed)));
+    masks[chunk] = low | static_cast<std::uint64_t>(high) << 32;
+  }
+}
+#endif
+
+void findLineFeedMasks(const char* bytes, std::size_t chunks, std::uint64_t* masks) {
+#if defined(__x86_64__)
+  static const bool has_avx2 = __builtin_cpu_supports("avx2");
+  if (has_avx2) {
+    findLineFeedMasksWithAvx2(bytes, chunks, masks);
+    return;
+  }
+#endif
+  for (std::size_t chunk = 0; chunk < chunks; ++chunk) masks[chunk] = lineFeedMask(bytes + 64 * chunk);
+}
+
 std::optional<LineReader> LineReader::open(const std::string& path, std::string_view what,
                                            std::error_code& why) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -373,8 +401,8 @@ bool LineReader::readMore() {
 // ones read next.
 void LineReader::findLineFeeds(std::size_t first_chunk) {
   chunks_ = chunksOf(block_end_);
-  for (std::size_t chunk = first_chunk; chunk < chunks_; ++chunk)
-    feed_masks_[chunk] = lineFeedMask(block_.get() + 64 * chunk);
+  findLineFeedMasks(block_.get() + 64 * first_chunk, chunks_ - first_chunk,
+                    feed_masks_ + first_chunk);
   if (const std::size_t last = block_end_ % 64; last != 0)
     feed_masks_[chunks_ - 1] &= (std::uint64_t{1} << last) - 1;
   chunk_ = first_chunk;

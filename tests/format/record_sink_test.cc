@@ -155,11 +155,18 @@ TEST(LineReader, FindsEveryLineFeedOfShortLinesAsAStreamDoes) {
   EXPECT_EQ(file->lineNumber(), stream.lineNumber());
   std::filesystem::remove(path);
 
-  // The word arithmetic finds the same line feeds as the processor's comparisons.
-  for (std::size_t at = 0; at + 64 <= text.size(); at += 61) {
-    std::string bytes = text.substr(at, 64);
-    bytes[random() % 64] = static_cast<char>(random());  // any byte, 0x8a and 0x0b included
-    ASSERT_EQ(lineFeedMaskInWords(bytes.data()), lineFeedMask(bytes.data())) << at;
+  // The word arithmetic finds the same line feeds as the processor's comparisons, 16 and
+  // 32 bytes at a time.
+  for (std::size_t at = 0; at + 128 <= text.size(); at += 61) {
+    std::string bytes = text.substr(at, 128);
+    bytes[random() % 128] = static_cast<char>(random());  // any byte, 0x8a and 0x0b included
+    std::uint64_t masks[2];
+    findLineFeedMasks(bytes.data(), 2, masks);
+    for (int chunk = 0; chunk < 2; ++chunk) {
+      const char* chunk_bytes = bytes.data() + 64 * chunk;
+      ASSERT_EQ(lineFeedMaskInWords(chunk_bytes), lineFeedMask(chunk_bytes)) << at;
+      ASSERT_EQ(lineFeedMaskInWords(chunk_bytes), masks[chunk]) << at;
+    }
   }
 }
 
