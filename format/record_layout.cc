@@ -831,33 +831,34 @@ std::size_t widestRecord(const RecordLayout& layout, std::span<const FieldValue>
 
 char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValue> values) {
   std::memset(out, ' ', widestRecord(layout, values));
-  std::size_t next = 0;
+  const FieldValue* value = values.data();
+  const FieldValue* const values_end = value + values.size();
   for (const RecordLayout::Step& step : layout.steps()) {
     if (step.kind == FieldDescriptor::Kind::Literal) {
       const std::string& literal = layout.descriptors()[step.descriptor].literal;
       out = std::copy(literal.begin(), literal.end(), out + step.blanks_before);
       continue;
     }
-    if (next == values.size()) return out;
-    out += step.blanks_before;
-    const FieldValue& value = values[next++];
+    if (value == values_end) return out;
+    char* const field = out + step.blanks_before;
     switch (step.kind) {
       case FieldDescriptor::Kind::Fixed:
-        out = putFixedField(out, valueAs<double>(value, step.kind, layout), step);
+        out = putFixedField(field, valueAs<double>(*value, step.kind, layout), step);
         break;
       case FieldDescriptor::Kind::Integer:
-        out = putInteger(out, valueAs<std::int32_t>(value, step.kind, layout), step.width);
+        out = putInteger(field, valueAs<std::int32_t>(*value, step.kind, layout), step.width);
         break;
       case FieldDescriptor::Kind::Exponent:
-        out = putExponent(out, valueAs<double>(value, step.kind, layout), step.width,
+        out = putExponent(field, valueAs<double>(*value, step.kind, layout), step.width,
                           step.decimals, DigitsWay::kFastWhereExact);
         break;
       default:
-        out = putText(out, valueAs<std::string_view>(value, step.kind, layout), step.width);
+        out = putText(field, valueAs<std::string_view>(*value, step.kind, layout), step.width);
         break;
     }
+    ++value;
   }
-  if (next != values.size())
+  if (value != values_end)
     throw LayoutMismatch("record layout \"" + std::string(layout.notation()) +
                          "\": more values than data fields");
   return out;
