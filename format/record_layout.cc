@@ -821,16 +821,33 @@ std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue>
   return line;
 }
 
-std::size_t widestRecord(const RecordLayout& layout, std::span<const FieldValue> values) {
+std::size_t widestRecordWithTexts(const RecordLayout& layout,
+                                  std::span<const FieldValue> values) {
   std::size_t widest = layout.widestRecord();
-  if (!layout.hasTextWithoutWidth()) return widest;
   for (const FieldValue& value : values)
     if (const auto* text = std::get_if<std::string_view>(&value)) widest += text->size();
   return widest;
 }
 
+namespace {
+
+// `count` blanks at `out`, sixteen at a time, the last sixteen overlapping the ones before
+// (a record is a few dozen columns: no call for them).
+void putBlanks(char* out, std::size_t count) {
+  static constexpr char kBlanks[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  if (count < 16) {
+    std::fill_n(out, count, ' ');
+    return;
+  }
+  for (std::size_t at = 0; at + 16 < count; at += 16) std::memcpy(out + at, kBlanks, 16);
+  std::memcpy(out + count - 16, kBlanks, 16);
+}
+
+}  // namespace
+
 char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValue> values) {
-  std::memset(out, ' ', widestRecord(layout, values));
+  putBlanks(out, widestRecord(layout, values));
   const FieldValue* value = values.data();
   const FieldValue* const values_end = value + values.size();
   for (const RecordLayout::Step& step : layout.steps()) {

@@ -81,7 +81,12 @@ void appendRecord(std::string& line, const RecordLayout& layout,
 // The same, written at `out`, which has room for widestRecord(layout, values) characters;
 // returns the end of the record. Records made this way need no allocation.
 char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValue> values);
-std::size_t widestRecord(const RecordLayout& layout, std::span<const FieldValue> values);
+// The same counting the texts of the A fields without a width.
+std::size_t widestRecordWithTexts(const RecordLayout& layout, std::span<const FieldValue> values);
+inline std::size_t widestRecord(const RecordLayout& layout, std::span<const FieldValue> values) {
+  return layout.hasTextWithoutWidth() ? widestRecordWithTexts(layout, values)
+                                      : layout.widestRecord();
+}
 inline std::string formatRecord(const RecordLayout& layout,
                                 std::initializer_list<FieldValue> values) {
   return formatRecord(layout, std::span<const FieldValue>(values.begin(), values.size()));
