@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "checks/cycle_basis.h"
-#include "checks/local_frame.h"
+#include "geodesy/local_frame.h"
 #include "checks/vector_math.h"
 
 namespace velk {

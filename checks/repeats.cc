@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "checks/local_frame.h"
+#include "geodesy/local_frame.h"
 #include "checks/vector_math.h"
 
 namespace velk {

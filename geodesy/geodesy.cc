@@ -16,8 +16,10 @@ namespace {
 constexpr double kPolarCurvatureRadius = 6399593.5;
 constexpr double kSecondEccentricity = 0.082094438374042510986328125;
 
+// Worked out once: every conversion asks for it.
 double computedPi() {
-  return 4 * std::atan(1.0);
+  static const double pi = 4 * std::atan(1.0);
+  return pi;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "geodesy/geodesy.h"
+#include "geodesy/local_frame.h"
 #include "output/writers.h"
 
 namespace velk {
@@ -23,6 +24,7 @@ constexpr std::string_view kForeignOriginWarning = "-> Attention Pb station orig
 struct PrincipalPoint {
   std::string_view name;
   Cartesian origin;
+  LocalFrame frame;  // at the origin, worked out once for every record
 };
 
 // What one record shows beyond the entry's own fields.
@@ -54,7 +56,8 @@ Cartesian mark1Of(const BaselineRecord& entry) {
 
 std::optional<PrincipalPoint> principalPointOf(std::span<const BaselineRecord> entries) {
   if (entries.empty()) return std::nullopt;
-  return PrincipalPoint{entries.front().fixed_station.view(), mark1Of(entries.front())};
+  const Cartesian origin = mark1Of(entries.front());
+  return PrincipalPoint{entries.front().fixed_station.view(), origin, LocalFrame(origin)};
 }
 
 // Standard deviations on the diagonal (not variances), the stored covariances off it.
@@ -77,9 +80,13 @@ std::array<double, 3> localSigmas(const BaselineRecord& entry) {
 }
 
 // The entry's vector laid off from the principal point, in the principal point's frame.
-std::array<double, 3> aroundPrincipalPoint(const BaselineRecord& entry, const Cartesian& origin) {
+std::array<double, 3> aroundPrincipalPoint(const BaselineRecord& entry,
+                                           const PrincipalPoint& principal) {
+  const Cartesian& origin = principal.origin;
   const Cartesian end_point{entry.dx + origin.x, entry.dy + origin.y, entry.dz + origin.z};
-  const LocalENU local = TRLOC(end_point, origin);
+  // As TRLOC turns it: the end point less the origin, in the origin's frame.
+  const LocalENU local = principal.frame.components(
+      {end_point.x - origin.x, end_point.y - origin.y, end_point.z - origin.z});
   return {local.e, local.n, local.u};
 }
 
@@ -91,7 +98,7 @@ LogLine logLineOf(const BaselineRecord& entry, double sigma, const LogContext& c
     case LogComponents::AsReported:
       return {{entry.enu1_e, entry.enu1_n, entry.enu1_u}, localSigmas(entry), sigma, station};
     case LogComponents::AroundPrincipalPoint:
-      return {aroundPrincipalPoint(entry, context.principal_point->origin), localSigmas(entry),
+      return {aroundPrincipalPoint(entry, *context.principal_point), localSigmas(entry),
               sigma, station};
     case LogComponents::Geocentric:
       return {{entry.dx, entry.dy, entry.dz},

@@ -5,7 +5,7 @@
 #include <map>
 #include <optional>
 
-#include "checks/local_frame.h"
+#include "geodesy/local_frame.h"
 #include "format/text_encoding.h"
 #include "network/station_graph.h"
 

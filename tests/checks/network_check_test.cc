@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "checks/local_frame.h"
+#include "geodesy/local_frame.h"
 #include "tests/checks/made_reports.h"
 
 namespace velk {

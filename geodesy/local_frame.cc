@@ -1,4 +1,4 @@
-#include "checks/local_frame.h"
+#include "geodesy/local_frame.h"
 
 namespace velk {
 
