@@ -11,6 +11,8 @@ class LocalFrame {
   explicit LocalFrame(const Cartesian& origin);
   // A vector's components east, north and up, summed in TRLOC's order.
   LocalENU components(const Cartesian& vector) const;
+  // The rotation from geocentric to local axes, as TRCOVI applies it.
+  const Matrix3& rotation() const { return rotation_; }
 
  private:
   Matrix3 rotation_;

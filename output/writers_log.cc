@@ -35,12 +35,39 @@ struct LogLine {
   std::string_view station;
 };
 
+// The local frames of the stations met, kept while a file is written: a campaign measures
+// from few stations, and each frame costs arc tangents, sines and cosines. A frame is
+// taken again only for exactly the same coordinates, so it is the one TRCOVI would build.
+class FrameCache {
+ public:
+  const LocalFrame& at(const Cartesian& origin) {
+    for (const Kept& kept : kept_)
+      if (kept.origin.x == origin.x && kept.origin.y == origin.y && kept.origin.z == origin.z)
+        return kept.frame;
+    if (kept_.size() == kMostKept) kept_.erase(kept_.begin());
+    kept_.push_back({origin, LocalFrame(origin)});
+    return kept_.back().frame;
+  }
+
+ private:
+  static constexpr std::size_t kMostKept = 16;
+  struct Kept {
+    Cartesian origin;
+    LocalFrame frame;
+  };
+  std::vector<Kept> kept_;
+};
+
+// The values of a LOG record are gathered on the stack; the editions have 15.
+constexpr std::size_t kMostLogValues = 32;
+
 // What stays the same for every record of the file.
 struct LogContext {
   const WritingEdition& edition;
   const LogVariant& variant;
   std::optional<PrincipalPoint> principal_point;
   std::string_view file_name_code;
+  FrameCache& frames;
 };
 
 const LogVariant& logVariantFor(const WritingEdition& edition, std::int32_t output_type) {
@@ -74,8 +101,9 @@ Matrix3 covarianceXYZ(const BaselineRecord& entry) {
 
 // de, dn, du: the diagonal of the matrix rotated into the frame of the entry's own mark 1,
 // taken as it stands (no square root).
-std::array<double, 3> localSigmas(const BaselineRecord& entry) {
-  const Matrix3 enu = TRCOVI(mark1Of(entry), covarianceXYZ(entry));
+std::array<double, 3> localSigmas(const BaselineRecord& entry, FrameCache& frames) {
+  // TRCOVI, with the frame of mark 1 kept from an earlier record of the same station.
+  const Matrix3 enu = ABAT(frames.at(mark1Of(entry)).rotation(), covarianceXYZ(entry));
   return {enu(1, 1), enu(2, 2), enu(3, 3)};
 }
 
@@ -96,9 +124,9 @@ LogLine logLineOf(const BaselineRecord& entry, double sigma, const LogContext& c
                                        : entry.fixed_station.view();
   switch (context.variant.components) {
     case LogComponents::AsReported:
-      return {{entry.enu1_e, entry.enu1_n, entry.enu1_u}, localSigmas(entry), sigma, station};
+      return {{entry.enu1_e, entry.enu1_n, entry.enu1_u}, localSigmas(entry, context.frames), sigma, station};
     case LogComponents::AroundPrincipalPoint:
-      return {aroundPrincipalPoint(entry, *context.principal_point), localSigmas(entry),
+      return {aroundPrincipalPoint(entry, *context.principal_point), localSigmas(entry, context.frames),
               sigma, station};
     case LogComponents::Geocentric:
       return {{entry.dx, entry.dy, entry.dz},
@@ -174,12 +202,11 @@ void writeLogEntry(RecordSink& file, const BaselineRecord& entry, const LogConte
   const double sigma = sigma3D(entry.sigma_x, entry.sigma_y, entry.sigma_z);
   if (!passesPrecisionLimit(sigma, context.edition)) return;
   const LogLine line = logLineOf(entry, sigma, context);
-  std::vector<FieldValue> values;
-  values.reserve(context.edition.log_values.size());
-  for (const LogValue which : context.edition.log_values) {
-    values.push_back(logValue(which, entry, line, context));
-  }
-  writeRecord(file, context.edition.log_record, values);
+  std::array<FieldValue, kMostLogValues> values;
+  std::size_t count = 0;
+  for (const LogValue which : context.edition.log_values)
+    values[count++] = logValue(which, entry, line, context);
+  writeRecord(file, context.edition.log_record, std::span<const FieldValue>(values.data(), count));
 }
 
 void writePrincipalPointHeader(RecordSink& console, const PrincipalPoint& principal,
@@ -229,8 +256,11 @@ void writeLogFile(RecordSink& file, RecordSink& console, const BaselineTable& ta
                   const WritingEdition& edition, std::int32_t output_type,
                   std::string_view file_name_code) {
   const std::span<const BaselineRecord> entries = table.entries();
+  if (edition.log_values.size() > kMostLogValues)
+    throw std::invalid_argument("more LOG values than a record holds");
+  FrameCache frames;
   const LogContext context{edition, logVariantFor(edition, output_type), principalPointOf(entries),
-                           file_name_code};
+                           file_name_code, frames};
   writeConsoleHeader(console, context, entries);
   for (const BaselineRecord& entry : entries) writeLogEntry(file, entry, context);
 }
