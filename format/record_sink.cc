@@ -137,7 +137,7 @@ void Console::hold(std::string_view text, std::string_view more) {
   if (pending_size_ + size > pending_capacity_) {
     writePending();
     if (size > pending_capacity_) {
-      pending_ = std::make_unique<char[]>(size);
+      pending_ = std::make_unique_for_overwrite<char[]>(size);
       pending_capacity_ = size;
     }
   }
@@ -187,8 +187,9 @@ constexpr std::size_t kBlockSlack = 64;
 std::size_t chunksOf(std::size_t bytes) { return (bytes + 63) / 64; }
 
 std::unique_ptr<char[]> newBlock(std::size_t capacity) {
-  return std::make_unique<char[]>(capacity + kBlockSlack +
-                                  chunksOf(capacity) * sizeof(std::uint64_t));
+  // Left as it comes: the bytes past the data are read only to be masked out.
+  return std::make_unique_for_overwrite<char[]>(capacity + kBlockSlack +
+                                                chunksOf(capacity) * sizeof(std::uint64_t));
 }
 
 }  // namespace

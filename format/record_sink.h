@@ -67,7 +67,7 @@ class Console : public RecordSink {
   std::ostream& out_;
   std::istream& in_;
   // Shown at the next flush, or once it is large.
-  std::unique_ptr<char[]> pending_ = std::make_unique<char[]>(kFlushSize);
+  std::unique_ptr<char[]> pending_ = std::make_unique_for_overwrite<char[]>(kFlushSize);
   std::size_t pending_size_ = 0;
   std::size_t pending_capacity_ = kFlushSize;
   bool started_ = false;
