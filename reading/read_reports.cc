@@ -63,9 +63,10 @@ class SeparateReportReader {
         notice_(notice) {}
 
   void read(LineReader& lines) {
+    line_.numberedBy(lines);
     std::string_view text;
     while (lines.next(text)) {
-      line_.assign(text, lines.lineNumber());
+      line_.assign(text);
       readLine();
     }
     finishReport();

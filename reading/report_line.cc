@@ -138,7 +138,7 @@ SectionLine classifySectionLine(const ReportLine& line) {
 }
 
 RunError ReportLine::unreadableField(int first, int last, std::string_view path) const {
-  return RunError(std::string(path) + " line " + std::to_string(number_) + " columns " +
+  return RunError(std::string(path) + " line " + std::to_string(number()) + " columns " +
                   std::to_string(first) + "-" + std::to_string(last) + ": \"" +
                   shownFieldText(columns(first, last)) + "\" is not a number");
 }

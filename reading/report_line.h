@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "format/record_sink.h"
 #include "format/run_error.h"
 #include "reading/number_field.h"
 
@@ -18,9 +19,11 @@ namespace velk {
 // only a field that runs past the end of a short line takes a padded copy.
 class ReportLine {
  public:
-  void assign(std::string_view text, long number) {
+  // The lines come from `reader`, which numbers them (for the messages).
+  void numberedBy(const LineReader& reader) { reader_ = &reader; }
+
+  void assign(std::string_view text) {
     text_ = text.substr(0, std::min(text.size(), kWidth));
-    number_ = number;
     padded_ = false;
   }
 
@@ -46,7 +49,7 @@ class ReportLine {
     return true;
   }
 
-  long number() const { return number_; }
+  long number() const { return reader_ != nullptr ? reader_->lineNumber() : 0; }
 
   // The number fields of the line; a field that does not read ends the run with
   // `path` line L columns a-b: "text" is not a number.
@@ -81,7 +84,7 @@ class ReportLine {
 
   static constexpr std::size_t kWidth = 80;
   std::string_view text_;
-  long number_ = 0;
+  const LineReader* reader_ = nullptr;
   mutable std::array<char, kWidth> padded_text_{};  // the line blank-padded, made on demand
   mutable bool padded_ = false;
 };

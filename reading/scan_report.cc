@@ -43,12 +43,14 @@ class ReportScanner {
         state_(state),
         edition_(edition),
         console_(console),
-        notice_(notice) {}
+        notice_(notice) {
+    line_.numberedBy(report);
+  }
 
   void scan() {
     std::string_view text;
     while (lines_.next(text)) {
-      line_.assign(text, lines_.lineNumber());
+      line_.assign(text);
       if (scan_state_ == ScanState::MainScan) {
         scanMainLine();
       } else {
