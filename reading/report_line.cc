@@ -34,8 +34,9 @@ std::string shownFieldText(std::string_view field) {
 
 std::string_view ReportLine::paddedColumns(int first, int last) const {
   if (!padded_) {
-    std::memcpy(padded_text_.data(), text_.data(), text_.size());
-    std::memset(padded_text_.data() + text_.size(), ' ', kWidth - text_.size());
+    const std::size_t kept = std::min(text_.size(), kWidth);
+    std::memcpy(padded_text_.data(), text_.data(), kept);
+    std::memset(padded_text_.data() + kept, ' ', kWidth - kept);
     padded_ = true;
   }
   return {padded_text_.data() + (first - 1), static_cast<std::size_t>(last - first + 1)};
