@@ -657,9 +657,9 @@ char* putExponentOfManyDigits(char* out, double value, int width, int decimals) 
   return putRightJustified(out, text.data(), static_cast<int>(text.size()), width);
 }
 
-// The E field written whole, blanks included, for at most kMostCommonDecimals digits in
-// at most kMostCommonWidth columns, where the doubles tell its digits; false, and nothing
-// written, otherwise.
+// The E field, for at most kMostCommonDecimals digits in at most kMostCommonWidth
+// columns, where the doubles tell its digits; false, and nothing written, otherwise. It
+// is written from its right end onto the blanked record, each part at its exact length.
 bool putExponentCommonWay(char* out, double value, int width, int decimals) {
   RoundedSignificand rounded{0, 0};  // zero: all digits zeros, exponent +00
   if (value != 0) {
@@ -674,16 +674,19 @@ bool putExponentCommonWay(char* out, double value, int width, int decimals) {
     putAsterisks(out, width);
     return true;
   }
-  char scratch[kScratchWidth];
-  std::memset(scratch, ' ', kScratchWidth);
-  char* const end = scratch + kScratchWidth;
+  char* const end = out + width;
   std::memcpy(end - 2, kFourDigits.text[std::abs(rounded.exponent)] + 2, 2);
   end[-3] = rounded.exponent < 0 ? '-' : '+';
   end[-4] = 'E';
-  char* start = putLowDigits(end - 4, rounded.digits, decimals);
+  char* start = end - 4;
+  if (decimals == 4) {  // the E10.4 of the covariance records
+    start -= 4;
+    std::memcpy(start, kFourDigits.text[rounded.digits], 4);
+  } else {
+    start = putLowDigits(start, rounded.digits, decimals);
+  }
   *--start = '.';
   if (minus) *--start = '-';
-  copyShortText(out, end - width, static_cast<std::size_t>(width));
   return true;
 }
 

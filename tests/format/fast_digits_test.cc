@@ -112,6 +112,9 @@ TEST(FastDigits, ExponentAndFreeFormFieldsMatchTheExactExpansion) {
         << std::hexfloat << value;
     ASSERT_EQ(formatFreeFormReal(value), long_way::formatFreeFormReal(value))
         << std::hexfloat << value;
+    // Other digit counts than the records' four, as a layout may ask.
+    ASSERT_EQ(renderExponent(value, 14, 7), long_way::renderExponent(value, 14, 7))
+        << std::hexfloat << value;
   }
   // The E field's own rounding points: four significant digits and a half (9999.5 and
   // 1000 among them, where the exponent changes), scaled, and their neighbours.
