@@ -66,9 +66,12 @@ void writeFreeForm(RecordSink& sink, std::string_view text) {
 void writeFreeFormReal(RecordSink& sink, double value) {
   char text[kFreeFormRealLength];
   const std::string_view record = formatFreeFormReal(value, text);
-  if (char* in_place = sink.roomFor(record.size())) {
-    std::memcpy(in_place, record.data(), record.size());
-    sink.putWritten(in_place + record.size());
+  // The record always fills the text: a copy of known size, made without a call.
+  if (char* in_place = record.size() == kFreeFormRealLength
+                           ? sink.roomFor(kFreeFormRealLength)
+                           : nullptr) {
+    std::memcpy(in_place, text, kFreeFormRealLength);
+    sink.putWritten(in_place + kFreeFormRealLength);
     return;
   }
   sink.put(record);
