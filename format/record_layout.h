@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <new>
+#include <type_traits>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -65,6 +67,27 @@ class RecordLayout {
 
 // A value handed to a data field: integer for I, real for F and E, text for A.
 using FieldValue = std::variant<std::int32_t, double, std::string_view>;
+
+// The values of one record gathered on the stack, each made only when it is added (a
+// record is written for every report: no array of defaults to fill first).
+template <std::size_t Capacity>
+class FieldValueList {
+  static_assert(std::is_trivially_destructible_v<FieldValue>);
+
+ public:
+  static constexpr std::size_t capacity() { return Capacity; }
+  void push_back(const FieldValue& value) {
+    new (storage_ + count_ * sizeof(FieldValue)) FieldValue(value);
+    ++count_;
+  }
+  std::span<const FieldValue> values() const {
+    return {std::launder(reinterpret_cast<const FieldValue*>(storage_)), count_};
+  }
+
+ private:
+  alignas(FieldValue) unsigned char storage_[Capacity * sizeof(FieldValue)];
+  std::size_t count_ = 0;
+};
 
 // Thrown when a value's type does not match its data field: a programming error.
 class LayoutMismatch : public std::logic_error {

@@ -202,11 +202,10 @@ void writeLogEntry(RecordSink& file, const BaselineRecord& entry, const LogConte
   const double sigma = sigma3D(entry.sigma_x, entry.sigma_y, entry.sigma_z);
   if (!passesPrecisionLimit(sigma, context.edition)) return;
   const LogLine line = logLineOf(entry, sigma, context);
-  std::array<FieldValue, kMostLogValues> values;
-  std::size_t count = 0;
+  FieldValueList<kMostLogValues> values;
   for (const LogValue which : context.edition.log_values)
-    values[count++] = logValue(which, entry, line, context);
-  writeRecord(file, context.edition.log_record, std::span<const FieldValue>(values.data(), count));
+    values.push_back(logValue(which, entry, line, context));
+  writeRecord(file, context.edition.log_record, values.values());
 }
 
 void writePrincipalPointHeader(RecordSink& console, const PrincipalPoint& principal,

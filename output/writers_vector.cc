@@ -65,14 +65,13 @@ FieldValue componentValue(ComponentValue which, const BaselineRecord& entry, con
 
 void writeComponentLine(RecordSink& file, const ComponentLine& line, const BaselineRecord& entry,
                         const Axis& axis, const WritingEdition& edition) {
-  std::array<FieldValue, kMostComponentValues> values;
-  if (line.values.size() > values.size())
+  FieldValueList<kMostComponentValues> values;
+  if (line.values.size() > values.capacity())
     throw LayoutMismatch("a component line with more than " +
                          std::to_string(kMostComponentValues) + " values");
-  std::size_t count = 0;
   for (const ComponentValue which : line.values)
-    values[count++] = componentValue(which, entry, axis, edition);
-  writeRecord(file, line.layout, std::span<const FieldValue>(values.data(), count));
+    values.push_back(componentValue(which, entry, axis, edition));
+  writeRecord(file, line.layout, values.values());
 }
 
 }  // namespace
