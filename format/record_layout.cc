@@ -410,6 +410,14 @@ SignificantDigits roundToSignificant(double magnitude, int significant, DigitsWa
 // The lowest `count` digits of n, zeros included, written before `position` and taken
 // off n.
 char* putLowDigits(char* position, std::uint64_t& n, int count) {
+  // Eight digits per division of the 64-bit number; their two halves in 32 bits.
+  for (; count >= 8; count -= 8) {
+    const auto eight = static_cast<std::uint32_t>(n % 100000000);
+    n /= 100000000;
+    position -= 8;
+    std::memcpy(position + 4, kFourDigits.text[eight % 10000], 4);
+    std::memcpy(position, kFourDigits.text[eight / 10000], 4);
+  }
   for (; count >= 4; count -= 4) {
     position = putDigitGroup(position, static_cast<std::uint32_t>(n % 10000), 4);
     n /= 10000;
@@ -476,6 +484,10 @@ char* putSignedExponent(char* out, int exponent, int minimum_digits) {
   *out++ = exponent < 0 ? '-' : '+';
   // The decimal exponent of a double has at most three digits, and no field asks more.
   const auto magnitude = static_cast<std::uint32_t>(std::abs(exponent));
+  if (minimum_digits == 3 && magnitude < 1000) {  // the free-form real's exponent
+    std::memcpy(out, kFourDigits.text[magnitude] + 1, 3);
+    return out + 3;
+  }
   const int count = std::max(decimalDigitCount(magnitude), minimum_digits);
   return putDigitGroup(out + count, magnitude, count) + count;
 }
