@@ -119,6 +119,37 @@ enum class SectionLine {
   kCorrelationZ,              // "z": r_xz in 2-6, r_yz in 8-12
   kOther,
 };
-SectionLine classifySectionLine(const ReportLine& line);
+// The section's keywords differ in their first two columns, so those choose the one test.
+inline SectionLine classifySectionLine(const ReportLine& line) {
+  switch (line.at(1)) {
+    case 'y':
+      return SectionLine::kCorrelationY;
+    case 'z':
+      return SectionLine::kCorrelationZ;
+    case ' ':
+      break;
+    default:
+      return SectionLine::kOther;
+  }
+  switch (line.at(2)) {
+    case ' ':
+      if (!line.holds(1, 7, "  Sigma")) return SectionLine::kOther;
+      if (line.holds(1, 8, "  Sigmax")) return SectionLine::kSigmaX;
+      if (line.holds(1, 8, "  Sigmay")) return SectionLine::kSigmaY;
+      if (line.holds(1, 8, "  Sigmaz")) return SectionLine::kSigmaZ;
+      return SectionLine::kOtherSigma;
+    case 'B':
+      return line.holds(1, 17, " Baseline vector:") ? SectionLine::kVector : SectionLine::kOther;
+    case 'M':
+      if (line.holds(1, 10, " Mark1_xyz")) return SectionLine::kMark1;
+      if (line.holds(1, 10, " Mark2_xyz")) return SectionLine::kMark2;
+      return SectionLine::kOther;
+    case 'E':
+      return line.holds(1, 10, " E1 N1 U1 ") ? SectionLine::kLocal : SectionLine::kOther;
+    default:
+      return SectionLine::kOther;
+  }
+}
+
 
 }  // namespace velk
