@@ -104,7 +104,62 @@ enum class MainLine {
   kEpochInterval,    // 1-15 "Epoch interval": a number in 26-30
   kOther,
 };
-MainLine classifyMainLine(const ReportLine& line);
+
+// The characters that can open a keyword of the main scan in column 1 and in column 27:
+// a line with neither is none of them, which most lines show at once.
+struct KeywordStarts {
+  std::array<bool, 256> in_column_1{};
+  std::array<bool, 256> in_column_27{};
+  constexpr KeywordStarts() {
+    for (const char c : std::string_view("GFUTCE"))
+      in_column_1[static_cast<unsigned char>(c)] = true;
+    for (const char c : std::string_view("54F")) in_column_27[static_cast<unsigned char>(c)] = true;
+  }
+};
+inline constexpr KeywordStarts kKeywordStarts;
+
+// The tests are made in the reader's order: the name in columns 27-48 before the station
+// kinds in column 1, those before the epochs in 27-48. Inline: both readers classify every
+// line of every O-file.
+inline MainLine classifyMainLine(const ReportLine& line) {
+  const char first = line.at(1);
+  const char at27 = line.at(27);
+  if (!kKeywordStarts.in_column_1[static_cast<unsigned char>(first)] &&
+      !kKeywordStarts.in_column_27[static_cast<unsigned char>(at27)])
+    return MainLine::kOther;
+  if (first == 'G' && line.holds(1, 4, "GPS ")) return MainLine::kReportHeader;
+  if (at27 == '5' && line.holds(27, 37, "5-character")) return MainLine::kDay;
+  if (at27 == '4' && line.holds(27, 48, "4-character short name")) return MainLine::kShortName;
+  switch (first) {
+    case 'F':
+      if (line.holds(1, 13, "FIXED STATION")) return MainLine::kFixedStation;
+      break;
+    case 'U':
+      if (line.holds(1, 15, "UNKNOWN STATION")) return MainLine::kUnknownStation;
+      break;
+    default:
+      break;
+  }
+  if (at27 == 'F' && (line.holds(27, 48, "First epoch to process") ||
+                      line.holds(27, 48, "Final epoch to process")))
+    return MainLine::kEpochToProcess;
+  switch (first) {
+    case 'T':
+      if (line.holds(1, 9, "THE FLOAT")) return MainLine::kFloatSection;
+      if (line.holds(1, 9, "THE FIXED")) return MainLine::kFixedSection;
+      break;
+    case 'C':
+      if (line.holds(1, 13, "Common start")) return MainLine::kCommonStart;
+      if (line.holds(1, 13, "Common end")) return MainLine::kCommonEnd;
+      break;
+    case 'E':
+      if (line.holds(1, 15, "Epoch interval")) return MainLine::kEpochInterval;
+      break;
+    default:
+      break;
+  }
+  return MainLine::kOther;
+}
 
 // The lines of a solution section, in the order they are tested (after the ratio lines,
 // which the editions read differently).
@@ -119,6 +174,7 @@ enum class SectionLine {
   kCorrelationZ,              // "z": r_xz in 2-6, r_yz in 8-12
   kOther,
 };
+
 // The section's keywords differ in their first two columns, so those choose the one test.
 inline SectionLine classifySectionLine(const ReportLine& line) {
   switch (line.at(1)) {
