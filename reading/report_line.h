@@ -189,7 +189,8 @@ inline SectionLine classifySectionLine(const ReportLine& line) {
   }
   switch (line.at(2)) {
     case ' ':
-      if (!line.holds(1, 7, "  Sigma")) return SectionLine::kOther;
+      // Blank lines come here too: the S tells them apart at once.
+      if (line.at(3) != 'S' || !line.holds(1, 7, "  Sigma")) return SectionLine::kOther;
       if (line.holds(1, 8, "  Sigmax")) return SectionLine::kSigmaX;
       if (line.holds(1, 8, "  Sigmay")) return SectionLine::kSigmaY;
       if (line.holds(1, 8, "  Sigmaz")) return SectionLine::kSigmaZ;
