@@ -560,8 +560,9 @@ char* putFixed(char* out, double value, int width, int decimals) {
 }
 
 // The common way of the F fields of a record: at most kMostCommonDecimals decimals and
-// kMostCommonWidth columns. The field is composed from its right end in a scratch line of
-// blanks, four digits per copy, then copied whole.
+// kMostCommonWidth columns. The field is composed from its right end, four digits per
+// copy: where it stands on the blanked record, or in a scratch line of blanks then copied
+// whole.
 constexpr int kMostCommonDecimals = 8;
 constexpr int kMostCommonWidth = 20;
 constexpr int kScratchWidth = 32;
