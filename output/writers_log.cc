@@ -2,6 +2,7 @@
 // standard deviations, the length with sigma3D, the solution kind and the ratio.
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -37,12 +38,14 @@ struct LogLine {
 
 // The local frames of the stations met, kept while a file is written: a campaign measures
 // from few stations, and each frame costs arc tangents, sines and cosines. A frame is
-// taken again only for exactly the same coordinates, so it is the one TRCOVI would build.
+// taken again only for the same coordinates bit for bit, so it is the one TRCOVI would
+// build.
 class FrameCache {
  public:
   const LocalFrame& at(const Cartesian& origin) {
     for (const Kept& kept : kept_)
-      if (kept.origin.x == origin.x && kept.origin.y == origin.y && kept.origin.z == origin.z)
+      if (sameBits(kept.origin.x, origin.x) && sameBits(kept.origin.y, origin.y) &&
+          sameBits(kept.origin.z, origin.z))
         return kept.frame;
     if (kept_.size() == kMostKept) kept_.erase(kept_.begin());
     kept_.push_back({origin, LocalFrame(origin)});
@@ -50,6 +53,9 @@ class FrameCache {
   }
 
  private:
+  static bool sameBits(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+  }
   static constexpr std::size_t kMostKept = 16;
   struct Kept {
     Cartesian origin;
