@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstring>
 
 namespace velk {
 namespace {
@@ -40,8 +39,6 @@ ScaledValue dividedDown(Uint128 numerator, Uint128 divisor) {
   // rest < divisor < 2^127, so 2 rest does not overflow.
   return {numerator / divisor, 2 * rest >= divisor};
 }
-
-
 
 }  // namespace
 

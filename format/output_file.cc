@@ -185,15 +185,12 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::put(std::string_view record) {
-  if (buffer_ && record.size() + 2 <= kBufferSize - buffered_) {  // the common way
-    char* end = buffer_.get() + buffered_;
-    if (!record.empty()) std::memcpy(end, record.data(), record.size());
-    end[record.size()] = '\r';
-    end[record.size() + 1] = '\n';
-    buffered_ += record.size() + 2;
+  if (char* room = roomFor(record.size())) {
+    if (!record.empty()) std::memcpy(room, record.data(), record.size());
+    putWritten(room + record.size());
     return;
   }
-  append(record);
+  append(record);  // longer than the buffer
   append("\r\n");
 }
 

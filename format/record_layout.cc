@@ -528,14 +528,28 @@ char* putFixedDigits(char* out, std::uint64_t rounded, bool negative, int width,
   return end;
 }
 
-// |value| × 10^decimals rounded half away from zero, in doubles where that is certain.
-std::optional<std::uint64_t> roundedInDoubles(double magnitude, int decimals) {
-  if (decimals < 0 || decimals > 22) return std::nullopt;
-  return roundScaledAwayFromTies(magnitude * kExactPowersOfTen[decimals]);
+
+// |value| × unit (10^decimals, at most 10^19) rounded half away from zero, exactly: the
+// double is mantissa / 2^shift, so the product mantissa × unit (below 2^117) shifted down
+// to one bit past the point, plus one, without that bit, is the rounded integer. Nothing
+// for what is not a number, for magnitudes from 2^52 on, or when it exceeds 64 bits.
+std::optional<std::uint64_t> roundScaledExactly(double value, std::uint64_t unit) {
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  const std::uint64_t mantissa = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+  const int shift = 1075 - (biased == 0 ? 1 : biased);
+  if (shift < 1) return std::nullopt;
+  if (shift > 118) return 0;  // below 2^117 / 2^118: less than one half
+  const Uint128 halves = (Uint128{mantissa} * unit) >> (shift - 1);
+  const Uint128 rounded = (halves + 1) >> 1;
+  if ((rounded >> 64) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(rounded);
 }
 
-// Near a tie, beyond 2^50 and for what is not a number: the exact digits. Kept apart, so
-// that the common way has no frame to set up for it.
+// What one 64 × 64-bit product does not round (magnitudes from 2^52, more than 19
+// decimals, results past 64 bits) and what is not a number: the exact digits. Kept apart,
+// so that the common way has no frame to set up for it.
 [[gnu::noinline]] char* putFixedExactly(char* out, double value, int width, int decimals) {
   if (!std::isfinite(value) || std::fabs(value) >= 1e300) return putAsterisks(out, width);
   const std::optional<ScaledValue> scaled =
@@ -554,8 +568,10 @@ std::optional<std::uint64_t> roundedInDoubles(double magnitude, int decimals) {
 }
 
 char* putFixed(char* out, double value, int width, int decimals) {
-  if (const std::optional<std::uint64_t> rounded = roundedInDoubles(std::fabs(value), decimals))
-    return putFixedDigits(out, *rounded, std::signbit(value), width, decimals);
+  if (decimals >= 0 && decimals <= 19)
+    if (const std::optional<std::uint64_t> rounded =
+            roundScaledExactly(value, powerOfTen64(decimals)))
+      return putFixedDigits(out, *rounded, std::signbit(value), width, decimals);
   return putFixedExactly(out, value, width, decimals);
 }
 
@@ -594,24 +610,6 @@ void planFixedField(RecordLayout::Step& step) {
   // before the field has those columns, the field is written where it stands.
   const int spill = 4 * ((std::max(room, 1) + 3) / 4) - room;
   step.in_place = spill <= step.blanks_before;
-}
-
-// |value| × unit (10^decimals, at most 10^19) rounded half away from zero, exactly: the
-// double is mantissa / 2^shift, so the product mantissa × unit (below 2^117) shifted down
-// to one bit past the point, plus one, without that bit, is the rounded integer. Nothing
-// for what is not a number, for magnitudes from 2^52 on, or when it exceeds 64 bits.
-std::optional<std::uint64_t> roundScaledExactly(double value, std::uint64_t unit) {
-  const auto bits = std::bit_cast<std::uint64_t>(value);
-  const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  const std::uint64_t mantissa = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
-  const int shift = 1075 - (biased == 0 ? 1 : biased);
-  if (shift < 1) return std::nullopt;
-  if (shift > 118) return 0;  // below 2^117 / 2^118: less than one half
-  const Uint128 halves = (Uint128{mantissa} * unit) >> (shift - 1);
-  const Uint128 rounded = (halves + 1) >> 1;
-  if ((rounded >> 64) != 0) return std::nullopt;
-  return static_cast<std::uint64_t>(rounded);
 }
 
 // The F field, its rounding exact in integers; false, and nothing written, for what that

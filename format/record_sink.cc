@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "format/run_error.h"
 
@@ -78,15 +77,23 @@ void writeFreeFormReal(RecordSink& sink, double value) {
 }
 
 // Room in the pending output for the record and the one character more that its advance
-// may take.
+// may take; what is held is shown first when it has no room left, and a record longer than
+// the whole buffer gets a buffer of its size.
 char* Console::roomFor(std::size_t size) {
-  if (size + 1 > pending_capacity_) return nullptr;
-  if (pending_size_ + size + 1 > pending_capacity_) writePending();
+  if (pending_size_ + size + 1 > pending_capacity_) {
+    writePending();
+    if (size + 1 > pending_capacity_) {
+      pending_ = std::make_unique_for_overwrite<char[]>(size + 1);
+      pending_capacity_ = size + 1;
+    }
+  }
   return pending_.get() + pending_size_;
 }
 
-// The line control character gives way to its advance in place: one character replaces
-// it, two move the record one to the right (the room has that character more).
+// The advance is made before the record, in place of its line control character: one
+// character replaces it, two move the record one to the right (the room has that character
+// more). The very first output of the run has no line to end yet, so it loses one line
+// feed.
 void Console::putWritten(const char* end) {
   char* const record = pending_.get() + pending_size_;
   auto size = static_cast<std::size_t>(end - record);
@@ -98,7 +105,7 @@ void Console::putWritten(const char* end) {
   }
   record[0] = control == '+' ? '\r' : '\n';
   if (size == 0) size = 1;
-  if (!started_ && record[0] == '\n') {  // the first output has no line to end
+  if (!started_ && record[0] == '\n') {
     std::memmove(record, record + 1, size - 1);
     --size;
   }
@@ -107,47 +114,17 @@ void Console::putWritten(const char* end) {
   if (pending_size_ >= kFlushSize) writePending();
 }
 
-// The advance is made before the record; the very first output of the run has no line
-// to end yet, so it loses one line feed.
 void Console::put(std::string_view record) {
-  const char control = record.empty() ? ' ' : record.front();
-  std::string_view advance;
-  switch (control) {
-    case '0':
-      advance = "\n\n";
-      break;
-    case '1':
-      advance = "\n\f";
-      break;
-    case '+':
-      advance = "\r";
-      break;
-    default:
-      advance = "\n";
-  }
-  if (!started_ && advance.front() == '\n') advance.remove_prefix(1);
-  started_ = true;
-  hold(advance, record.empty() ? record : record.substr(1));
+  char* const room = roomFor(record.size());
+  if (!record.empty()) std::memcpy(room, record.data(), record.size());
+  putWritten(room + record.size());
 }
 
 void Console::putRaw(std::string_view text) {
+  char* const room = roomFor(text.size());
+  if (!text.empty()) std::memcpy(room, text.data(), text.size());
   started_ = true;
-  hold(text);
-}
-
-void Console::hold(std::string_view text, std::string_view more) {
-  const std::size_t size = text.size() + more.size();
-  if (pending_size_ + size > pending_capacity_) {
-    writePending();
-    if (size > pending_capacity_) {
-      pending_ = std::make_unique_for_overwrite<char[]>(size);
-      pending_capacity_ = size;
-    }
-  }
-  char* end = pending_.get() + pending_size_;
-  if (!text.empty()) std::memcpy(end, text.data(), text.size());
-  if (!more.empty()) std::memcpy(end + text.size(), more.data(), more.size());
-  pending_size_ += size;
+  pending_size_ += text.size();
   if (pending_size_ >= kFlushSize) writePending();
 }
 
@@ -331,6 +308,9 @@ bool LineReader::next(std::string& line) {
   return true;
 }
 
+// Streams, and files whose line feeds found so far are all taken: the file is read on
+// until a line feed is found (the line then taken as next() takes it), or to its end, where
+// bytes left are a last line without its end.
 bool LineReader::nextTheLongerWay(std::string_view& line) {
   if (stream_ != nullptr) {
     if (!std::getline(*stream_, stream_line_)) {
@@ -338,34 +318,22 @@ bool LineReader::nextTheLongerWay(std::string_view& line) {
       return false;
     }
     line = stream_line_;
-  } else if (!nextFromFile(line)) {
-    return false;
+  } else {
+    while (readMore())
+      if (feedAhead()) return next(line);
+    if (block_begin_ == block_end_) return false;
+    line = std::string_view(block_.get() + block_begin_, block_end_ - block_begin_);
+    block_begin_ = block_end_;
   }
   ++line_number_;
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   return true;
 }
 
-// As getline: up to the next line feed, or to the end of the file when bytes are left.
-// The line is shown where it lies in the block; one that runs past the block's end is
-// first moved to its front.
-bool LineReader::nextFromFile(std::string_view& line) {
-  for (;;) {
-    while (feeds_ == 0 && chunk_ + 1 < chunks_) feeds_ = feed_masks_[++chunk_];
-    if (feeds_ != 0) {
-      const std::size_t end = 64 * chunk_ + static_cast<std::size_t>(std::countr_zero(feeds_));
-      feeds_ &= feeds_ - 1;
-      line = std::string_view(block_.get() + block_begin_, end - block_begin_);
-      block_begin_ = end + 1;
-      return true;
-    }
-    if (!readMore()) {
-      if (block_begin_ == block_end_) return false;
-      line = std::string_view(block_.get() + block_begin_, block_end_ - block_begin_);
-      block_begin_ = block_end_;
-      return true;
-    }
-  }
+// Whether a line feed is left among those found, feeds_ then holding it.
+bool LineReader::feedAhead() {
+  while (feeds_ == 0 && chunk_ + 1 < chunks_) feeds_ = feed_masks_[++chunk_];
+  return feeds_ != 0;
 }
 
 // Reads more of the file behind the unread bytes, which are first moved to the front of

@@ -3,7 +3,6 @@
 #include <bit>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <istream>
@@ -61,7 +60,6 @@ class Console : public RecordSink {
 
  private:
   void writePending();
-  void hold(std::string_view text, std::string_view more = {});
 
   static constexpr std::size_t kFlushSize = 64 * 1024;
   std::ostream& out_;
@@ -73,9 +71,6 @@ class Console : public RecordSink {
   bool started_ = false;
 };
 
-// An input text file read line by line (list file, O-files): one trailing "\r" dropped,
-// a last line without its line end is still a line. A read that fails before the end of
-// the file is a RunError naming the file and the reason, never a silent end.
 // The line feeds among the 64 bytes at `bytes`: bit i set where bytes[i] is one. Found 16
 // bytes at a time where the processor compares them at once (SSE2), else by the word
 // arithmetic of the second, which every machine has (and the tests compare them).
@@ -85,6 +80,9 @@ std::uint64_t lineFeedMaskInWords(const char* bytes);
 // processors that can (AVX2).
 void findLineFeedMasks(const char* bytes, std::size_t chunks, std::uint64_t* masks);
 
+// An input text file read line by line (list file, O-files): one trailing "\r" dropped,
+// a last line without its line end is still a line. A read that fails before the end of
+// the file is a RunError naming the file and the reason, never a silent end.
 class LineReader {
  public:
   // Opens a file for reading, in large blocks. Nothing when it cannot be opened or is a
@@ -129,7 +127,7 @@ class LineReader {
  private:
   LineReader(int fd, std::string_view kind, const std::string& path);
   bool nextTheLongerWay(std::string_view& line);
-  bool nextFromFile(std::string_view& line);
+  bool feedAhead();
   bool readMore();
   void findLineFeeds(std::size_t first_chunk);
   void takeBlock(std::unique_ptr<char[]> block, std::size_t capacity);

@@ -2,7 +2,6 @@
 
 #include "output/writers.h"
 
-#include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -26,23 +25,23 @@ constexpr double kStationSigma = 1.0;
 void writeRattRecord(RecordSink& file, const BaselineRecord& entry, const WritingEdition& edition) {
   const double azimuth = azimuthGrads(entry.enu1_e, entry.enu1_n);
   const double sigma = sigma3D(entry.sigma_x, entry.sigma_y, entry.sigma_z);
-  std::array<FieldValue, 13> values{entry.fixed_station.view(),
-                                    entry.unknown_station.view(),
-                                    entry.enu1_e,
-                                    entry.enu1_n,
-                                    entry.enu1_u,
-                                    azimuth,
-                                    entry.length,
-                                    sigma};
-  std::size_t count = 8;
+  FieldValueList<13> values;
+  values.push_back(entry.fixed_station.view());
+  values.push_back(entry.unknown_station.view());
+  values.push_back(entry.enu1_e);
+  values.push_back(entry.enu1_n);
+  values.push_back(entry.enu1_u);
+  values.push_back(azimuth);
+  values.push_back(entry.length);
+  values.push_back(sigma);
   if (edition.ratt_data_station_numbers) {
-    values[count++] = kNoStationNumber;
-    values[count++] = kNoStationNumber;
+    values.push_back(kNoStationNumber);
+    values.push_back(kNoStationNumber);
   }
-  values[count++] = entry.day_number;
-  values[count++] = solutionKind(entry, edition.solution_kind_width);
-  values[count++] = entry.name.view();
-  writeRecord(file, edition.ratt_data_record, std::span<const FieldValue>(values.data(), count));
+  values.push_back(entry.day_number);
+  values.push_back(solutionKind(entry, edition.solution_kind_width));
+  values.push_back(entry.name.view());
+  writeRecord(file, edition.ratt_data_record, values.values());
 }
 
 void writeStationRecord(RecordSink& file, std::string_view station, double x, double y, double z,

@@ -130,10 +130,15 @@ LogLine logLineOf(const BaselineRecord& entry, double sigma, const LogContext& c
                                        : entry.fixed_station.view();
   switch (context.variant.components) {
     case LogComponents::AsReported:
-      return {{entry.enu1_e, entry.enu1_n, entry.enu1_u}, localSigmas(entry, context.frames), sigma, station};
+      return {{entry.enu1_e, entry.enu1_n, entry.enu1_u},
+              localSigmas(entry, context.frames),
+              sigma,
+              station};
     case LogComponents::AroundPrincipalPoint:
-      return {aroundPrincipalPoint(entry, *context.principal_point), localSigmas(entry, context.frames),
-              sigma, station};
+      return {aroundPrincipalPoint(entry, *context.principal_point),
+              localSigmas(entry, context.frames),
+              sigma,
+              station};
     case LogComponents::Geocentric:
       return {{entry.dx, entry.dy, entry.dz},
               {entry.sigma_x, entry.sigma_y, entry.sigma_z},
