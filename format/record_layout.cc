@@ -533,7 +533,8 @@ char* putFixedDigits(char* out, std::uint64_t rounded, bool negative, int width,
 // double is mantissa / 2^shift, so the product mantissa × unit (below 2^117) shifted down
 // to one bit past the point, plus one, without that bit, is the rounded integer. Nothing
 // for what is not a number, for magnitudes from 2^52 on, or when it exceeds 64 bits.
-std::optional<std::uint64_t> roundScaledExactly(double value, std::uint64_t unit) {
+[[gnu::noinline]] std::optional<std::uint64_t> roundScaledExactly(double value,
+                                                                std::uint64_t unit) {
   const auto bits = std::bit_cast<std::uint64_t>(value);
   const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
   const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
@@ -601,6 +602,7 @@ void planFixedField(RecordLayout::Step& step) {
   if (step.decimals > kMostCommonDecimals || step.width > kMostCommonWidth) return;
   step.common_way = true;
   step.unit = powerOfTen64(step.decimals);
+  step.scale = static_cast<double>(step.unit);
   // Room for the integer digits: the columns left of the point, one fewer with a minus.
   const int room = step.width - 1 - step.decimals;
   step.too_large = room < 0 ? 0 : powerOfTen64(room + step.decimals);
@@ -615,16 +617,35 @@ void planFixedField(RecordLayout::Step& step) {
 // The F field, its rounding exact in integers; false, and nothing written, for what that
 // does not take. It is written whole from a scratch line, or where it stands on the
 // blanked record.
-bool putFixedCommonWay(char* out, double value, const RecordLayout::Step& step) {
-  const std::optional<std::uint64_t> rounded = roundScaledExactly(value, step.unit);
-  if (!rounded) return false;
-  const bool minus = std::signbit(value) && *rounded != 0;
-  if (*rounded >= (minus ? step.too_large_negative : step.too_large)) {
+// |value| × unit rounded half away from zero, from the product in doubles where it cannot
+// round otherwise than the exact product; false where it might. Below 2^44 the product in
+// doubles is within half a unit in its last place, 2^-10, of the exact one, and its
+// fraction is exact: a fraction farther than 2^-8 from one half rounds as the exact product
+// does. Ties, values next to them and large values are left to the exact product.
+bool roundScaledInDoubles(double value, double scale, std::uint64_t& rounded) {
+  const double scaled = std::fabs(value) * scale;
+  if (!(scaled < 0x1p44)) return false;  // what is not a number too
+  const auto whole = static_cast<std::int64_t>(scaled);
+  const double fraction = scaled - static_cast<double>(whole);
+  if (!(std::fabs(fraction - 0.5) > 0x1p-8)) return false;
+  rounded = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  return true;
+}
+
+[[gnu::always_inline]] inline bool putFixedCommonWay(char* out, double value, const RecordLayout::Step& step) {
+  std::uint64_t rounded = 0;
+  if (!roundScaledInDoubles(value, step.scale, rounded)) {
+    const std::optional<std::uint64_t> exact = roundScaledExactly(value, step.unit);
+    if (!exact) return false;
+    rounded = *exact;
+  }
+  const bool minus = std::signbit(value) && rounded != 0;
+  if (rounded >= (minus ? step.too_large_negative : step.too_large)) {
     putAsterisks(out, step.width);
     return true;
   }
-  std::uint64_t integer = *rounded / step.unit;
-  const std::uint64_t fraction = *rounded % step.unit;
+  std::uint64_t integer = rounded / step.unit;
+  const std::uint64_t fraction = rounded % step.unit;
   char scratch[kScratchWidth];
   char* const end = step.in_place ? out + step.width : scratch + kScratchWidth;
   if (!step.in_place) std::memset(scratch, ' ', kScratchWidth);
@@ -650,7 +671,7 @@ bool putFixedCommonWay(char* out, double value, const RecordLayout::Step& step) 
   return true;
 }
 
-char* putFixedField(char* out, double value, const RecordLayout::Step& step) {
+[[gnu::always_inline]] inline char* putFixedField(char* out, double value, const RecordLayout::Step& step) {
   if (step.common_way && putFixedCommonWay(out, value, step)) return out + step.width;
   return putFixed(out, value, step.width, step.decimals);
 }
@@ -810,23 +831,117 @@ std::size_t widestField(const FieldDescriptor& field) {
   }
 }
 
+// `count` blanks at `out`, sixteen at a time, the last sixteen overlapping the ones before
+// (a record is a few dozen columns: no call for them).
+void putBlanks(char* out, std::size_t count) {
+  static constexpr char kBlanks[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  if (count < 16) {
+    std::fill_n(out, count, ' ');
+    return;
+  }
+  for (std::size_t at = 0; at + 16 < count; at += 16) std::memcpy(out + at, kBlanks, 16);
+  std::memcpy(out + count - 16, kBlanks, 16);
+}
+
+// A literal of a few dozen characters: two overlapping moves of sixteen up to 32.
+void copyLiteral(char* to, const std::string& literal) {
+  const std::size_t count = literal.size();
+  if (count >= 16 && count <= 32) {
+    std::memcpy(to, literal.data(), 16);
+    std::memcpy(to + count - 16, literal.data() + count - 16, 16);
+  } else {
+    copyShortText(to, literal.data(), count);
+  }
+}
+
+// One data field at `field` (the record blanked, the skip before it too); returns its end.
+[[gnu::always_inline]] inline char* putField(char* field, const RecordLayout::Step& step, const FieldValue& value,
+               const RecordLayout& layout) {
+  switch (step.kind) {
+    case FieldDescriptor::Kind::Fixed:
+      return putFixedField(field, valueAs<double>(value, step.kind, layout), step);
+    case FieldDescriptor::Kind::Integer:
+      return putInteger(field, valueAs<std::int32_t>(value, step.kind, layout), step.width);
+    case FieldDescriptor::Kind::Exponent:
+      return putExponent(field, valueAs<double>(value, step.kind, layout), step.width,
+                         step.decimals, DigitsWay::kFastWhereExact);
+    default:
+      return putText(field, valueAs<std::string_view>(value, step.kind, layout), step.width);
+  }
+}
+
 }  // namespace
 
-RecordLayout::RecordLayout(std::string_view notation)
+RecordLayout::RecordLayout(std::string_view notation, std::span<const ConstantField> constants)
     : notation_(notation), descriptors_(LayoutParser(notation).parse()) {
   int blanks = 0;
-  for (std::size_t i = 0; i < descriptors_.size(); ++i) {
-    const FieldDescriptor& field = descriptors_[i];
+  for (const FieldDescriptor& field : descriptors_) {
     widest_record_ += widestField(field);
     if (field.kind == FieldDescriptor::Kind::Text && field.width < 0) text_without_width_ = true;
     if (field.kind == FieldDescriptor::Kind::Skip) {
       blanks += field.width;
       continue;
     }
-    steps_.push_back({field.kind, blanks, field.width, field.decimals, i});
+    steps_.push_back({field.kind, blanks, field.width, field.decimals});
+    if (field.kind == FieldDescriptor::Kind::Literal) {
+      steps_.back().literal = literals_.size();
+      literals_.push_back(field.literal);
+    }
     if (field.kind == FieldDescriptor::Kind::Fixed) planFixedField(steps_.back());
     blanks = 0;
   }
+  // From the last to the first, so that each place still counts the data fields before it.
+  std::vector<ConstantField> ordered(constants.begin(), constants.end());
+  std::sort(ordered.begin(), ordered.end(),
+            [](const ConstantField& a, const ConstantField& b) { return a.field > b.field; });
+  for (std::size_t i = 0; i < ordered.size(); ++i) {
+    if (i > 0 && ordered[i].field == ordered[i - 1].field)
+      throw std::invalid_argument("record layout \"" + notation_ +
+                                  "\": a data field given two constants");
+    makeConstant(ordered[i].field, ordered[i].value);
+  }
+  joinLiterals();
+}
+
+// The data field becomes a literal of its text, written as any record would show it.
+void RecordLayout::makeConstant(std::size_t field, const FieldValue& value) {
+  std::size_t data_fields = 0;
+  for (Step& step : steps_) {
+    if (step.kind == FieldDescriptor::Kind::Literal) continue;
+    if (data_fields++ != field) continue;
+    // An F field may blank a few columns before it: room for them.
+    constexpr std::size_t kRoomBefore = 8;
+    const auto* text = std::get_if<std::string_view>(&value);
+    std::string shown(kRoomBefore + (step.width < 0 && text ? text->size() : 0) +
+                          static_cast<std::size_t>(std::max(step.width, 0)),
+                      ' ');
+    const char* end = putField(shown.data() + kRoomBefore, step, value, *this);
+    shown.resize(static_cast<std::size_t>(end - shown.data()));
+    if (step.width < 0) widest_record_ += shown.size() - kRoomBefore;
+    step.kind = FieldDescriptor::Kind::Literal;
+    step.literal = literals_.size();
+    literals_.push_back(shown.substr(kRoomBefore));
+    return;
+  }
+  throw std::invalid_argument("record layout \"" + notation_ + "\": no data field " +
+                              std::to_string(field + 1) + " to make constant");
+}
+
+// A literal right after another becomes part of it, with the blanks between them.
+void RecordLayout::joinLiterals() {
+  std::vector<Step> joined;
+  for (const Step& step : steps_) {
+    if (step.kind == FieldDescriptor::Kind::Literal && !joined.empty() &&
+        joined.back().kind == FieldDescriptor::Kind::Literal) {
+      std::string& text = literals_[joined.back().literal];
+      text.append(static_cast<std::size_t>(step.blanks_before), ' ');
+      text += literals_[step.literal];
+      continue;
+    }
+    joined.push_back(step);
+  }
+  steps_ = std::move(joined);
 }
 
 std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue> values) {
@@ -843,50 +958,19 @@ std::size_t widestRecordWithTexts(const RecordLayout& layout,
   return widest;
 }
 
-namespace {
-
-// `count` blanks at `out`, sixteen at a time, the last sixteen overlapping the ones before
-// (a record is a few dozen columns: no call for them).
-void putBlanks(char* out, std::size_t count) {
-  static constexpr char kBlanks[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-  if (count < 16) {
-    std::fill_n(out, count, ' ');
-    return;
-  }
-  for (std::size_t at = 0; at + 16 < count; at += 16) std::memcpy(out + at, kBlanks, 16);
-  std::memcpy(out + count - 16, kBlanks, 16);
-}
-
-}  // namespace
-
 char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValue> values) {
   putBlanks(out, widestRecord(layout, values));
   const FieldValue* value = values.data();
   const FieldValue* const values_end = value + values.size();
   for (const RecordLayout::Step& step : layout.steps()) {
     if (step.kind == FieldDescriptor::Kind::Literal) {
-      const std::string& literal = layout.descriptors()[step.descriptor].literal;
-      out = std::copy(literal.begin(), literal.end(), out + step.blanks_before);
+      const std::string& literal = layout.literal(step);
+      copyLiteral(out + step.blanks_before, literal);
+      out += step.blanks_before + static_cast<std::ptrdiff_t>(literal.size());
       continue;
     }
     if (value == values_end) return out;
-    char* const field = out + step.blanks_before;
-    switch (step.kind) {
-      case FieldDescriptor::Kind::Fixed:
-        out = putFixedField(field, valueAs<double>(*value, step.kind, layout), step);
-        break;
-      case FieldDescriptor::Kind::Integer:
-        out = putInteger(field, valueAs<std::int32_t>(*value, step.kind, layout), step.width);
-        break;
-      case FieldDescriptor::Kind::Exponent:
-        out = putExponent(field, valueAs<double>(*value, step.kind, layout), step.width,
-                          step.decimals, DigitsWay::kFastWhereExact);
-        break;
-      default:
-        out = putText(field, valueAs<std::string_view>(*value, step.kind, layout), step.width);
-        break;
-    }
+    out = putField(out + step.blanks_before, step, *value, layout);
     ++value;
   }
   if (value != values_end)

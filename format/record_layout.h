@@ -24,13 +24,26 @@ struct FieldDescriptor {
   bool consumesValue() const { return kind != Kind::Skip && kind != Kind::Literal; }
 };
 
+// A value handed to a data field: integer for I, real for F and E, text for A.
+using FieldValue = std::variant<std::int32_t, double, std::string_view>;
+
+// A data field that holds the same value in every record of a layout (a record code, a
+// column of zeros): its text is made once, with the layout, and copied like a literal.
+struct ConstantField {
+  std::size_t field;  // its place among the layout's data fields, from 0
+  FieldValue value;
+};
+
 // A record layout in the notation of the VELK record tables, for example
 // "(I2,2X,A4,2X,A4,4(1X,F12.4))": Iw, Fw.d, Ew.d, Aw, A, nX, 'text' and n(...).
 // Parsed once, when the layout object is made; a malformed notation throws
-// std::invalid_argument.
+// std::invalid_argument. Records of a layout with constant fields are given values for
+// the other data fields only.
 class RecordLayout {
  public:
-  explicit RecordLayout(std::string_view notation);
+  explicit RecordLayout(std::string_view notation, std::span<const ConstantField> constants = {});
+  RecordLayout(std::string_view notation, std::initializer_list<ConstantField> constants)
+      : RecordLayout(notation, std::span<const ConstantField>(constants.begin(), constants.size())) {}
 
   const std::vector<FieldDescriptor>& descriptors() const { return descriptors_; }
   std::string_view notation() const { return notation_; }
@@ -39,34 +52,38 @@ class RecordLayout {
   bool hasTextWithoutWidth() const { return text_without_width_; }
 
   // The layout as it is walked: each field or literal with the blanks of the skips before
-  // it (skips at the end write nothing).
+  // it (skips at the end write nothing). Literals next to one another, constant fields
+  // among them, are one literal.
   struct Step {
     FieldDescriptor::Kind kind;
     int blanks_before;
     int width;
     int decimals;
-    std::size_t descriptor;  // where its literal is
+    std::size_t literal = 0;  // where its text is among the literals
     // For an F field of few columns and decimals, what its common way needs, worked out
     // once: whether it takes it, 10^decimals, and the rounded values (scaled by
     // 10^decimals) from which it shows asterisks, with and without a minus.
     bool common_way = false;
     bool in_place = false;  // written straight into the record, not through a scratch line
     std::uint64_t unit = 1;
+    double scale = 1;  // the unit as a double, for the rounding in doubles
     std::uint64_t too_large = 0;
     std::uint64_t too_large_negative = 0;
   };
   const std::vector<Step>& steps() const { return steps_; }
+  const std::string& literal(const Step& step) const { return literals_[step.literal]; }
 
  private:
+  void makeConstant(std::size_t field, const FieldValue& value);
+  void joinLiterals();
+
   std::string notation_;
   std::vector<FieldDescriptor> descriptors_;
   std::vector<Step> steps_;
+  std::vector<std::string> literals_;
   std::size_t widest_record_ = 0;
   bool text_without_width_ = false;
 };
-
-// A value handed to a data field: integer for I, real for F and E, text for A.
-using FieldValue = std::variant<std::int32_t, double, std::string_view>;
 
 // The values of one record gathered on the stack, each made only when it is added (a
 // record is written for every report: no array of defaults to fill first).

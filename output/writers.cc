@@ -46,10 +46,13 @@ void writeRattRecord(RecordSink& file, const BaselineRecord& entry, const Writin
 
 void writeStationRecord(RecordSink& file, std::string_view station, double x, double y, double z,
                         std::int32_t day_number) {
-  static const RecordLayout kStationRecord{"(I1,2X,A4,3(1X,F12.3),1X,3(2X,F5.3),1X,A4,1X,I4)"};
-  writeRecord(file, kStationRecord,
-              {kStationCode, station, x, y, z, kStationSigma, kStationSigma, kStationSigma, station,
-               day_number});
+  // The code and the three sigmas are the same in every record.
+  static const RecordLayout kStationRecord{"(I1,2X,A4,3(1X,F12.3),1X,3(2X,F5.3),1X,A4,1X,I4)",
+                                           {{0, kStationCode},
+                                            {5, kStationSigma},
+                                            {6, kStationSigma},
+                                            {7, kStationSigma}}};
+  writeRecord(file, kStationRecord, {station, x, y, z, station, day_number});
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "output/writers.h"
 
@@ -26,10 +28,39 @@ struct Axis {
   double sigma;
 };
 
+// The record codes of the X, Y and Z lines.
+constexpr std::array<std::int32_t, 3> kRecordCodes{12, 13, 14};
+
 std::array<Axis, 3> axesOf(const BaselineRecord& entry) {
-  return {{{12, entry.dx, entry.sigma_x},
-           {13, entry.dy, entry.sigma_y},
-           {14, entry.dz, entry.sigma_z}}};
+  return {{{kRecordCodes[0], entry.dx, entry.sigma_x},
+           {kRecordCodes[1], entry.dy, entry.sigma_y},
+           {kRecordCodes[2], entry.dz, entry.sigma_z}}};
+}
+
+// A component line made ready for the whole file: its record code and zero columns, the
+// same in every record of the line, are constants of its layout, written once.
+struct PreparedLine {
+  RecordLayout layout;
+  std::vector<ComponentValue> values;  // those that change from record to record
+};
+
+PreparedLine prepare(const ComponentLine& line, std::int32_t record_code) {
+  std::vector<ConstantField> constants;
+  std::vector<ComponentValue> values;
+  for (std::size_t field = 0; field < line.values.size(); ++field) {
+    switch (line.values[field]) {
+      case ComponentValue::RecordCode:
+        constants.push_back({field, record_code});
+        break;
+      case ComponentValue::ZeroInteger:
+        constants.push_back({field, kZeroInteger});
+        break;
+      default:
+        values.push_back(line.values[field]);
+        break;
+    }
+  }
+  return {RecordLayout(line.layout.notation(), constants), std::move(values)};
 }
 
 FieldValue componentValue(ComponentValue which, const BaselineRecord& entry, const Axis& axis,
@@ -63,7 +94,7 @@ FieldValue componentValue(ComponentValue which, const BaselineRecord& entry, con
   throw LayoutMismatch("unknown component line value");
 }
 
-void writeComponentLine(RecordSink& file, const ComponentLine& line, const BaselineRecord& entry,
+void writeComponentLine(RecordSink& file, const PreparedLine& line, const BaselineRecord& entry,
                         const Axis& axis, const WritingEdition& edition) {
   FieldValueList<kMostComponentValues> values;
   if (line.values.size() > values.capacity())
@@ -77,23 +108,25 @@ void writeComponentLine(RecordSink& file, const ComponentLine& line, const Basel
 }  // namespace
 
 void writeVectorFile(RecordSink& file, const BaselineTable& table, const WritingEdition& edition) {
+  const std::array<PreparedLine, 3> lines{prepare(edition.component_lines[0], kRecordCodes[0]),
+                                          prepare(edition.component_lines[1], kRecordCodes[1]),
+                                          prepare(edition.component_lines[2], kRecordCodes[2])};
   for (const BaselineRecord& entry : table.entries()) {
     const std::array<Axis, 3> axes = axesOf(entry);
-    for (std::size_t i = 0; i < axes.size(); ++i) {
-      writeComponentLine(file, edition.component_lines[i], entry, axes[i], edition);
-    }
+    for (std::size_t i = 0; i < axes.size(); ++i)
+      writeComponentLine(file, lines[i], entry, axes[i], edition);
   }
 }
 
 // The off-diagonal terms are the covariances the record holds; only the diagonal is
 // formed here, from the standard deviations.
 void writeVectorCovarianceFile(RecordSink& file, const BaselineTable& table) {
-  static const RecordLayout kVectorRecord{"(I2,2X,A4,2X,A4,4(1X,F12.4))"};
+  static const RecordLayout kVectorRecord{"(I2,2X,A4,2X,A4,4(1X,F12.4))",
+                                          {{0, kFullVectorCode}}};
   static const RecordLayout kCovarianceRecord{"(1X,6(1X,E10.4))"};
   for (const BaselineRecord& e : table.entries()) {
     writeRecord(file, kVectorRecord,
-                {kFullVectorCode, e.fixed_station.view(), e.unknown_station.view(), e.dx, e.dy,
-                 e.dz, e.length});
+                {e.fixed_station.view(), e.unknown_station.view(), e.dx, e.dy, e.dz, e.length});
     writeRecord(file, kCovarianceRecord,
                 {e.sigma_x * e.sigma_x, e.cov_xy, e.cov_xz, e.sigma_y * e.sigma_y, e.cov_yz,
                  e.sigma_z * e.sigma_z});

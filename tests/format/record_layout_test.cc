@@ -156,6 +156,25 @@ TEST(FormatRecord, RefusesValuesOfTheWrongTypeOrTooMany) {
   EXPECT_THROW(formatRecord(RecordLayout("(I2)"), {1, 2}), LayoutMismatch);
 }
 
+// Constant fields show what the same value given with each record shows, negative F
+// fields written in place and A fields without a width among them; the others take the
+// values, and the record still ends where they run out.
+TEST(FormatRecord, WritesConstantFieldsAsTheirValuesWouldShow) {
+  const std::string notation = "(I1,2X,A4,3(1X,F7.3),1X,3(2X,F5.3),1X,A,1X,I4)";
+  const RecordLayout plain(notation);
+  const RecordLayout constant(notation, {{0, 1}, {4, -1.0005}, {5, 1.0}, {6, 0.0}, {7, -0.5},
+                                         {8, std::string_view("XY")}});
+  const std::string whole =
+      formatRecord(plain, {1, std::string_view("BAUM"), 12.5, 2.25, -1.0005, 1.0, 0.0, -0.5,
+                           std::string_view("XY"), 302});
+  EXPECT_EQ(formatRecord(constant, {std::string_view("BAUM"), 12.5, 2.25, 302}), whole);
+  EXPECT_EQ(formatRecord(constant, {std::string_view("BAUM"), 12.5}),
+            formatRecord(plain, {1, std::string_view("BAUM"), 12.5}));
+  EXPECT_THROW(RecordLayout("(I2,F5.1)", {{2, 1}}), std::invalid_argument);
+  EXPECT_THROW(RecordLayout("(I2,F5.1)", {{0, 1}, {0, 2}}), std::invalid_argument);
+  EXPECT_THROW(RecordLayout("(I2,F5.1)", {{1, 1}}), LayoutMismatch);
+}
+
 TEST(FreeForm, WritesTextAfterOneBlank) {
   EXPECT_EQ(formatFreeForm(" -- FIN --"), "  -- FIN --");
   EXPECT_EQ(formatFreeForm(""), " ");
