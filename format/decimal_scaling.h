@@ -35,13 +35,14 @@ inline constexpr double kExactPowersOfTen[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1
 // less than scaled × 2^-52, so where the part cut off lies further than that from one
 // half, the exact product lies on the same side of the half, and any rounding rule gives
 // the same integer. Below 2^50 the integer part and the part cut off are exact and that
-// bound stays under 1/4. Nothing near a tie, beyond 2^50 or for what is not a number.
-inline std::optional<std::uint64_t> roundScaledAwayFromTies(double scaled) {
-  if (!(scaled < 0x1p50)) return std::nullopt;
+// bound stays under 1/4. False near a tie, beyond 2^50 and for what is not a number.
+inline bool roundScaledAwayFromTies(double scaled, std::uint64_t& rounded) {
+  if (!(scaled < 0x1p50)) return false;
   const auto whole = static_cast<std::int64_t>(scaled);
   const double beyond_half = (scaled - static_cast<double>(whole)) - 0.5;
-  if (std::fabs(beyond_half) <= scaled * 0x1p-52) return std::nullopt;
-  return static_cast<std::uint64_t>(whole) + (beyond_half > 0 ? 1 : 0);
+  if (std::fabs(beyond_half) <= scaled * 0x1p-52) return false;
+  rounded = static_cast<std::uint64_t>(whole) + (beyond_half > 0 ? 1 : 0);
+  return true;
 }
 
 // 10^n for n in 0..38, and in 64 bits for n in 0..19.

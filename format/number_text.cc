@@ -32,10 +32,9 @@ std::string toText(double value, std::chars_format format, int precision) {
 // there any rounding rule, printf's ties to even among them, gives the same digits.
 std::optional<std::string> fixedTextAwayFromTies(double value, int decimals) {
   if (decimals < 0 || decimals > 22) return std::nullopt;
-  const std::optional<std::uint64_t> scaled =
-      roundScaledAwayFromTies(std::fabs(value) * kExactPowersOfTen[decimals]);
-  if (!scaled) return std::nullopt;
-  std::uint64_t rounded = *scaled;
+  std::uint64_t rounded = 0;
+  if (!roundScaledAwayFromTies(std::fabs(value) * kExactPowersOfTen[decimals], rounded))
+    return std::nullopt;
   const bool minus = std::signbit(value) && rounded != 0;
   char text[40];
   char* const end = text + sizeof text;

@@ -325,9 +325,8 @@ std::optional<RoundedSignificand> roundSignificandInDoubles(double magnitude, in
     } else if (scaled < lower + bound || scaled >= upper - bound) {
       return std::nullopt;
     } else {
-      const std::optional<std::uint64_t> rounded = roundScaledAwayFromTies(scaled);
-      if (!rounded) return std::nullopt;
-      std::uint64_t digits = *rounded;
+      std::uint64_t digits = 0;
+      if (!roundScaledAwayFromTies(scaled, digits)) return std::nullopt;
       if (digits == powerOfTen64(significant)) {  // 9.99.. rounded up to 10.0..
         digits = powerOfTen64(significant - 1);
         ++exponent;
@@ -598,9 +597,19 @@ struct BlankedFourDigitTexts {
 };
 constexpr BlankedFourDigitTexts kBlankedFourDigits;
 
+// Where a minus goes, from the start of the highest group of the integer part (its value
+// below 10^4 given): right before its first digit, or before the point for a zero.
+struct MinusPlaces {
+  std::int8_t offset[10000];
+  constexpr MinusPlaces() : offset{} {
+    for (int n = 0; n < 10000; ++n)
+      offset[n] = static_cast<std::int8_t>(n == 0 ? 3 : n < 10 ? 2 : n < 100 ? 1 : n < 1000 ? 0 : -1);
+  }
+};
+constexpr MinusPlaces kMinusPlaces;
+
 void planFixedField(RecordLayout::Step& step) {
   if (step.decimals > kMostCommonDecimals || step.width > kMostCommonWidth) return;
-  step.common_way = true;
   step.unit = powerOfTen64(step.decimals);
   step.scale = static_cast<double>(step.unit);
   // Room for the integer digits: the columns left of the point, one fewer with a minus.
@@ -611,30 +620,20 @@ void planFixedField(RecordLayout::Step& step) {
   // it has no digits: up to `spill` columns left of the field get a blank. Where the skip
   // before the field has those columns, the field is written where it stands.
   const int spill = 4 * ((std::max(room, 1) + 3) / 4) - room;
-  step.in_place = spill <= step.blanks_before;
+  step.way = spill <= step.blanks_before ? RecordLayout::Step::Way::kFixedInPlace
+                                         : RecordLayout::Step::Way::kFixedThroughScratch;
 }
 
 // The F field, its rounding exact in integers; false, and nothing written, for what that
-// does not take. It is written whole from a scratch line, or where it stands on the
-// blanked record.
-// |value| × unit rounded half away from zero, from the product in doubles where it cannot
-// round otherwise than the exact product; false where it might. Below 2^44 the product in
-// doubles is within half a unit in its last place, 2^-10, of the exact one, and its
-// fraction is exact: a fraction farther than 2^-8 from one half rounds as the exact product
-// does. Ties, values next to them and large values are left to the exact product.
-bool roundScaledInDoubles(double value, double scale, std::uint64_t& rounded) {
-  const double scaled = std::fabs(value) * scale;
-  if (!(scaled < 0x1p44)) return false;  // what is not a number too
-  const auto whole = static_cast<std::int64_t>(scaled);
-  const double fraction = scaled - static_cast<double>(whole);
-  if (!(std::fabs(fraction - 0.5) > 0x1p-8)) return false;
-  rounded = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
-  return true;
-}
-
-[[gnu::always_inline]] inline bool putFixedCommonWay(char* out, double value, const RecordLayout::Step& step) {
+// does not take. It is written where it stands on the blanked record, or whole from a
+// scratch line.
+template <bool kInPlace>
+[[gnu::always_inline]] inline bool putFixedCommonWay(char* out, double value,
+                                                     const RecordLayout::Step& step) {
+  // The product in doubles where it rounds as the exact one (all but ties and values
+  // next to them), else the exact product.
   std::uint64_t rounded = 0;
-  if (!roundScaledInDoubles(value, step.scale, rounded)) {
+  if (!roundScaledAwayFromTies(std::fabs(value) * step.scale, rounded)) {
     const std::optional<std::uint64_t> exact = roundScaledExactly(value, step.unit);
     if (!exact) return false;
     rounded = *exact;
@@ -647,8 +646,8 @@ bool roundScaledInDoubles(double value, double scale, std::uint64_t& rounded) {
   std::uint64_t integer = rounded / step.unit;
   const std::uint64_t fraction = rounded % step.unit;
   char scratch[kScratchWidth];
-  char* const end = step.in_place ? out + step.width : scratch + kScratchWidth;
-  if (!step.in_place) std::memset(scratch, ' ', kScratchWidth);
+  char* const end = kInPlace ? out + step.width : scratch + kScratchWidth;
+  if (!kInPlace) std::memset(scratch, ' ', kScratchWidth);
   // The decimals as four-digit groups ending at the field's end; the zeros a group puts
   // left of them lie where the point and the integer part's lowest group go next.
   if (step.decimals > 4) {
@@ -665,15 +664,29 @@ bool roundScaledInDoubles(double value, double scale, std::uint64_t& rounded) {
   }
   start -= 4;
   std::memcpy(start, kBlankedFourDigits.text[integer], 4);
-  if (minus) start[3 - (decimalDigitCount(integer) - (integer == 0 ? 1 : 0))] = '-';
-  if (!step.in_place)
+  if (minus) start[kMinusPlaces.offset[integer]] = '-';
+  if (!kInPlace)
     copyShortText(out, scratch + kScratchWidth - step.width, static_cast<std::size_t>(step.width));
   return true;
 }
 
-[[gnu::always_inline]] inline char* putFixedField(char* out, double value, const RecordLayout::Step& step) {
-  if (step.common_way && putFixedCommonWay(out, value, step)) return out + step.width;
+template <bool kInPlace>
+[[gnu::always_inline]] inline char* putFixedCommonWayOr(char* out, double value,
+                                                        const RecordLayout::Step& step) {
+  if (putFixedCommonWay<kInPlace>(out, value, step)) return out + step.width;
   return putFixed(out, value, step.width, step.decimals);
+}
+
+[[gnu::always_inline]] inline char* putFixedField(char* out, double value,
+                                                  const RecordLayout::Step& step) {
+  switch (step.way) {
+    case RecordLayout::Step::Way::kFixedInPlace:
+      return putFixedCommonWayOr<true>(out, value, step);
+    case RecordLayout::Step::Way::kFixedThroughScratch:
+      return putFixedCommonWayOr<false>(out, value, step);
+    default:
+      return putFixed(out, value, step.width, step.decimals);
+  }
 }
 
 // An E field of more digits than are held in place: its text in memory of its own.
@@ -856,18 +869,37 @@ void copyLiteral(char* to, const std::string& literal) {
 }
 
 // One data field at `field` (the record blanked, the skip before it too); returns its end.
-[[gnu::always_inline]] inline char* putField(char* field, const RecordLayout::Step& step, const FieldValue& value,
-               const RecordLayout& layout) {
-  switch (step.kind) {
-    case FieldDescriptor::Kind::Fixed:
-      return putFixedField(field, valueAs<double>(value, step.kind, layout), step);
+[[gnu::always_inline]] inline char* putField(char* field, const RecordLayout::Step& step,
+                                             const FieldValue& value, const RecordLayout& layout) {
+  using Way = RecordLayout::Step::Way;
+  // Tested from the most frequent way on (a jump table costs more than a few tests).
+  if (step.way == Way::kFixedInPlace)
+    return putFixedCommonWayOr<true>(field, valueAs<double>(value, step.kind, layout), step);
+  if (step.way == Way::kText)
+    return putText(field, valueAs<std::string_view>(value, step.kind, layout), step.width);
+  if (step.way == Way::kInteger)
+    return putInteger(field, valueAs<std::int32_t>(value, step.kind, layout), step.width);
+  if (step.way == Way::kFixedThroughScratch)
+    return putFixedCommonWayOr<false>(field, valueAs<double>(value, step.kind, layout), step);
+  if (step.way == Way::kExponent)
+    return putExponent(field, valueAs<double>(value, step.kind, layout), step.width,
+                       step.decimals, DigitsWay::kFastWhereExact);
+  return putFixed(field, valueAs<double>(value, step.kind, layout), step.width, step.decimals);
+}
+
+RecordLayout::Step::Way wayOf(FieldDescriptor::Kind kind) {
+  using Way = RecordLayout::Step::Way;
+  switch (kind) {
     case FieldDescriptor::Kind::Integer:
-      return putInteger(field, valueAs<std::int32_t>(value, step.kind, layout), step.width);
+      return Way::kInteger;
+    case FieldDescriptor::Kind::Fixed:
+      return Way::kFixed;
     case FieldDescriptor::Kind::Exponent:
-      return putExponent(field, valueAs<double>(value, step.kind, layout), step.width,
-                         step.decimals, DigitsWay::kFastWhereExact);
+      return Way::kExponent;
+    case FieldDescriptor::Kind::Text:
+      return Way::kText;
     default:
-      return putText(field, valueAs<std::string_view>(value, step.kind, layout), step.width);
+      return Way::kLiteral;
   }
 }
 
@@ -883,7 +915,7 @@ RecordLayout::RecordLayout(std::string_view notation, std::span<const ConstantFi
       blanks += field.width;
       continue;
     }
-    steps_.push_back({field.kind, blanks, field.width, field.decimals});
+    steps_.push_back({field.kind, wayOf(field.kind), blanks, field.width, field.decimals});
     if (field.kind == FieldDescriptor::Kind::Literal) {
       steps_.back().literal = literals_.size();
       literals_.push_back(field.literal);
@@ -920,6 +952,7 @@ void RecordLayout::makeConstant(std::size_t field, const FieldValue& value) {
     shown.resize(static_cast<std::size_t>(end - shown.data()));
     if (step.width < 0) widest_record_ += shown.size() - kRoomBefore;
     step.kind = FieldDescriptor::Kind::Literal;
+    step.way = Step::Way::kLiteral;
     step.literal = literals_.size();
     literals_.push_back(shown.substr(kRoomBefore));
     return;
@@ -963,7 +996,7 @@ char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValu
   const FieldValue* value = values.data();
   const FieldValue* const values_end = value + values.size();
   for (const RecordLayout::Step& step : layout.steps()) {
-    if (step.kind == FieldDescriptor::Kind::Literal) {
+    if (step.way == RecordLayout::Step::Way::kLiteral) {
       const std::string& literal = layout.literal(step);
       copyLiteral(out + step.blanks_before, literal);
       out += step.blanks_before + static_cast<std::ptrdiff_t>(literal.size());
@@ -1043,7 +1076,8 @@ std::string renderText(std::string_view text, int width) {
 
 std::string renderFixed(double value, int width, int decimals) {
   std::string text(static_cast<std::size_t>(width) + 96, ' ');
-  RecordLayout::Step step{FieldDescriptor::Kind::Fixed, 0, width, decimals, 0};
+  RecordLayout::Step step{FieldDescriptor::Kind::Fixed, RecordLayout::Step::Way::kFixed, 0, width,
+                          decimals};
   planFixedField(step);
   const char* end = putFixedField(text.data(), value, step);
   text.resize(static_cast<std::size_t>(end - text.data()));

@@ -55,16 +55,20 @@ class RecordLayout {
   // it (skips at the end write nothing). Literals next to one another, constant fields
   // among them, are one literal.
   struct Step {
+    // How the step is written, chosen once: F fields of few columns and decimals take a
+    // common way, where they stand on the record or through a scratch line.
+    enum class Way : std::uint8_t {
+      kLiteral, kInteger, kText, kExponent, kFixed, kFixedInPlace, kFixedThroughScratch
+    };
     FieldDescriptor::Kind kind;
+    Way way;
     int blanks_before;
     int width;
     int decimals;
     std::size_t literal = 0;  // where its text is among the literals
-    // For an F field of few columns and decimals, what its common way needs, worked out
-    // once: whether it takes it, 10^decimals, and the rounded values (scaled by
-    // 10^decimals) from which it shows asterisks, with and without a minus.
-    bool common_way = false;
-    bool in_place = false;  // written straight into the record, not through a scratch line
+    // For an F field of the common way, worked out once: 10^decimals, and the rounded
+    // values (scaled by 10^decimals) from which it shows asterisks, with and without a
+    // minus.
     std::uint64_t unit = 1;
     double scale = 1;  // the unit as a double, for the rounding in doubles
     std::uint64_t too_large = 0;
