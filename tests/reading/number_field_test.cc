@@ -113,7 +113,7 @@ TEST(RealFieldReading, PlainFormsReadLikeTheGeneralConversion) {
   struct Field {
     int width, decimals;
   };
-  const Field fields[] = {{5, 2}, {6, 2}, {8, 0}, {5, 1}, {8, 3}, {10, 6}, {14, 4}};
+  const Field fields[] = {{5, 2}, {6, 2}, {8, 0}, {5, 1}, {8, 3}, {10, 6}, {14, 4}, {16, 4}};
   std::mt19937_64 random(5);
   const char* env = std::getenv("VELK_DIGITS_VALUES");
   const long count = env != nullptr ? std::atol(env) : 100000;
@@ -128,7 +128,8 @@ TEST(RealFieldReading, PlainFormsReadLikeTheGeneralConversion) {
       const double value = std::uniform_real_distribution<double>(-1e6, 1e6)(random) /
                            std::pow(10.0, static_cast<double>(random() % 12));
       char printed[64];
-      std::snprintf(printed, sizeof printed, "%*.*f", field.width,
+      // Right-justified as the reports have them, or left-justified (blanks after).
+      std::snprintf(printed, sizeof printed, i % 5 == 0 ? "%-*.*f" : "%*.*f", field.width,
                     static_cast<int>(random() % 9), value);
       text = printed;
       if (i % 7 == 0) text.erase(std::remove(text.begin(), text.end(), '.'), text.end());
@@ -142,7 +143,8 @@ TEST(RealFieldReading, PlainFormsReadLikeTheGeneralConversion) {
     }
   }
   for (const char* text : {"9007199254740993", "9007199254740992", "1234567890123456789",
-                           "12345678901234567890", "-0", "0.00000000000000000000001"})
+                           "12345678901234567890", "-0", "0.00000000000000000000001",
+                           "999999999999999", "9999999999999999", "   +.5  ", "-1234567.89012345"})
     EXPECT_EQ(readRealField(text, 4), readRealFieldLongWay(text, 4)) << text;
 }
 
