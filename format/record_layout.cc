@@ -705,7 +705,8 @@ char* putExponentOfManyDigits(char* out, double value, int width, int decimals) 
 // The E field, for at most kMostCommonDecimals digits in at most kMostCommonWidth
 // columns, where the doubles tell its digits; false, and nothing written, otherwise. It
 // is written from its right end onto the blanked record, each part at its exact length.
-bool putExponentCommonWay(char* out, double value, int width, int decimals) {
+[[gnu::always_inline]] inline bool putExponentCommonWay(char* out, double value, int width,
+                                                       int decimals) {
   RoundedSignificand rounded{0, 0};  // zero: all digits zeros, exponent +00
   if (value != 0) {
     const std::optional<RoundedSignificand> digits =
@@ -735,11 +736,9 @@ bool putExponentCommonWay(char* out, double value, int width, int decimals) {
   return true;
 }
 
-char* putExponent(char* out, double value, int width, int decimals, DigitsWay way) {
-  if (!std::isfinite(value) || decimals < 1) return putAsterisks(out, width);
-  if (way == DigitsWay::kFastWhereExact && decimals <= kMostCommonDecimals &&
-      width <= kMostCommonWidth && putExponentCommonWay(out, value, width, decimals))
-    return out + width;
+// The E field beyond the common way: its digits in memory of their own, then copied.
+[[gnu::noinline]] char* putExponentOtherWays(char* out, double value, int width, int decimals,
+                                             DigitsWay way) {
   if (decimals > kMostDigitsInPlace) return putExponentOfManyDigits(out, value, width, decimals);
   const SignificantDigits rounded = roundToSignificant(std::fabs(value), decimals, way);
   const int exponent = value == 0 ? 0 : rounded.exponent;
@@ -752,6 +751,16 @@ char* putExponent(char* out, double value, int width, int decimals, DigitsWay wa
   *end++ = 'E';
   end = putSignedExponent(end, exponent, 2);
   return putRightJustified(out, text, static_cast<int>(end - text), width);
+}
+
+// Inline: the common way is taken within the record walk.
+[[gnu::always_inline]] inline char* putExponent(char* out, double value, int width, int decimals,
+                                                DigitsWay way) {
+  if (!std::isfinite(value) || decimals < 1) return putAsterisks(out, width);
+  if (way == DigitsWay::kFastWhereExact && decimals <= kMostCommonDecimals &&
+      width <= kMostCommonWidth && putExponentCommonWay(out, value, width, decimals))
+    return out + width;
+  return putExponentOtherWays(out, value, width, decimals, way);
 }
 
 char* putInteger(char* out, std::int32_t value, int width) {
