@@ -352,8 +352,8 @@ std::optional<SignificantDigits> roundToSignificantInDoubles(double magnitude, i
 // scaled up by at most 10^19 (the free-form real's 16 digits of most values): mantissa ×
 // 10^power is exact in 128 bits, and shifting it down to one bit past the point, adding
 // one and dropping that bit rounds half up.
-std::optional<SignificantDigits> roundToSignificantInOneProduct(double magnitude,
-                                                                int significant) {
+std::optional<RoundedSignificand> roundSignificandInOneProduct(double magnitude,
+                                                               int significant) {
   if (!(magnitude >= 0x1p-1022) || !(magnitude < 0x1p52) || significant > 19)
     return std::nullopt;
   const auto bits = std::bit_cast<std::uint64_t>(magnitude);
@@ -378,14 +378,23 @@ std::optional<SignificantDigits> roundToSignificantInOneProduct(double magnitude
         digits = powerOfTen64(significant - 1);
         ++exponent;
       }
-      SignificantDigits out;
-      out.exponent = exponent;
-      out.count = significant;
-      putLowDigits(out.digits + significant, digits, significant);
-      return out;
+      return RoundedSignificand{digits, exponent};
     }
   }
   return std::nullopt;
+}
+
+std::optional<SignificantDigits> roundToSignificantInOneProduct(double magnitude,
+                                                                int significant) {
+  const std::optional<RoundedSignificand> rounded =
+      roundSignificandInOneProduct(magnitude, significant);
+  if (!rounded) return std::nullopt;
+  SignificantDigits out;
+  out.exponent = rounded->exponent;
+  out.count = significant;
+  std::uint64_t digits = rounded->digits;
+  putLowDigits(out.digits + significant, digits, significant);
+  return out;
 }
 
 SignificantDigits roundToSignificant(double magnitude, int significant, DigitsWay way) {
@@ -792,11 +801,45 @@ char* putText(char* out, std::string_view text, int width) {
 
 // The free-form real: 24 columns after the record's blank; 16 significant digits, the
 // rest written as 0; fixed-point form for magnitudes in [1, 1e7), exponent form otherwise.
+constexpr int kFreeFormWidth = 24;
+constexpr int kFreeFormSignificant = 16;
+
+// The free-form real of 16 rounded digits, written from the right end of its 24 blanked
+// columns.
+char* putFreeFormDigits(char* out, bool negative, RoundedSignificand rounded) {
+  char* const end = out + kFreeFormWidth;
+  std::uint64_t digits = rounded.digits;
+  char* start = nullptr;
+  if (rounded.exponent >= 1 && rounded.exponent <= 7) {
+    // The integer digits, the point, the other digits, then one zero fewer than the
+    // integer digits (the zeros first: the digits cover the ones they do not need).
+    std::memcpy(end - 8, "00000000", 8);
+    start = putLowDigits(end - (rounded.exponent - 1), digits,
+                         kFreeFormSignificant - rounded.exponent);
+    *--start = '.';
+    start = putLowDigits(start, digits, rounded.exponent);
+  } else {
+    const int exponent = rounded.exponent - 1;
+    std::memcpy(end - 3, kFourDigits.text[std::abs(exponent)] + 1, 3);
+    end[-4] = exponent < 0 ? '-' : '+';
+    end[-5] = 'E';
+    start = putLowDigits(end - 5, digits, kFreeFormSignificant - 1);
+    *--start = '.';
+    *--start = static_cast<char>('0' + digits);
+  }
+  if (negative) *--start = '-';
+  return end;
+}
+
 char* putFreeFormReal(char* out, double value, DigitsWay way) {
-  constexpr int kWidth = 24;
-  constexpr int kSignificant = 16;
+  constexpr int kWidth = kFreeFormWidth;
+  constexpr int kSignificant = kFreeFormSignificant;
   *out++ = ' ';
   if (!std::isfinite(value)) return putAsterisks(out, kWidth);
+  if (way == DigitsWay::kFastWhereExact)
+    if (const std::optional<RoundedSignificand> rounded =
+            roundSignificandInOneProduct(std::fabs(value), kSignificant))
+      return putFreeFormDigits(out, value < 0, *rounded);
   const SignificantDigits rounded = roundToSignificant(std::fabs(value), kSignificant, way);
   const bool fixed_form = value != 0 && rounded.exponent >= 1 && rounded.exponent <= 7;
   char text[64];

@@ -58,7 +58,10 @@ class ReportLine {
     throw unreadableField(first, last, path);
   }
   double realField(int first, int last, int decimals, std::string_view path) const {
-    if (const auto value = readRealField(columns(first, last), decimals)) return *value;
+    const std::string_view field = columns(first, last);
+    double plain = 0;
+    if (readPlainRealAtOnce(field, decimals, plain)) return plain;
+    if (const auto value = readRealField(field, decimals)) return *value;
     throw unreadableField(first, last, path);
   }
 
