@@ -19,21 +19,14 @@
 
 namespace velk {
 
-void writeRecord(RecordSink& sink, const RecordLayout& layout,
-                 std::initializer_list<FieldValue> values) {
-  writeRecord(sink, layout, std::span<const FieldValue>(values.begin(), values.size()));
-}
-
-// Records are formatted into one buffer kept for the whole run (a plain array, which needs
-// no set-up at each use); only a record longer than it takes memory of its own.
-void writeRecord(RecordSink& sink, const RecordLayout& layout, std::span<const FieldValue> values) {
+// Records of sinks without room of their own are formatted into one buffer kept for the
+// whole run (a plain array, which needs no set-up at each use); only a record longer than
+// it takes memory of its own.
+void writeRecordThroughPut(RecordSink& sink, const RecordLayout& layout,
+                           std::span<const FieldValue> values) {
   constexpr std::size_t kRoom = 1024;
   thread_local char room[kRoom];
   const std::size_t widest = widestRecord(layout, values);
-  if (char* in_place = sink.roomFor(widest)) {
-    sink.putWritten(putRecord(in_place, layout, values));
-    return;
-  }
   if (widest > kRoom) {
     std::string long_record(widest, ' ');
     const char* end = putRecord(long_record.data(), layout, values);

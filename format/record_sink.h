@@ -28,9 +28,22 @@ class RecordSink {
   virtual void putWritten(const char* /*end*/) {}
 };
 
-void writeRecord(RecordSink& sink, const RecordLayout& layout,
-                 std::initializer_list<FieldValue> values);
-void writeRecord(RecordSink& sink, const RecordLayout& layout, std::span<const FieldValue> values);
+// A record written where the sink keeps it, or, for a sink without room, through put.
+// Inline: every record of every report comes through here.
+void writeRecordThroughPut(RecordSink& sink, const RecordLayout& layout,
+                           std::span<const FieldValue> values);
+inline void writeRecord(RecordSink& sink, const RecordLayout& layout,
+                        std::span<const FieldValue> values) {
+  if (char* in_place = sink.roomFor(widestRecord(layout, values))) {
+    sink.putWritten(putRecord(in_place, layout, values));
+    return;
+  }
+  writeRecordThroughPut(sink, layout, values);
+}
+inline void writeRecord(RecordSink& sink, const RecordLayout& layout,
+                        std::initializer_list<FieldValue> values) {
+  writeRecord(sink, layout, std::span<const FieldValue>(values.begin(), values.size()));
+}
 void writeFreeForm(RecordSink& sink, std::string_view text);
 void writeFreeFormReal(RecordSink& sink, double value);
 

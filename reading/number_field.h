@@ -70,9 +70,11 @@ inline bool readPlainRealAtOnce(std::string_view field, int decimals, double& va
   // Each digit before the point moved one column right, over the point: the digits then
   // end at the last column of the run.
   const __m128i digit_values = _mm_and_si128(digits, is_digit);
-  const __m128i up_to_point = _mm_cmplt_epi8(
-      _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-      _mm_set1_epi8(static_cast<char>(point + 1)));
+  // Set in the columns up to the point: 16 set bytes then 16 clear, seen from 15 - point.
+  alignas(32) static constexpr unsigned char kSetThenClear[32] = {
+      0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+  const __m128i up_to_point =
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSetThenClear + 15 - point));
   const __m128i closed = _mm_or_si128(_mm_and_si128(up_to_point, _mm_slli_si128(digit_values, 1)),
                                       _mm_andnot_si128(up_to_point, digit_values));
   // Pairs of digits in 16 bits, fours in 32, eights in 32: the 16 columns as one number.
