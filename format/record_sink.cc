@@ -240,7 +240,7 @@ std::optional<LineReader> LineReader::open(const std::string& path, std::string_
     return std::nullopt;
   }
   why.clear();
-  return LineReader(fd, what, path);
+  return std::optional<LineReader>(std::in_place, OpenedFile(fd), what, path);
 }
 
 std::optional<LineReader> LineReader::open(const std::string& path, std::string_view what) {
@@ -259,8 +259,8 @@ thread_local std::unique_ptr<char[]> spare_block;
 
 }  // namespace
 
-LineReader::LineReader(int fd, std::string_view kind, const std::string& path)
-    : fd_(fd), kind_(kind), path_(path) {
+LineReader::LineReader(OpenedFile file, std::string_view kind, const std::string& path)
+    : fd_(file.fd), kind_(kind), path_(path) {
   takeBlock(spare_block ? std::move(spare_block) : newBlock(kReadBlockSize), kReadBlockSize);
 }
 

@@ -108,6 +108,15 @@ class LineReader {
   // (badbit) is reported as a read error of `name`.
   explicit LineReader(std::istream& in, std::string name = "input");
 
+  // What only open() can make: a file it opened. The reader of that file is made in its
+  // place within the optional open() returns, with no move.
+  class OpenedFile {
+    friend class LineReader;
+    explicit OpenedFile(int fd) : fd(fd) {}
+    int fd;
+  };
+  LineReader(OpenedFile file, std::string_view kind, const std::string& path);
+
   LineReader(LineReader&& other) noexcept;
   LineReader& operator=(LineReader&&) = delete;
   LineReader(const LineReader&) = delete;
@@ -138,7 +147,6 @@ class LineReader {
   std::string name() const { return kind_.empty() ? path_ : std::string(kind_) + " " + path_; }
 
  private:
-  LineReader(int fd, std::string_view kind, const std::string& path);
   bool nextTheLongerWay(std::string_view& line);
   bool feedAhead();
   bool readMore();

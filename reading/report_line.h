@@ -54,7 +54,14 @@ class ReportLine {
   // The number fields of the line; a field that does not read ends the run with
   // `path` line L columns a-b: "text" is not a number.
   std::int32_t integerField(int first, int last, std::string_view path) const {
-    if (const auto value = readIntegerField(columns(first, last))) return *value;
+    const std::string_view field = columns(first, last);
+    // Two digits (the hours and minutes of the period lines) read here at once.
+    if (field.size() == 2) {
+      const auto tens = static_cast<unsigned>(field[0] - '0');
+      const auto units = static_cast<unsigned>(field[1] - '0');
+      if (tens < 10 && units < 10) return static_cast<std::int32_t>(tens * 10 + units);
+    }
+    if (const auto value = readIntegerField(field)) return *value;
     throw unreadableField(first, last, path);
   }
   double realField(int first, int last, int decimals, std::string_view path) const {
