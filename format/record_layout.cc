@@ -772,7 +772,7 @@ char* putExponentOfManyDigits(char* out, double value, int width, int decimals) 
   return putExponentOtherWays(out, value, width, decimals, way);
 }
 
-char* putInteger(char* out, std::int32_t value, int width) {
+[[gnu::always_inline]] inline char* putInteger(char* out, std::int32_t value, int width) {
   const bool minus = value < 0;
   const auto magnitude = static_cast<std::uint32_t>(
       minus ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value));
@@ -823,9 +823,18 @@ char* putFreeFormDigits(char* out, bool negative, RoundedSignificand rounded) {
     std::memcpy(end - 3, kFourDigits.text[std::abs(exponent)] + 1, 3);
     end[-4] = exponent < 0 ? '-' : '+';
     end[-5] = 'E';
-    start = putLowDigits(end - 5, digits, kFreeFormSignificant - 1);
-    *--start = '.';
-    *--start = static_cast<char>('0' + digits);
+    // 16 digits: the last eight in two groups, then four, then the first with the point
+    // after it and three more.
+    const std::uint64_t high = digits / 100000000;
+    const std::uint64_t low = digits % 100000000;
+    std::memcpy(end - 9, kFourDigits.text[low % 10000], 4);
+    std::memcpy(end - 13, kFourDigits.text[low / 10000], 4);
+    std::memcpy(end - 17, kFourDigits.text[high % 10000], 4);
+    const char* first = kFourDigits.text[high / 10000];
+    std::memcpy(end - 20, first + 1, 3);
+    end[-21] = '.';
+    end[-22] = first[0];
+    start = end - 22;
   }
   if (negative) *--start = '-';
   return end;

@@ -159,10 +159,17 @@ constexpr std::size_t kReadBlockSize = 64 * 1024;
 constexpr std::size_t kBlockSlack = 64;
 std::size_t chunksOf(std::size_t bytes) { return (bytes + 63) / 64; }
 
+// The data of a block has a line feed before it, so that a line's last byte can be looked
+// at (for its "\r") even when the line is empty and opens the block; 64 bytes keep the data
+// and the masks aligned.
+constexpr std::size_t kBlockGuard = 64;
+
 std::unique_ptr<char[]> newBlock(std::size_t capacity) {
   // Left as it comes: the bytes past the data are read only to be masked out.
-  return std::make_unique_for_overwrite<char[]>(capacity + kBlockSlack +
-                                                chunksOf(capacity) * sizeof(std::uint64_t));
+  auto block = std::make_unique_for_overwrite<char[]>(
+      kBlockGuard + capacity + kBlockSlack + chunksOf(capacity) * sizeof(std::uint64_t));
+  block[kBlockGuard - 1] = '\n';
+  return block;
 }
 
 }  // namespace
@@ -266,8 +273,9 @@ LineReader::LineReader(OpenedFile file, std::string_view kind, const std::string
 
 void LineReader::takeBlock(std::unique_ptr<char[]> block, std::size_t capacity) {
   block_ = std::move(block);
+  data_ = block_.get() + kBlockGuard;
   block_capacity_ = capacity;
-  feed_masks_ = reinterpret_cast<std::uint64_t*>(block_.get() + capacity + kBlockSlack);
+  feed_masks_ = reinterpret_cast<std::uint64_t*>(data_ + capacity + kBlockSlack);
 }
 
 LineReader::LineReader(LineReader&& other) noexcept
@@ -277,6 +285,7 @@ LineReader::LineReader(LineReader&& other) noexcept
       path_(std::move(other.path_)),
       stream_line_(std::move(other.stream_line_)),
       block_(std::move(other.block_)),
+      data_(other.data_),
       block_capacity_(other.block_capacity_),
       block_begin_(other.block_begin_),
       block_end_(other.block_end_),
@@ -315,7 +324,7 @@ bool LineReader::nextTheLongerWay(std::string_view& line) {
     while (readMore())
       if (feedAhead()) return next(line);
     if (block_begin_ == block_end_) return false;
-    line = std::string_view(block_.get() + block_begin_, block_end_ - block_begin_);
+    line = std::string_view(data_ + block_begin_, block_end_ - block_begin_);
     block_begin_ = block_end_;
   }
   ++line_number_;
@@ -337,17 +346,17 @@ bool LineReader::readMore() {
   if (at_end_) return false;
   const std::size_t unread = block_end_ - block_begin_;
   if (block_begin_ > 0) {
-    std::memmove(block_.get(), block_.get() + block_begin_, unread);
+    std::memmove(data_, data_ + block_begin_, unread);
     block_begin_ = 0;
     block_end_ = unread;
   }
   if (block_end_ == block_capacity_) {
     std::unique_ptr<char[]> larger = newBlock(2 * block_capacity_);
-    std::memcpy(larger.get(), block_.get(), block_end_);
+    std::memcpy(larger.get() + kBlockGuard, data_, block_end_);
     takeBlock(std::move(larger), 2 * block_capacity_);
   }
   for (;;) {
-    const ssize_t got = ::read(fd_, block_.get() + block_end_, block_capacity_ - block_end_);
+    const ssize_t got = ::read(fd_, data_ + block_end_, block_capacity_ - block_end_);
     if (got > 0) {
       const std::size_t first_chunk = block_end_ / 64;
       block_end_ += static_cast<std::size_t>(got);
@@ -366,7 +375,7 @@ bool LineReader::readMore() {
 // ones read next.
 void LineReader::findLineFeeds(std::size_t first_chunk) {
   chunks_ = chunksOf(block_end_);
-  findLineFeedMasks(block_.get() + 64 * first_chunk, chunks_ - first_chunk,
+  findLineFeedMasks(data_ + 64 * first_chunk, chunks_ - first_chunk,
                     feed_masks_ + first_chunk);
   if (const std::size_t last = block_end_ % 64; last != 0)
     feed_masks_[chunks_ - 1] &= (std::uint64_t{1} << last) - 1;

@@ -135,11 +135,13 @@ class LineReader {
     }
     const std::size_t end = 64 * chunk_ + static_cast<std::size_t>(std::countr_zero(feeds_));
     feeds_ &= feeds_ - 1;
-    const char* start = block_.get() + block_begin_;
+    const char* start = data_ + block_begin_;
     const std::size_t length = end - block_begin_;
     block_begin_ = end + 1;
     ++line_number_;
-    line = std::string_view(start, length - (length > 0 && start[length - 1] == '\r'));
+    // An empty line's "last byte" is the line feed before it (the block has one before
+    // its data).
+    line = std::string_view(start, length - (start[length - 1] == '\r' ? 1 : 0));
     return true;
   }
   long lineNumber() const { return line_number_; }
@@ -162,6 +164,7 @@ class LineReader {
   std::string path_;
   std::string stream_line_;  // the current line of a stream
   std::unique_ptr<char[]> block_;
+  char* data_ = nullptr;  // the block's bytes, behind a line feed
   std::size_t block_capacity_ = 0;
   std::size_t block_begin_ = 0;  // the unread bytes of the block
   std::size_t block_end_ = 0;

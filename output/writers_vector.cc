@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <type_traits>
 #include <span>
 #include <string>
 #include <utility>
@@ -63,45 +65,47 @@ PreparedLine prepare(const ComponentLine& line, std::int32_t record_code) {
   return {RecordLayout(line.layout.notation(), constants), std::move(values)};
 }
 
-FieldValue componentValue(ComponentValue which, const BaselineRecord& entry, const Axis& axis,
-                          const WritingEdition& edition) {
-  switch (which) {
-    case ComponentValue::RecordCode:
-      return axis.record_code;
-    case ComponentValue::FixedStation:
-      return entry.fixed_station.view();
-    case ComponentValue::UnknownStation:
-      return entry.unknown_station.view();
-    case ComponentValue::Component:
-      return axis.component;
-    case ComponentValue::Sigma:
-      return axis.sigma;
-    case ComponentValue::ZeroInteger:
-      return kZeroInteger;
-    case ComponentValue::DayNumber:
-      return entry.day_number;
-    case ComponentValue::StartTime:
-      return entry.start_time.view();
-    case ComponentValue::EndTime:
-      return entry.end_time.view();
-    case ComponentValue::SolutionKind:
-      return solutionKind(entry, edition.solution_kind_width);
-    case ComponentValue::Name:
-      return entry.name.view();
-    case ComponentValue::Ratio:
-      return entry.ratio;
+// The values a component line can carry, by name, for one entry: those of the entry made
+// once for its three lines, those of the axis for each.
+class ComponentValues {
+ public:
+  ComponentValues(const BaselineRecord& entry, const WritingEdition& edition) {
+    set(ComponentValue::FixedStation, entry.fixed_station.view());
+    set(ComponentValue::UnknownStation, entry.unknown_station.view());
+    set(ComponentValue::ZeroInteger, kZeroInteger);
+    set(ComponentValue::DayNumber, entry.day_number);
+    set(ComponentValue::StartTime, entry.start_time.view());
+    set(ComponentValue::EndTime, entry.end_time.view());
+    set(ComponentValue::SolutionKind, solutionKind(entry, edition.solution_kind_width));
+    set(ComponentValue::Name, entry.name.view());
+    set(ComponentValue::Ratio, entry.ratio);
   }
-  throw LayoutMismatch("unknown component line value");
-}
+  void setAxis(const Axis& axis) {
+    set(ComponentValue::RecordCode, axis.record_code);
+    set(ComponentValue::Component, axis.component);
+    set(ComponentValue::Sigma, axis.sigma);
+  }
+  const FieldValue& operator[](ComponentValue which) const {
+    return *std::launder(reinterpret_cast<const FieldValue*>(storage_) +
+                         static_cast<std::size_t>(which));
+  }
 
-void writeComponentLine(RecordSink& file, const PreparedLine& line, const BaselineRecord& entry,
-                        const Axis& axis, const WritingEdition& edition) {
+ private:
+  static_assert(std::is_trivially_destructible_v<FieldValue>);
+  void set(ComponentValue which, const FieldValue& value) {
+    new (storage_ + static_cast<std::size_t>(which) * sizeof(FieldValue)) FieldValue(value);
+  }
+  // Every value is set before a line is written: no defaults to fill first.
+  static constexpr std::size_t kCount = static_cast<std::size_t>(ComponentValue::Ratio) + 1;
+  alignas(FieldValue) unsigned char storage_[kCount * sizeof(FieldValue)];
+};
+
+void writeComponentLine(RecordSink& file, const PreparedLine& line, const ComponentValues& all) {
   FieldValueList<kMostComponentValues> values;
   if (line.values.size() > values.capacity())
     throw LayoutMismatch("a component line with more than " +
                          std::to_string(kMostComponentValues) + " values");
-  for (const ComponentValue which : line.values)
-    values.push_back(componentValue(which, entry, axis, edition));
+  for (const ComponentValue which : line.values) values.push_back(all[which]);
   writeRecord(file, line.layout, values.values());
 }
 
@@ -113,8 +117,11 @@ void writeVectorFile(RecordSink& file, const BaselineTable& table, const Writing
                                           prepare(edition.component_lines[2], kRecordCodes[2])};
   for (const BaselineRecord& entry : table.entries()) {
     const std::array<Axis, 3> axes = axesOf(entry);
-    for (std::size_t i = 0; i < axes.size(); ++i)
-      writeComponentLine(file, lines[i], entry, axes[i], edition);
+    ComponentValues values(entry, edition);
+    for (std::size_t i = 0; i < axes.size(); ++i) {
+      values.setAxis(axes[i]);
+      writeComponentLine(file, lines[i], values);
+    }
   }
 }
 

@@ -55,16 +55,22 @@ class ReportLine {
   // `path` line L columns a-b: "text" is not a number.
   std::int32_t integerField(int first, int last, std::string_view path) const {
     const std::string_view field = columns(first, last);
-    // Two digits (the hours and minutes of the period lines) read here at once.
-    if (field.size() == 2) {
-      const auto tens = static_cast<unsigned>(field[0] - '0');
-      const auto units = static_cast<unsigned>(field[1] - '0');
-      if (tens < 10 && units < 10) return static_cast<std::int32_t>(tens * 10 + units);
+    // A few columns of digits only (the day number, hours and minutes) read here at once.
+    if (!field.empty() && field.size() <= 4) {
+      unsigned value = 0;
+      std::size_t i = 0;
+      for (; i < field.size(); ++i) {
+        const auto digit = static_cast<unsigned>(field[i] - '0');
+        if (digit >= 10) break;
+        value = value * 10 + digit;
+      }
+      if (i == field.size()) return static_cast<std::int32_t>(value);
     }
     if (const auto value = readIntegerField(field)) return *value;
     throw unreadableField(first, last, path);
   }
-  double realField(int first, int last, int decimals, std::string_view path) const {
+  [[gnu::always_inline]] double realField(int first, int last, int decimals,
+                                          std::string_view path) const {
     const std::string_view field = columns(first, last);
     double plain = 0;
     if (readPlainRealAtOnce(field, decimals, plain)) return plain;

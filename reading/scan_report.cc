@@ -263,7 +263,7 @@ class ReportScanner {
     return line_.integerField(first, last, file_system_name_);
   }
 
-  double realField(int first, int last, int decimals) const {
+  [[gnu::always_inline]] double realField(int first, int last, int decimals) const {
     return line_.realField(first, last, decimals, file_system_name_);
   }
 
