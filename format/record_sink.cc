@@ -89,7 +89,17 @@ char* Console::roomFor(std::size_t size) {
 // feed.
 void Console::putWritten(const char* end) {
   char* const record = pending_.get() + pending_size_;
-  auto size = static_cast<std::size_t>(end - record);
+  const auto size = static_cast<std::size_t>(end - record);
+  if (size != 0 && record[0] == ' ' && started_) {  // most records: a new line, in place
+    record[0] = '\n';
+    pending_size_ += size;
+    if (pending_size_ >= kFlushSize) writePending();
+    return;
+  }
+  putWithLineControl(record, size);
+}
+
+void Console::putWithLineControl(char* record, std::size_t size) {
   const char control = size == 0 ? ' ' : record[0];
   if (control == '0' || control == '1') {
     std::memmove(record + 2, record + 1, size - 1);

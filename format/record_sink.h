@@ -73,6 +73,9 @@ class Console : public RecordSink {
 
  private:
   void writePending();
+  // The record at `record` of `size` characters with any line control character, and the
+  // run's very first output.
+  [[gnu::noinline]] void putWithLineControl(char* record, std::size_t size);
 
   static constexpr std::size_t kFlushSize = 64 * 1024;
   std::ostream& out_;
