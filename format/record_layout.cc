@@ -995,6 +995,9 @@ RecordLayout::RecordLayout(std::string_view notation, std::span<const ConstantFi
     makeConstant(ordered[i].field, ordered[i].value);
   }
   joinLiterals();
+  data_fields_ = static_cast<std::size_t>(
+      std::count_if(steps_.begin(), steps_.end(),
+                    [](const Step& step) { return step.way != Step::Way::kLiteral; }));
 }
 
 // The data field becomes a literal of its text, written as any record would show it.
@@ -1052,8 +1055,12 @@ std::size_t widestRecordWithTexts(const RecordLayout& layout,
   return widest;
 }
 
-char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValue> values) {
-  putBlanks(out, widestRecord(layout, values));
+namespace {
+
+// The steps of the layout with their values; with kEveryValue (a value for every data
+// field, as most records have) no step looks for the end of the values.
+template <bool kEveryValue>
+char* putSteps(char* out, const RecordLayout& layout, std::span<const FieldValue> values) {
   const FieldValue* value = values.data();
   const FieldValue* const values_end = value + values.size();
   for (const RecordLayout::Step& step : layout.steps()) {
@@ -1063,14 +1070,22 @@ char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValu
       out += step.blanks_before + static_cast<std::ptrdiff_t>(literal.size());
       continue;
     }
-    if (value == values_end) return out;
+    if (!kEveryValue && value == values_end) return out;
     out = putField(out + step.blanks_before, step, *value, layout);
     ++value;
   }
-  if (value != values_end)
+  return out;
+}
+
+}  // namespace
+
+char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValue> values) {
+  putBlanks(out, widestRecord(layout, values));
+  if (values.size() == layout.dataFields()) return putSteps<true>(out, layout, values);
+  if (values.size() > layout.dataFields())
     throw LayoutMismatch("record layout \"" + std::string(layout.notation()) +
                          "\": more values than data fields");
-  return out;
+  return putSteps<false>(out, layout, values);
 }
 
 void appendRecord(std::string& line, const RecordLayout& layout,

@@ -75,6 +75,8 @@ class RecordLayout {
     std::uint64_t too_large_negative = 0;
   };
   const std::vector<Step>& steps() const { return steps_; }
+  // The data fields the records are given values for (constant fields apart).
+  std::size_t dataFields() const { return data_fields_; }
   const std::string& literal(const Step& step) const { return literals_[step.literal]; }
 
  private:
@@ -86,6 +88,7 @@ class RecordLayout {
   std::vector<Step> steps_;
   std::vector<std::string> literals_;
   std::size_t widest_record_ = 0;
+  std::size_t data_fields_ = 0;
   bool text_without_width_ = false;
 };
 
