@@ -135,6 +135,9 @@ TEST(LineReader, ReadsAFileInBlocksExactlyAsAStreamIsRead) {
   const std::string text = std::string(65535, 'a') + "\r\nshort\r\n" +
                            std::string(200000, 'b') + "\n\n\r\nlast without its end";
   EXPECT_EQ(linesReadFromFileAsFromStream(text), 6);
+  // Empty lines opening the file and opening the second block.
+  EXPECT_EQ(linesReadFromFileAsFromStream("\n\r\nx"), 3);
+  EXPECT_EQ(linesReadFromFileAsFromStream(std::string(65535, 'a') + "\n\n\r\n"), 3);
 }
 
 // Many short lines, so that a 64-byte search holds several line feeds, none or one split
