@@ -612,7 +612,11 @@ struct MinusPlaces {
   std::int8_t offset[10000];
   constexpr MinusPlaces() : offset{} {
     for (int n = 0; n < 10000; ++n)
-      offset[n] = static_cast<std::int8_t>(n == 0 ? 3 : n < 10 ? 2 : n < 100 ? 1 : n < 1000 ? 0 : -1);
+      offset[n] = static_cast<std::int8_t>(n == 0     ? 3
+                                           : n < 10   ? 2
+                                           : n < 100  ? 1
+                                           : n < 1000 ? 0
+                                                      : -1);
   }
 };
 constexpr MinusPlaces kMinusPlaces;
@@ -799,8 +803,6 @@ char* putText(char* out, std::string_view text, int width) {
   return out + blanks + shown;
 }
 
-// The free-form real: 24 columns after the record's blank; 16 significant digits, the
-// rest written as 0; fixed-point form for magnitudes in [1, 1e7), exponent form otherwise.
 constexpr int kFreeFormWidth = 24;
 constexpr int kFreeFormSignificant = 16;
 
@@ -840,6 +842,8 @@ char* putFreeFormDigits(char* out, bool negative, RoundedSignificand rounded) {
   return end;
 }
 
+// The free-form real: 24 columns after the record's blank; 16 significant digits, the
+// rest written as 0; fixed-point form for magnitudes in [1, 1e7), exponent form otherwise.
 char* putFreeFormReal(char* out, double value, DigitsWay way) {
   constexpr int kWidth = kFreeFormWidth;
   constexpr int kSignificant = kFreeFormSignificant;

@@ -41,9 +41,11 @@ struct ConstantField {
 // the other data fields only.
 class RecordLayout {
  public:
-  explicit RecordLayout(std::string_view notation, std::span<const ConstantField> constants = {});
+  explicit RecordLayout(std::string_view notation,
+                        std::span<const ConstantField> constants = {});
   RecordLayout(std::string_view notation, std::initializer_list<ConstantField> constants)
-      : RecordLayout(notation, std::span<const ConstantField>(constants.begin(), constants.size())) {}
+      : RecordLayout(notation,
+                     std::span<const ConstantField>(constants.begin(), constants.size())) {}
 
   const std::vector<FieldDescriptor>& descriptors() const { return descriptors_; }
   std::string_view notation() const { return notation_; }
@@ -58,7 +60,13 @@ class RecordLayout {
     // How the step is written, chosen once: F fields of few columns and decimals take a
     // common way, where they stand on the record or through a scratch line.
     enum class Way : std::uint8_t {
-      kLiteral, kInteger, kText, kExponent, kFixed, kFixedInPlace, kFixedThroughScratch
+      kLiteral,
+      kInteger,
+      kText,
+      kExponent,
+      kFixed,
+      kFixedInPlace,
+      kFixedThroughScratch
     };
     FieldDescriptor::Kind kind;
     Way way;

@@ -72,7 +72,8 @@ inline bool readPlainRealAtOnce(std::string_view field, int decimals, double& va
   const __m128i digit_values = _mm_and_si128(digits, is_digit);
   // Set in the columns up to the point: 16 set bytes then 16 clear, seen from 15 - point.
   alignas(32) static constexpr unsigned char kSetThenClear[32] = {
-      0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+      0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
+      0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
   const __m128i up_to_point =
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSetThenClear + 15 - point));
   const __m128i closed = _mm_or_si128(_mm_and_si128(up_to_point, _mm_slli_si128(digit_values, 1)),
