@@ -203,11 +203,10 @@ char* OutputFile::roomFor(std::size_t size) {
 }
 
 void OutputFile::putWritten(const char* end) {
-  const auto size = static_cast<std::size_t>(end - (buffer_.get() + buffered_));
-  char* line_end = buffer_.get() + buffered_ + size;
-  line_end[0] = '\r';
-  line_end[1] = '\n';
-  buffered_ += size + 2;
+  const auto written = static_cast<std::size_t>(end - buffer_.get());
+  buffer_[written] = '\r';
+  buffer_[written + 1] = '\n';
+  buffered_ = written + 2;
 }
 
 void OutputFile::write(std::string_view bytes) {

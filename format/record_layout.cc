@@ -337,14 +337,12 @@ std::optional<RoundedSignificand> roundSignificandInDoubles(double magnitude, in
   return std::nullopt;
 }
 
-std::optional<SignificantDigits> roundToSignificantInDoubles(double magnitude, int significant) {
-  const std::optional<RoundedSignificand> rounded = roundSignificandInDoubles(magnitude, significant);
-  if (!rounded) return std::nullopt;
+// The rounded digits as text, for the ways that take them one by one.
+SignificantDigits significantDigitsOf(RoundedSignificand rounded, int significant) {
   SignificantDigits out;
-  out.exponent = rounded->exponent;
+  out.exponent = rounded.exponent;
   out.count = significant;
-  std::uint64_t digits = rounded->digits;
-  putLowDigits(out.digits + significant, digits, significant);
+  putLowDigits(out.digits + significant, rounded.digits, significant);
   return out;
 }
 
@@ -384,23 +382,12 @@ std::optional<RoundedSignificand> roundSignificandInOneProduct(double magnitude,
   return std::nullopt;
 }
 
-std::optional<SignificantDigits> roundToSignificantInOneProduct(double magnitude,
-                                                                int significant) {
-  const std::optional<RoundedSignificand> rounded =
-      roundSignificandInOneProduct(magnitude, significant);
-  if (!rounded) return std::nullopt;
-  SignificantDigits out;
-  out.exponent = rounded->exponent;
-  out.count = significant;
-  std::uint64_t digits = rounded->digits;
-  putLowDigits(out.digits + significant, digits, significant);
-  return out;
-}
-
 SignificantDigits roundToSignificant(double magnitude, int significant, DigitsWay way) {
   if (way == DigitsWay::kFastWhereExact) {
-    if (auto digits = roundToSignificantInDoubles(magnitude, significant)) return *digits;
-    if (auto digits = roundToSignificantInOneProduct(magnitude, significant)) return *digits;
+    if (const auto rounded = roundSignificandInDoubles(magnitude, significant))
+      return significantDigitsOf(*rounded, significant);
+    if (const auto rounded = roundSignificandInOneProduct(magnitude, significant))
+      return significantDigitsOf(*rounded, significant);
     if (auto digits = roundToSignificantInIntegers(magnitude, significant)) return *digits;
   }
   const LongDigits long_way = roundToSignificantLongWay(magnitude, significant);

@@ -23,9 +23,8 @@ constexpr std::int32_t kZeroInteger = 0;
 // The component lines of both editions have 14 values at most.
 constexpr std::size_t kMostComponentValues = 24;
 
-// One geocentric axis of a baseline: its record code, component and standard deviation.
+// One geocentric axis of a baseline: its component and standard deviation.
 struct Axis {
-  std::int32_t record_code;
   double component;
   double sigma;
 };
@@ -34,9 +33,7 @@ struct Axis {
 constexpr std::array<std::int32_t, 3> kRecordCodes{12, 13, 14};
 
 std::array<Axis, 3> axesOf(const BaselineRecord& entry) {
-  return {{{kRecordCodes[0], entry.dx, entry.sigma_x},
-           {kRecordCodes[1], entry.dy, entry.sigma_y},
-           {kRecordCodes[2], entry.dz, entry.sigma_z}}};
+  return {{{entry.dx, entry.sigma_x}, {entry.dy, entry.sigma_y}, {entry.dz, entry.sigma_z}}};
 }
 
 // A component line made ready for the whole file: its record code and zero columns, the
@@ -65,14 +62,14 @@ PreparedLine prepare(const ComponentLine& line, std::int32_t record_code) {
   return {RecordLayout(line.layout.notation(), constants), std::move(values)};
 }
 
-// The values a component line can carry, by name, for one entry: those of the entry made
-// once for its three lines, those of the axis for each.
+// The values a prepared component line can carry, by name, for one entry: those of the
+// entry made once for its three lines, those of the axis for each. The record code and
+// the zero columns are constants of the prepared layouts, not values.
 class ComponentValues {
  public:
   ComponentValues(const BaselineRecord& entry, const WritingEdition& edition) {
     set(ComponentValue::FixedStation, entry.fixed_station.view());
     set(ComponentValue::UnknownStation, entry.unknown_station.view());
-    set(ComponentValue::ZeroInteger, kZeroInteger);
     set(ComponentValue::DayNumber, entry.day_number);
     set(ComponentValue::StartTime, entry.start_time.view());
     set(ComponentValue::EndTime, entry.end_time.view());
@@ -81,7 +78,6 @@ class ComponentValues {
     set(ComponentValue::Ratio, entry.ratio);
   }
   void setAxis(const Axis& axis) {
-    set(ComponentValue::RecordCode, axis.record_code);
     set(ComponentValue::Component, axis.component);
     set(ComponentValue::Sigma, axis.sigma);
   }
@@ -95,7 +91,7 @@ class ComponentValues {
   void set(ComponentValue which, const FieldValue& value) {
     new (storage_ + static_cast<std::size_t>(which) * sizeof(FieldValue)) FieldValue(value);
   }
-  // Every value is set before a line is written: no defaults to fill first.
+  // Every value a prepared line takes is set before it is written: no defaults to fill.
   static constexpr std::size_t kCount = static_cast<std::size_t>(ComponentValue::Ratio) + 1;
   alignas(FieldValue) unsigned char storage_[kCount * sizeof(FieldValue)];
 };
