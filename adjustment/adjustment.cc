@@ -655,12 +655,12 @@ AdjustmentRun adjustNetwork(std::span<const Report> reports,
 
 namespace {
 
-void addActOn(const AdjustmentResult& result, const char* which, bool strict,
+void addActOn(const AdjustmentResult& result, const char* which,
               std::vector<std::string>& lines) {
   for (const std::size_t k : result.removed) {
     const ObservationResult& o = result.observations[k];
-    lines.push_back(std::string(which) + ": taken out " + o.file + " " + o.from + " - " + o.to + " (T " + fixedText(o.t3, 2) +
-                    "): measure again or find its blunder");
+    lines.push_back(std::string(which) + ": taken out " + o.file + " " + o.from + " - " + o.to +
+                    " (T " + fixedText(o.t3, 2) + "): measure again or find its blunder");
   }
   if (result.summary.global.tested && !result.summary.global.passed)
     lines.push_back(std::string(which) + ": global test fails (" +
@@ -668,24 +668,34 @@ void addActOn(const AdjustmentResult& result, const char* which, bool strict,
                     "): the sigmas do not fit the residuals");
   for (const RelativePrecision& pair : result.relative)
     if (!pair.passed)
-      lines.push_back(std::string(which) + ": relative precision " + pair.from + " - " + pair.to + " beyond its limit");
-  if (!strict) return;
+      lines.push_back(std::string(which) + ": relative precision " + pair.from + " - " +
+                      pair.to + " beyond its limit");
   for (const ObservationResult& o : result.observations)
     if (o.uncontrolled && !o.removed)
-      lines.push_back(std::string(which) + ": uncontrolled " + o.file + " " + o.from +
-                      " - " + o.to +
-                      ": a blunder there cannot be found; add a measurement");
+      lines.push_back(std::string(which) + ": uncontrolled " + o.file + " " + o.from + " - " +
+                      o.to + ": a blunder there cannot be found; add a measurement");
+}
+
+bool isFlagged(const AdjustmentResult& result, bool strict) {
+  const auto uncontrolled = [](const ObservationResult& o) { return o.uncontrolled && !o.removed; };
+  return !result.removed.empty() || !result.summary.global.passed ||
+         std::any_of(result.relative.begin(), result.relative.end(),
+                     [](const RelativePrecision& pair) { return !pair.passed; }) ||
+         (strict && std::any_of(result.observations.begin(), result.observations.end(),
+                                uncontrolled));
 }
 
 }  // namespace
 
-std::vector<std::string> actOnLines(const AdjustmentRun& run, bool strict) {
+std::vector<std::string> actOnLines(const AdjustmentRun& run) {
   std::vector<std::string> lines;
-  addActOn(run.minimal, "minimally constrained", strict, lines);
-  if (run.constrained) addActOn(*run.constrained, "constrained", strict, lines);
+  addActOn(run.minimal, "minimally constrained", lines);
+  if (run.constrained) addActOn(*run.constrained, "constrained", lines);
   return lines;
 }
 
-bool runIsFlagged(const AdjustmentRun& run, bool strict) { return !actOnLines(run, strict).empty(); }
+bool runIsFlagged(const AdjustmentRun& run, bool strict) {
+  return isFlagged(run.minimal, strict) || (run.constrained && isFlagged(*run.constrained, strict));
+}
 
 }  // namespace velk

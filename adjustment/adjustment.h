@@ -188,11 +188,12 @@ AdjustmentRun adjustNetwork(std::span<const Report> reports,
                             const AdjustmentOptions& options);
 
 // The findings a surveyor can act on, one line each: the reports taken out (in order),
-// then failed global tests and relative-precision tests; with `strict` the uncontrolled
-// reports too. Station names as the reports spell them (code page 850).
-std::vector<std::string> actOnLines(const AdjustmentRun& run, bool strict);
+// then a failed global test, relative-precision tests beyond their limit and the
+// uncontrolled reports, for each adjustment. Station names as the reports spell them
+// (code page 850).
+std::vector<std::string> actOnLines(const AdjustmentRun& run);
 // Whether the run has a flagged finding: a failed global test, a report taken out, a
-// failed relative-precision test; with `strict` an uncontrolled report too.
+// relative-precision test beyond its limit; with `strict` an uncontrolled report too.
 bool runIsFlagged(const AdjustmentRun& run, bool strict);
 
 }  // namespace velk

@@ -177,7 +177,7 @@ std::string TextView::render(const AdjustmentRun& run, const std::vector<std::st
     adjustment(*run.constrained, "Constrained adjustment");
   }
   out_ += "\nAct on\n";
-  if (act_on.empty()) out_ += "  nothing: every test passed\n";
+  if (act_on.empty()) out_ += "  nothing: every test passed, every report controlled\n";
   for (const std::string& line : act_on) out_ += "  " + utf8(line) + "\n";
   return out_;
 }

@@ -9,23 +9,13 @@
 namespace velk {
 namespace {
 
-constexpr ReportItem kNeededItems[] = {ReportItem::kNames, ReportItem::kVector,
-                                       ReportItem::kSigmas, ReportItem::kMark1,
-                                       ReportItem::kDate};
-
 std::string reportPlace(const Report& report) {
   return report.path + " (report at line " + std::to_string(report.header_line) + ")";
 }
 
 // Why a report cannot be an observation whatever the others are; empty when it can.
 std::string reasonToLeaveOut(const Report& report) {
-  std::string missing;
-  for (const ReportItem item : kNeededItems) {
-    if (!report.lacks(item)) continue;
-    if (!missing.empty()) missing += ", ";
-    missing += "no " + std::string(reportItemName(item));
-  }
-  if (!missing.empty()) return missing;
+  if (!reportIsComplete(report)) return report.missingNeededText();
   if (report.fixed_station == report.unknown_station)
     return "the same station " + cp850ToUtf8(report.fixed_station) + " at both ends";
   if (!isPositiveDefinite(report.covariance()))
@@ -68,7 +58,7 @@ std::vector<Report> selectAdjustmentReports(
   for (std::size_t i = 0; i < reports.size(); ++i) {
     if (reasons[i].empty())
       selected.push_back(reports[i]);
-    else if (reasons[i] != "float")
+    else if (reasons[i] != "float" && reportIsComplete(reports[i]))
       notice(reportPlace(reports[i]) + ": left out: " + reasons[i]);
   }
   if (floats_left_out > 0)

@@ -334,7 +334,7 @@ TEST(Adjustment, ConstrainedAdjustmentFindsAMovedControlMark) {
   EXPECT_FALSE(hanging.tested);
   EXPECT_TRUE(hanging.uncontrolled);
   EXPECT_TRUE(runIsFlagged(run, false));
-  const std::string json = adjustmentJson(run, actOnLines(run, false));
+  const std::string json = adjustmentJson(run, actOnLines(run));
   EXPECT_NE(json.find("\"constrained\""), std::string::npos);
 }
 
