@@ -212,8 +212,9 @@ Problem constrainedProblem(const Problem& minimal, const AdjustmentResult& minim
 
 // One rank-3 downdate of the cofactor matrix: Q' = Q + U M Uᵀ with U = Q Aₖᵀ and
 // M = Qv,ₖ⁻¹ (Sherman-Morrison-Woodbury), kept as its factors.
+using Columns3 = Eigen::Matrix<double, Eigen::Dynamic, 3>;
 struct Downdate {
-  MatrixXd u;  // unknowns × 3
+  Columns3 u;  // unknowns × 3
   Matrix3d m;
 };
 
@@ -240,11 +241,12 @@ class Solver {
   }
   void numberUnknowns();
   void factorise();
-  MatrixXd updatedSolve(const MatrixXd& rhs) const;
-  MatrixXd unitColumns(std::span<const std::pair<int, double>> unknowns) const;
+  using UnitBlocks = std::span<const std::pair<int, double>>;
+  Columns3 updatedSolve(UnitBlocks blocks) const;
   Vector3d correction(int station) const;
   State stateOf(const Observation& observation, std::size_t k) const;
-  ObservationResult tested(const Observation& observation, const State& state) const;
+  ObservationResult tested(std::size_t k, const State& state) const;
+  std::optional<double> snoopingRatio(std::size_t k) const;
   void takeOut(std::size_t k, const State& state);
   Matrix3d stationBlock(int station) const;
   Matrix3d crossBlock(int a, int b) const;  // Q_ab for stations a, b (held: zero)
@@ -262,6 +264,7 @@ class Solver {
   std::vector<Vector3d> misclosure_;         // per observation: observed - computed a priori
   std::vector<Matrix3d> station_q_;          // per unknown block
   std::vector<Matrix3d> cross_q_;            // per observation: Q(from, to)
+  std::vector<Matrix3d> whitening_;          // per observation: L⁻¹ with C = LLᵀ
   std::vector<Downdate> downdates_;
   std::vector<bool> active_;
   int redundancy_ = 0;
@@ -292,6 +295,8 @@ void Solver::factorise() {
   };
   for (const Observation& observation : problem_.observations) {
     const Matrix3d weight = observation.covariance.inverse();
+    whitening_.push_back(
+        Eigen::LLT<Matrix3d>(observation.covariance).matrixL().solve(Matrix3d::Identity()));
     const Vector3d computed =
         toEigen(problem_.apriori[static_cast<std::size_t>(observation.to)]) -
         (observation.from < 0 ? Vector3d::Zero()
@@ -333,19 +338,21 @@ void Solver::factorise() {
   }
 }
 
-// Q' B = Q B + Σ Uₛ Mₛ (Uₛᵀ B): the solve by the first factor, corrected by every downdate.
-MatrixXd Solver::updatedSolve(const MatrixXd& rhs) const {
-  MatrixXd z = cofactors_->solve(rhs);
-  for (const Downdate& d : downdates_) z += d.u * (d.m * (d.u.transpose() * rhs));
+// Q' B = Q B + Σ Uₛ Mₛ (Uₛᵀ B) for B of three columns: ±1 on the X, Y, Z unknowns of each
+// listed block (a held station's block, -1, adds nothing). The solve is by the first
+// factor; each downdate then costs one n×3 by 3×3 product, Uₛᵀ B being a sum of rows.
+Columns3 Solver::updatedSolve(UnitBlocks blocks) const {
+  Columns3 rhs = Columns3::Zero(3 * unknowns_, 3);
+  for (const auto& [u, sign] : blocks)
+    if (u >= 0) rhs.block<3, 3>(3 * u, 0) += sign * Matrix3d::Identity();
+  Columns3 z = cofactors_->solveThree(rhs);
+  for (const Downdate& d : downdates_) {
+    Matrix3d projected = Matrix3d::Zero();
+    for (const auto& [u, sign] : blocks)
+      if (u >= 0) projected += sign * d.u.block<3, 3>(3 * u, 0).transpose();
+    z.noalias() += d.u.lazyProduct(d.m * projected);
+  }
   return z;
-}
-
-// Three columns: +1 (or the given sign) on the X, Y, Z unknowns of each listed block.
-MatrixXd Solver::unitColumns(std::span<const std::pair<int, double>> unknowns) const {
-  MatrixXd columns = MatrixXd::Zero(3 * unknowns_, 3);
-  for (const auto& [u, sign] : unknowns)
-    if (u >= 0) columns.block<3, 3>(3 * u, 0) += sign * Matrix3d::Identity();
-  return columns;
 }
 
 Matrix3d Solver::stationBlock(int station) const {
@@ -365,7 +372,20 @@ Solver::State Solver::stateOf(const Observation& observation, std::size_t k) con
 
 // The w-tests, T and the reliability of one observation, on the local axes (Baarda 1968;
 // Teunissen 2006): c a local axis in the observation's components, P = C⁻¹.
-ObservationResult Solver::tested(const Observation& observation, const State& state) const {
+// T = vᵀQv⁻¹v / 3 = |L_M⁻¹ y|² / 3 with y = L⁻¹v, M = L⁻¹QvL⁻ᵀ = L_M L_Mᵀ (C = LLᵀ), or
+// nothing when M, whose eigenvalues lie between 0 and 1, has a pivot near 0: the block then
+// has a direction that no other observation checks (rank below 3).
+std::optional<double> blockTest(const Matrix3d& scaled, const Vector3d& y) {
+  constexpr double kRankTolerance = 1e-9;
+  const Eigen::LLT<Matrix3d> llt(scaled);
+  if (llt.info() != Eigen::Success) return std::nullopt;
+  const double pivot = llt.matrixLLT().diagonal().minCoeff();
+  if (pivot * pivot <= kRankTolerance) return std::nullopt;
+  return llt.matrixL().solve(y).squaredNorm() / 3;
+}
+
+ObservationResult Solver::tested(std::size_t k, const State& state) const {
+  const Observation& observation = problem_.observations[k];
   ObservationResult result;
   result.control = observation.control;
   result.report = observation.source;
@@ -375,17 +395,12 @@ ObservationResult Solver::tested(const Observation& observation, const State& st
   result.to = to;
   const Vector3d local = observation.axes * state.residual;
   result.residual = {local(0), local(1), local(2)};
-  const Eigen::LLT<Matrix3d> chol(observation.covariance);
-  const Matrix3d weight = chol.solve(Matrix3d::Identity());
+  const Matrix3d weight = whitening_[k].transpose() * whitening_[k];
   const Vector3d pv = weight * state.residual;
   const Matrix3d pqvp = weight * state.qv * weight;
-  // The block's rank: the eigenvalues of L⁻¹ Qv L⁻ᵀ (C = LLᵀ) lie between 0 and 1; one
-  // near 0 is a direction no other observation checks.
-  const Matrix3d lower_inv = chol.matrixL().solve(Matrix3d::Identity());
-  const Matrix3d scaled = lower_inv * state.qv * lower_inv.transpose();
-  const double smallest = Eigen::SelfAdjointEigenSolver<Matrix3d>(scaled, Eigen::EigenvaluesOnly)
-                              .eigenvalues()(0);
-  result.tested = smallest > 1e-9;
+  const std::optional<double> t3 =
+      blockTest(whitening_[k] * state.qv * whitening_[k].transpose(), whitening_[k] * state.residual);
+  result.tested = t3.has_value();
   const double lambda0 = critical_.lambda0;
   for (int a = 0; a < 3; ++a) {
     const Vector3d c = observation.axes.row(a).transpose();
@@ -403,10 +418,20 @@ ObservationResult Solver::tested(const Observation& observation, const State& st
   if (!result.tested) {
     result.uncontrolled = true;
   } else {
-    result.t3 = pv.dot(pqvp.ldlt().solve(pv)) / 3;
+    result.t3 = *t3;
     result.rejected = result.t3 > critical_.critical_t3;
   }
   return result;
+}
+
+// T over its critical value, or nothing for a block of rank below 3: the part of tested()
+// that data snooping needs for every observation after every step.
+std::optional<double> Solver::snoopingRatio(std::size_t k) const {
+  const State state = stateOf(problem_.observations[k], k);
+  const std::optional<double> t3 = blockTest(whitening_[k] * state.qv * whitening_[k].transpose(),
+                                             whitening_[k] * state.residual);
+  if (!t3) return std::nullopt;
+  return *t3 / critical_.critical_t3;
 }
 
 // Takes observation k out: x' = x + U M v, Q' = Q + U M Uᵀ, U = Q Aₖᵀ, M = Qv,ₖ⁻¹
@@ -416,7 +441,7 @@ void Solver::takeOut(std::size_t k, const State& state) {
   const std::pair<int, double> design[] = {{unknownOf(observation.to), 1.0},
                                            {unknownOf(observation.from), -1.0}};
   Downdate d;
-  d.u = updatedSolve(unitColumns(design));
+  d.u = updatedSolve(design);
   d.m = state.qv.inverse();
   const Vector3d scaled = d.m * state.residual;
   solution_ += d.u * scaled;
@@ -488,7 +513,7 @@ void Solver::fillStations(AdjustmentResult& result, double scale) const {
       members.emplace_back(unknownOf(s), 1.0);
       mean += corrections[static_cast<std::size_t>(s)] / m;
     }
-    const MatrixXd sums = unknowns_ > 0 ? updatedSolve(unitColumns(members)) : MatrixXd();
+    const Columns3 sums = unknowns_ > 0 ? updatedSolve(members) : Columns3();
     Matrix3d total = Matrix3d::Zero();
     for (const int s : part)
       if (unknownOf(s) >= 0) total += sums.block<3, 3>(3 * unknownOf(s), 0);
@@ -550,7 +575,7 @@ void Solver::fillRelative(AdjustmentResult& result, const AdjustmentOptions& opt
       cross = unknownOf(pair.from) >= 0 && unknownOf(pair.to) >= 0 ? *pair.cross : cross;
     } else if (unknownOf(pair.from) >= 0 && unknownOf(pair.to) >= 0) {
       const std::pair<int, double> column[] = {{unknownOf(pair.to), 1.0}};
-      cross = updatedSolve(unitColumns(column)).block<3, 3>(3 * unknownOf(pair.from), 0);
+      cross = updatedSolve(column).block<3, 3>(3 * unknownOf(pair.from), 0);
     }
     const Matrix3d q = (stationBlock(pair.from) + stationBlock(pair.to) - cross -
                         cross.transpose()) * scale;
@@ -580,35 +605,31 @@ void Solver::fillRelative(AdjustmentResult& result, const AdjustmentOptions& opt
 AdjustmentResult Solver::run(const AdjustmentOptions& options) {
   AdjustmentResult result;
   const std::size_t count = problem_.observations.size();
-  const auto testAll = [&] {
-    std::vector<ObservationResult> tests(count);
-    for (std::size_t k = 0; k < count; ++k)
-      if (active_[k]) tests[k] = tested(problem_.observations[k], stateOf(problem_.observations[k], k));
-    return tests;
-  };
   result.summary.global_initial = currentGlobalTest(options.alpha_global);
-  std::vector<ObservationResult> tests = testAll();
   std::vector<ObservationResult> at_removal(count);
   // Iterated data snooping: the worst T/critical above 1 goes, until none or a tenth.
   while (options.snooping && result.removed.size() * 10 < count && redundancy_ > 0) {
     std::size_t worst = count;
     double worst_ratio = 1;
     for (std::size_t k = 0; k < count; ++k) {
-      if (!active_[k] || !tests[k].tested) continue;
-      const double ratio = tests[k].t3 / critical_.critical_t3;
-      if (ratio > worst_ratio) {
-        worst_ratio = ratio;
+      if (!active_[k]) continue;
+      const std::optional<double> ratio = snoopingRatio(k);
+      if (ratio && *ratio > worst_ratio) {
+        worst_ratio = *ratio;
         worst = k;
       }
     }
     if (worst == count) break;
-    at_removal[worst] = tests[worst];
+    const State state = stateOf(problem_.observations[worst], worst);
+    at_removal[worst] = tested(worst, state);
     at_removal[worst].removed = true;
     at_removal[worst].removal = static_cast<int>(result.removed.size()) + 1;
-    takeOut(worst, stateOf(problem_.observations[worst], worst));
+    takeOut(worst, state);
     result.removed.push_back(worst);
-    tests = testAll();
   }
+  std::vector<ObservationResult> tests(count);
+  for (std::size_t k = 0; k < count; ++k)
+    if (active_[k]) tests[k] = tested(k, stateOf(problem_.observations[k], k));
   for (std::size_t k = 0; k < count; ++k) {
     ObservationResult& observation = active_[k] ? tests[k] : at_removal[k];
     if (observation.removed) observation.flags.push_back("removed");

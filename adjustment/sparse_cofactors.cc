@@ -15,6 +15,45 @@ Eigen::MatrixXd SparseCofactors::solve(const Eigen::MatrixXd& rhs) const {
   return factor_.solve(rhs);
 }
 
+Eigen::Matrix<double, Eigen::Dynamic, 3> SparseCofactors::solveThree(
+    const Eigen::Matrix<double, Eigen::Dynamic, 3>& rhs) const {
+  const SparseNormals& l = lower();
+  const int* starts = l.outerIndexPtr();
+  const int* rows = l.innerIndexPtr();
+  const double* values = l.valuePtr();
+  const auto& order = factor_.permutationP().indices();
+  // Row-major, so that the three values of one unknown lie together.
+  Eigen::Matrix<double, Eigen::Dynamic, 3, Eigen::RowMajor> y(size_, 3);
+  for (Eigen::Index i = 0; i < size_; ++i) y.row(order(i)) = rhs.row(i);
+  for (Eigen::Index j = 0; j < size_; ++j) {  // L y = P b, column by column
+    const double y0 = y(j, 0), y1 = y(j, 1), y2 = y(j, 2);
+    if (y0 == 0 && y1 == 0 && y2 == 0) continue;
+    for (int p = starts[j]; p < starts[j + 1]; ++p) {
+      double* target = &y(rows[p], 0);
+      target[0] -= values[p] * y0;
+      target[1] -= values[p] * y1;
+      target[2] -= values[p] * y2;
+    }
+  }
+  const Eigen::VectorXd d = factor_.vectorD();
+  for (Eigen::Index j = 0; j < size_; ++j) y.row(j) /= d(j);
+  for (Eigen::Index j = size_ - 1; j >= 0; --j) {  // Lᵀ x = y, a dot product per column
+    double s0 = y(j, 0), s1 = y(j, 1), s2 = y(j, 2);
+    for (int p = starts[j]; p < starts[j + 1]; ++p) {
+      const double* source = &y(rows[p], 0);
+      s0 -= values[p] * source[0];
+      s1 -= values[p] * source[1];
+      s2 -= values[p] * source[2];
+    }
+    y(j, 0) = s0;
+    y(j, 1) = s1;
+    y(j, 2) = s2;
+  }
+  Eigen::Matrix<double, Eigen::Dynamic, 3> x(size_, 3);
+  for (Eigen::Index i = 0; i < size_; ++i) x.row(i) = y.row(order(i));
+  return x;
+}
+
 const SparseNormals& SparseCofactors::lower() const {
   return factor_.matrixL().nestedExpression();
 }

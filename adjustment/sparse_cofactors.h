@@ -25,6 +25,11 @@ class SparseCofactors {
   Eigen::Index size() const { return size_; }
   // N⁻¹ B for one or more right-hand sides, by the factor (two triangular solves).
   Eigen::MatrixXd solve(const Eigen::MatrixXd& rhs) const;
+  // N⁻¹ B for three right-hand sides at once, L read once for all three; the forward solve
+  // passes over the columns where all three are still zero, so a B with few non-zero rows
+  // (unit columns of a few unknowns) costs about half a full solve.
+  Eigen::Matrix<double, Eigen::Dynamic, 3> solveThree(
+      const Eigen::Matrix<double, Eigen::Dynamic, 3>& rhs) const;
 
   // The selected inverse: every element (N⁻¹)ᵢⱼ where Lᵢⱼ or Lⱼᵢ of the permuted factor is
   // structurally non-zero, which includes every non-zero of N, by the equations of
