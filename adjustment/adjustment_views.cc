@@ -211,7 +211,7 @@ void summaryJson(JsonWriter& json, const AdjustmentResult& result) {
   json.key("lambda0").number(s.critical.lambda0, 6);
   json.key("critical_w").number(s.critical.critical_w, 6);
   json.key("critical_t3").number(s.critical.critical_t3, 6);
-  json.key("alpha_t3").number(s.critical.alpha_t3, 6);
+  json.key("alpha_t3").number(s.critical.alpha_t3, 8);
   json.key("sigma").text(s.aposteriori_scale ? "aposteriori" : "apriori");
   json.key("precision_scale").number(s.precision_scale, 6);
   json.endObject();
