@@ -249,7 +249,6 @@ class Solver {
   std::optional<double> snoopingRatio(std::size_t k) const;
   void takeOut(std::size_t k, const State& state);
   Matrix3d stationBlock(int station) const;
-  Matrix3d crossBlock(int a, int b) const;  // Q_ab for stations a, b (held: zero)
   GlobalTest currentGlobalTest(double alpha) const;
   void fillStations(AdjustmentResult& result, double scale) const;
   void fillRelative(AdjustmentResult& result, const AdjustmentOptions& options,
@@ -342,6 +341,7 @@ void Solver::factorise() {
 // listed block (a held station's block, -1, adds nothing). The solve is by the first
 // factor; each downdate then costs one n×3 by 3×3 product, Uₛᵀ B being a sum of rows.
 Columns3 Solver::updatedSolve(UnitBlocks blocks) const {
+  if (unknowns_ == 0) return Columns3();
   Columns3 rhs = Columns3::Zero(3 * unknowns_, 3);
   for (const auto& [u, sign] : blocks)
     if (u >= 0) rhs.block<3, 3>(3 * u, 0) += sign * Matrix3d::Identity();
