@@ -464,8 +464,7 @@ GlobalTest Solver::currentGlobalTest(double alpha) const {
   double vtpv = 0;
   for (std::size_t k = 0; k < problem_.observations.size(); ++k) {
     if (!active_[k]) continue;
-    const State state = stateOf(problem_.observations[k], k);
-    vtpv += state.residual.dot(problem_.observations[k].covariance.llt().solve(state.residual));
+    vtpv += (whitening_[k] * stateOf(problem_.observations[k], k).residual).squaredNorm();
   }
   return globalTest(vtpv, redundancy_, alpha);
 }
