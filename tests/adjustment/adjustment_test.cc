@@ -126,6 +126,7 @@ TEST(Adjustment, EqualsADenseReferenceComputation) {
   options.centring_v = 0.002;
   options.ppm = 0.5;
   options.snooping = false;
+  options.relative_pairs = {{"S003", "S010"}};  // not measured: a few extra solves
   const AdjustmentRun run = adjustNetwork(net.reports, {}, options);
   const DenseReference dense(net.reports, options);
   const AdjustmentResult& result = run.minimal;
@@ -166,6 +167,16 @@ TEST(Adjustment, EqualsADenseReferenceComputation) {
     for (int i = 0; i < 3; ++i)
       for (int j = 0; j < 3; ++j) EXPECT_TRUE(near(s.cov_xyz(i + 1, j + 1), q(i, j))) << s.name;
   }
+  const RelativePrecision& asked = result.relative.back();
+  ASSERT_FALSE(asked.observed);
+  const auto a = static_cast<Eigen::Index>(3 * dense.unknown.at("S003"));
+  const auto b = static_cast<Eigen::Index>(3 * dense.unknown.at("S010"));
+  const Matrix3d q = dense.q.block<3, 3>(a, a) + dense.q.block<3, 3>(b, b) -
+                     dense.q.block<3, 3>(a, b) - dense.q.block<3, 3>(b, a);
+  const auto from = std::find_if(result.stations.begin(), result.stations.end(),
+                                 [](const StationResult& s) { return s.name == "S003"; });
+  const Matrix3d axes = mat(LocalFrame(from->xyz).rotation());
+  EXPECT_TRUE(near(asked.vertical95, 1.96 * std::sqrt((axes * q * axes.transpose())(2, 2))));
 }
 
 // Data snooping's rank-3 downdates give what a new adjustment without the report gives.
