@@ -85,14 +85,26 @@ Matrix3d observationCovariance(const Report& report, const Matrix3d& axes,
   return covariance;
 }
 
-// A station's a priori coordinates as an export takes them: mark 1 of the first report
-// where it is the fixed station, else mark 2 of the first where it is the unknown one.
-Cartesian aprioriOf(const std::string& name, std::span<const Report> reports) {
-  for (const Report& report : reports)
-    if (report.fixed_station == name) return report.mark1;
-  for (const Report& report : reports)
-    if (report.unknown_station == name) return report.mark2;
-  return {};
+// The stations' a priori coordinates as an export takes them: mark 1 of the first report
+// where a station is the fixed one, else mark 2 of the first where it is the unknown one.
+std::vector<Cartesian> aprioriCoordinates(const StationGraph& graph,
+                                          std::span<const Report> reports) {
+  const auto count = static_cast<std::size_t>(graph.stationCount());
+  std::vector<Cartesian> apriori(count);
+  std::vector<int> source(count, 0);  // 0 none yet, 1 a mark 2, 2 a mark 1
+  for (const Report& report : reports) {
+    const auto fixed = static_cast<std::size_t>(*graph.stationIndex(report.fixed_station));
+    const auto unknown = static_cast<std::size_t>(*graph.stationIndex(report.unknown_station));
+    if (source[fixed] < 2) {
+      apriori[fixed] = report.mark1;
+      source[fixed] = 2;
+    }
+    if (source[unknown] < 1) {
+      apriori[unknown] = report.mark2;
+      source[unknown] = 1;
+    }
+  }
+  return apriori;
 }
 
 std::string partText(const StationGraph& graph, const std::vector<int>& part) {
@@ -145,10 +157,8 @@ void chooseDatum(const StationGraph& graph, std::span<const Report> reports,
 Problem minimalProblem(std::span<const Report> reports, const StationGraph& graph,
                        const AdjustmentOptions& options) {
   Problem problem;
-  for (int s = 0; s < graph.stationCount(); ++s) {
-    problem.names.push_back(graph.stationName(s));
-    problem.apriori.push_back(aprioriOf(graph.stationName(s), reports));
-  }
+  for (int s = 0; s < graph.stationCount(); ++s) problem.names.push_back(graph.stationName(s));
+  problem.apriori = aprioriCoordinates(graph, reports);
   for (std::size_t i = 0; i < reports.size(); ++i) {
     const Report& report = reports[i];
     Observation observation;

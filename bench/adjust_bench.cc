@@ -101,7 +101,7 @@ std::vector<Report> largeGrid(int side) {
     return Cartesian{4350000.0 - 0.0872 * east - 0.7280 * north,
                      380000.0 + 0.9962 * east - 0.0637 * north, 4630000.0 + 0.6820 * north};
   };
-  const auto name = [](int row, int column) {
+  const auto name = [side](int row, int column) {
     return "P" + std::to_string(100000 + row * side + column).substr(1);
   };
   std::vector<Report> reports;
