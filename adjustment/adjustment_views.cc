@@ -44,23 +44,36 @@ class TextView {
   void observations(const AdjustmentResult& result);
   void removed(const AdjustmentResult& result);
   void relative(const AdjustmentResult& result);
+  // The table, then the note on its columns in lines of at most 100 columns.
   void table(const TextTable& table, std::string_view note) {
     out_ += table.render("  ");
-    out_ += "  ";
-    out_ += note;
-    out_ += '\n';
+    std::string line = " ";
+    while (!note.empty()) {
+      const std::size_t blank = note.find(' ');
+      const std::string_view word = note.substr(0, blank);
+      if (line.size() > 1 && line.size() + 1 + word.size() > 100) {
+        out_ += line + "\n";
+        line = " ";
+      }
+      line += " ";
+      line += word;
+      note.remove_prefix(blank == std::string_view::npos ? note.size() : blank + 1);
+    }
+    out_ += line + "\n";
   }
 
   bool degrees_;
   std::string out_;
 };
 
+// Two lines: the verdict with σ̂0², then the statistic and its bounds.
 std::string globalTestText(const GlobalTest& test) {
-  if (!test.tested) return "redundancy 0: nothing can be tested";
-  return "vTPv " + fixed(test.vtpv, 3) + " on " + std::to_string(test.redundancy) +
-         " degrees of freedom, sigma0^2 " + fixed(test.variance_factor, 3) + "; chi-square " +
+  if (!test.tested) return "redundancy 0, nothing can be tested\n";
+  return std::string(test.passed ? "passed" : "FAILED") + ", sigma0^2 " +
+         fixed(test.variance_factor, 3) + "\n  vTPv " + fixed(test.vtpv, 3) + " on " +
+         std::to_string(test.redundancy) + " degrees of freedom; chi-square " +
          fixed(test.lower, 3) + " to " + fixed(test.upper, 3) + " at alpha " +
-         fixed(test.alpha, 3) + ": " + (test.passed ? "passed" : "FAILED");
+         fixed(test.alpha, 3) + "\n";
 }
 
 void TextView::summary(const AdjustmentResult& result, const std::string& title) {
@@ -78,8 +91,8 @@ void TextView::summary(const AdjustmentResult& result, const std::string& title)
     out_ += "\n";
   }
   if (!result.removed.empty())
-    out_ += "Global test before data snooping: " + globalTestText(s.global_initial) + "\n";
-  out_ += "Global test: " + globalTestText(s.global) + "\n";
+    out_ += "Global test before data snooping: " + globalTestText(s.global_initial);
+  out_ += "Global test: " + globalTestText(s.global);
   out_ += "B-method: alpha " + fixed(s.critical.alpha_w, 4) + ", power " +
           fixed(s.critical.power, 2) + ", lambda0 " + fixed(s.critical.lambda0, 2) +
           "; critical |w| " + fixed(s.critical.critical_w, 2) + ", critical T " +
