@@ -49,7 +49,9 @@ int runCheck(const ParsedOptions& options, CommandStreams& streams) {
     json->write(checkJson(reports, check, check_options, flagged));
     json->commit();
   }
-  streams.out << checkText(reports, check, check_options, flagged);
+  // With the JSON on standard output, the tables go to standard error.
+  std::ostream& tables = json_path == kStandardOutputName ? streams.err : streams.out;
+  tables << checkText(reports, check, check_options, flagged);
   return finalStatus(inputs.tally, flagged, streams.err);
 }
 
@@ -84,7 +86,8 @@ const Subcommand& checkSubcommand() {
           "done, but inputs were passed over (each named on standard error, then counted).",
       .options = withCheckLimits({
           {"json", 'j', "FILE",
-           "also write the findings as JSON to FILE; it must not exist, unless --force"},
+           "also write the findings as JSON to FILE (- for standard output, the tables then "
+           "going to standard error); it must not exist, unless --force"},
           {"force", 'f', "", "replace an existing JSON file"},
           {kStrictOption.long_name, '\0', "",
            "exit with 3 for any flag of a report too (float, low_ratio, imprecise); fail "

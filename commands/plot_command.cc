@@ -27,7 +27,9 @@ namespace fs = std::filesystem;
 
 const std::vector<OptionSpec> kOptions = [] {
   std::vector<OptionSpec> options{
-      {"output", 'o', "FILE", "network: the SVG file to write; it must not exist, unless --force"},
+      {"output", 'o', "FILE",
+       "network: the SVG file to write (- for standard output); it must not exist, unless "
+       "--force"},
       {"output-dir", 'd', "DIR",
        "series: the folder for the pictures and index.html (made if missing)"},
       {"pair", '\0', "FROM,TO", "series: draw this pair only (in either direction)"},
@@ -99,7 +101,7 @@ int runNetwork(const ParsedOptions& options, CommandStreams& streams) {
   OutputFile file = openOutputFile(output, options.has("force"));
   file.write(plot::drawNetwork(drawing).svg);
   file.commit();
-  streams.out << output << '\n';
+  if (output != kStandardOutputName) streams.out << output << '\n';
   return finalStatus(checked.tally, false, streams.err);
 }
 

@@ -14,12 +14,6 @@ bool isUsableStationName(std::string_view name) {
   return true;
 }
 
-int daysInMonth(std::int32_t year, std::int32_t month) {
-  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
 std::optional<PeriodBound> readPeriodBound(const ReportLine& line) {
   const std::optional<std::int32_t> year = readIntegerField(line.columns(29, 32));
   const std::optional<std::int32_t> month = readIntegerField(line.columns(34, 35));

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "reading/calendar_date.h"
 #include "reading/report.h"
 #include "reading/report_line.h"
 
@@ -15,9 +16,6 @@ namespace velk {
 // A station's short name as a report may give it: non-empty once trailing blanks are
 // removed, and without control or zero bytes.
 bool isUsableStationName(std::string_view name);
-
-// Days in a month of the proleptic Gregorian calendar (month 1 to 12).
-int daysInMonth(std::int32_t year, std::int32_t month);
 
 // A "Common start" or "Common end" line read as a calendar date and a time of day:
 // "Common start   (GPS time) : 2017-03-23 07:09:00", year in columns 29-32, month 34-35,
