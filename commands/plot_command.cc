@@ -250,7 +250,7 @@ const Subcommand& plotSubcommand() {
           "variance factor apply); and DIR/index.html that shows them all. The "
           "pictures and the index are written together, the index last: all of them or none. "
           "With --log it draws LOG files instead, one picture per file (per station for a "
-          "novrale type-4 file); their means weight each record with max(sigma, 0.5 mm).\n\n"
+          "novrale type-4 file); their means weight each record with 1/max(sigma, 0.5 mm)².\n\n"
           "The names of the files written are shown on standard output.\n\n"
           "Exit status: 0 done; 1 a failed run, nothing written (with --strict, also an input "
           "passed over); 2 a wrong command line or no input; 4 done, but inputs were passed "
