@@ -98,7 +98,7 @@ void noticeCarriedOverEntries(const BaselineTable& table, const std::vector<std:
                       "), which ends without its mark 2: the dialog's reading takes both "
                       "reports into one record");
     }
-    const std::uint32_t missing = items[i].missing() & kNeededReportItems;
+    const std::uint32_t missing = table.missingItems(i) & kNeededReportItems;
     if (missing == 0) continue;
     ++tally.reports_incomplete;
     notify(err, paths[i] + " line " + std::to_string(items[i].header_line) + ": " +
