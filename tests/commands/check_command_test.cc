@@ -33,7 +33,7 @@ TEST(CheckCommand, TheExampleCampaignsFloatBaselineSpoilsItsLoop) {
   EXPECT_EQ(run.err, "");
   // Loop CAST CHAU SAUL holds the float report SAUL -> CHAU and misses by 56 mm.
   EXPECT_TRUE(has(run.out, "CAST CHAU SAUL      15777.7           55.7      25.8"));
-  EXPECT_TRUE(has(run.out, "  21.690  11.345  flagged\n"));
+  EXPECT_TRUE(has(run.out, "  21.690  11.345  flagged float\n"));
   EXPECT_TRUE(has(run.out, "    SAUL - CHAU      1        1    21.690  alone\n"));
   EXPECT_TRUE(has(run.out, "AB082103.017  CAST  VERC  fixed      2.52         2.2  low_ratio\n"));
   const std::string json = readFile(folder / "CHECK.JSON");
