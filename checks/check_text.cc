@@ -103,8 +103,8 @@ void Writer::baselines() {
                   mm(baseline.sigma3d), flags});
   }
   this->table(table, "  ",
-              "Ratio: the ambiguity ratio of a fixed solution; Sigma3D: √(σx² + σy² + σz²) of "
-              "the solution used; Flags: what the report shows on its own, and float_disagrees");
+              "Ratio: the fixed solution's ambiguity ratio; Sigma3D: √(σx² + σy² + σz²) of the "
+              "solution used; Flags: what to look at in the report");
 }
 
 void Writer::stations() {
@@ -153,16 +153,14 @@ void Writer::repeats() {
                           mm(d.xyz.z), mm(d.enu.e), mm(d.enu.n), mm(d.enu.u), statistic(d.t)});
   }
   table(tests, "  ",
-        "Reports: those of the mean, the fixed ones where there are any; Largest: the largest "
-        "difference from the mean; Step: the largest difference between the means before and "
-        "after a split in time, Split: the reports before|after it and the first after it; "
-        "flagged when T > Chi2, the critical value at alpha for Dof, and Largest or Step > "
-        "Limit");
+        "Reports: of the mean, its fixed ones if any; Largest: the largest difference from it; "
+        "Step: the largest between the means before and after a Split in time (reports "
+        "before|after, the first after); flagged: T > Chi2, the critical value at alpha, and "
+        "Largest or Step > Limit");
   out_ += '\n';
   table(differences, "  ",
-        "dX to dU: the report's difference from its pair's mean; t: that difference against "
-        "the covariance of the difference (3 degrees of freedom), largest for the report that "
-        "stands out");
+        "dX to dU: the report minus its pair's mean; t: that difference against its covariance "
+        "(3 degrees of freedom), the largest for a report that stands out");
 }
 
 void Writer::floats() {
@@ -183,8 +181,7 @@ void Writer::floats() {
   }
   table(tests, "  ",
         "Fixed: the fixed reports of the mean; Length: the float vector's distance from it; T: "
-        "that difference against both covariances, Chi2: the critical value at alpha (3 "
-        "degrees of freedom)");
+        "against both covariances, Chi2: the critical value at alpha (3 degrees of freedom)");
 }
 
 void Writer::loops() {
@@ -216,10 +213,9 @@ void Writer::loops() {
                        mm(loop.misclosure.z), mm(loop.enu.e), mm(loop.enu.n), mm(loop.enu.u)});
   }
   table(tests, "  ",
-        "Misclosure: the length of the sum of the vectors round the loop; Limit: the length it "
-        "must exceed; ppm: misclosure per perimeter; T: the misclosure against the legs' "
-        "covariances, Chi2: the critical value at alpha (3 degrees of freedom); float: a leg "
-        "is measured by float reports only");
+        "Misclosure: the length of the sum of the vectors round the loop; Limit: what it must "
+        "exceed; ppm: per perimeter; T: against the legs' covariances, Chi2: the critical value "
+        "at alpha; float: a leg has float reports only");
   out_ += '\n';
   table(components, "  ",
         "dX to dU: the misclosure in X Y Z and in E N U at the loop's first station");
@@ -274,8 +270,8 @@ void Writer::reportsToActOn() {
                   cp850ToUtf8(report.unknown_station), cp850ToUtf8(entry.why)});
   }
   this->table(table, "    ",
-              "Why: the flagged evidence the report explains; first those that alone explain "
-              "a finding, then the reports of suspect pairs");
+              "Why: the flagged evidence the report explains; first what a report alone "
+              "explains, then the reports of suspect pairs");
   if (shown < check_.act_on.size())
     out_ += "    and " + counted(check_.act_on.size() - shown, "more report") +
             " (--top " + std::to_string(options_.top) + ")\n";
