@@ -109,8 +109,10 @@ void writeRepeats(JsonWriter& json, std::span<const Report> reports, const Netwo
       json.null();
     }
     json.key("outlier");
-    if (repeat.outlier) json.fileName(reports[*repeat.outlier].file);
-    else json.null();
+    if (repeat.outlier)
+      json.fileName(reports[*repeat.outlier].file);
+    else
+      json.null();
     writeTest(json, repeat.test);
     json.endObject();
   }
@@ -175,7 +177,8 @@ void writeSuspects(JsonWriter& json, const NetworkCheck& check) {
 void writeActOn(JsonWriter& json, std::span<const Report> reports, const NetworkCheck& check,
                 int top) {
   json.key("act_on").beginArray();
-  const std::size_t shown = std::min(check.act_on.size(), static_cast<std::size_t>(std::max(top, 0)));
+  const std::size_t shown =
+      std::min(check.act_on.size(), static_cast<std::size_t>(std::max(top, 0)));
   for (std::size_t i = 0; i < shown; ++i) {
     const ReportToActOn& entry = check.act_on[i];
     const Report& report = reports[entry.report];

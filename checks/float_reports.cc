@@ -26,8 +26,7 @@ std::vector<FloatComparison> compareFloatReports(std::span<const Report> reports
       comparison.enu = frame.components(comparison.xyz);
       const Matrix3 covariance =
           vm::plus(vm::scaled(report.covariance(), variance_factor), pair.covariance);
-      const double t =
-          vm::quadraticForm(vm::factorOfPositiveDefinite(covariance), comparison.xyz);
+      const double t = vm::quadraticForm(vm::factorOfPositiveDefinite(covariance), comparison.xyz);
       comparison.test = finding_test.assess(t, 3, vm::norm(comparison.xyz), pair.length);
       comparisons.push_back(comparison);
     }

@@ -27,7 +27,6 @@ struct FloatComparison {
 std::vector<FloatComparison> compareFloatReports(std::span<const Report> reports,
                                                  std::span<const PairMean> pairs,
                                                  std::span<const StationCheck> stations,
-                                                 double variance_factor,
-                                                 FindingTest& finding_test);
+                                                 double variance_factor, FindingTest& finding_test);
 
 }  // namespace velk

@@ -14,10 +14,11 @@ NetworkCheck checkNetwork(std::span<const Report> reports, const CheckOptions& o
   FindingTest finding_test(options);
   check.repeats =
       checkRepeats(reports, check.pairs, check.stations, options.variance_factor, finding_test);
-  check.floats = compareFloatReports(reports, check.pairs, check.stations,
-                                     options.variance_factor, finding_test);
+  check.floats = compareFloatReports(reports, check.pairs, check.stations, options.variance_factor,
+                                     finding_test);
   for (const FloatComparison& comparison : check.floats)
-    if (comparison.test.flagged) check.baselines[comparison.report].flags.emplace_back("float_disagrees");
+    if (comparison.test.flagged)
+      check.baselines[comparison.report].flags.emplace_back("float_disagrees");
   check.loops = checkLoops(reports, check.pairs, check.stations, finding_test);
   check.suspects = rankSuspects(check.pairs, check.loops, check.stations);
   check.act_on = rankReportsToActOn(reports, check);
@@ -46,9 +47,8 @@ CheckSummary summarize(const NetworkCheck& check) {
 
 bool needsAttention(const NetworkCheck& check, bool strict) {
   const CheckSummary summary = summarize(check);
-  return summary.loops_flagged > 0 || summary.repeats_flagged > 0 ||
-         summary.stations_flagged > 0 || summary.inconsistent > 0 ||
-         summary.floats_flagged > 0 ||
+  return summary.loops_flagged > 0 || summary.repeats_flagged > 0 || summary.stations_flagged > 0 ||
+         summary.inconsistent > 0 || summary.floats_flagged > 0 ||
          (strict && summary.baselines_flagged > 0);
 }
 

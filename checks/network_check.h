@@ -8,10 +8,10 @@
 #include "checks/float_reports.h"
 #include "checks/loops.h"
 #include "checks/pair_network.h"
-#include "checks/repeats.h"
-#include "checks/station_spread.h"
 #include "checks/pair_ranking.h"
+#include "checks/repeats.h"
 #include "checks/reports_to_act_on.h"
+#include "checks/station_spread.h"
 #include "reading/report.h"
 
 namespace velk {

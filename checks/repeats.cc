@@ -5,15 +5,17 @@
 #include <limits>
 #include <numeric>
 
-#include "geodesy/local_frame.h"
 #include "checks/vector_math.h"
+#include "geodesy/local_frame.h"
 
 namespace velk {
 namespace {
 
 namespace vm = vector_math;
 
-double middleOf(const Report& report) { return (report.start_mjd + report.end_mjd) / 2; }
+double middleOf(const Report& report) {
+  return (report.start_mjd + report.end_mjd) / 2;
+}
 
 // Σ Cᵢ⁻¹ and Σ Cᵢ⁻¹ xᵢ of some reports: enough for their weighted mean.
 struct WeightSum {
@@ -56,11 +58,18 @@ std::optional<SplitInTime> largestSplit(std::span<const Report> reports, const P
     const Cartesian step = vm::minus(meanOf(after[k]), meanOf(before[k]));
     const double length = vm::norm(step);
     if (best && !(length > best->length)) continue;
-    best = SplitInTime{k, n - k, pair.reports[order[k - 1]], pair.reports[order[k]], step, {},
-                       length};
+    best =
+        SplitInTime{k, n - k, pair.reports[order[k - 1]], pair.reports[order[k]], step, {}, length};
   }
   if (best) best->enu = frame.components(best->xyz);
   return best;
+}
+
+// How far the pair moved by the evidence at hand: its largest difference from the mean, and
+// the step across its split in time. A step found by a search of the pair's series would be
+// one more length here.
+double movedLength(const RepeatCheck& repeat) {
+  return std::max(repeat.largest, repeat.split ? repeat.split->length : 0.0);
 }
 
 // The differences, the split and the test of the pair's reports against their mean.
@@ -83,9 +92,8 @@ RepeatCheck measureRepeat(std::span<const Report> reports, const PairMean& pair,
     repeat.differences.push_back(difference);
   }
   repeat.split = largestSplit(reports, pair, frame, variance_factor);
-  const double moved = std::max(repeat.largest, repeat.split ? repeat.split->length : 0.0);
   const int dof = 3 * (static_cast<int>(pair.reports.size()) - 1);
-  repeat.test = finding_test.assess(t, dof, moved, pair.length);
+  repeat.test = finding_test.assess(t, dof, movedLength(repeat), pair.length);
   return repeat;
 }
 
@@ -95,11 +103,10 @@ std::optional<std::size_t> loneOutlier(std::span<const Report> reports, const Pa
                                        double variance_factor, FindingTest& finding_test) {
   if (pair.reports.size() < 3) return std::nullopt;
   // NaN (no t) compares as the smallest.
-  const auto largest = std::max_element(
-      repeat.differences.begin(), repeat.differences.end(),
-      [](const RepeatDifference& a, const RepeatDifference& b) {
-        return std::isnan(a.t) ? !std::isnan(b.t) : a.t < b.t;
-      });
+  const auto largest = std::max_element(repeat.differences.begin(), repeat.differences.end(),
+                                        [](const RepeatDifference& a, const RepeatDifference& b) {
+                                          return std::isnan(a.t) ? !std::isnan(b.t) : a.t < b.t;
+                                        });
   if (std::isnan(largest->t)) return std::nullopt;
   const auto k = static_cast<std::ptrdiff_t>(largest - repeat.differences.begin());
   PairMean others = pair;

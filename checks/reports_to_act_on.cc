@@ -1,8 +1,8 @@
 #include "checks/reports_to_act_on.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
+#include <optional>
 
 #include "checks/network_check.h"
 #include "checks/vector_math.h"
@@ -13,7 +13,8 @@ namespace {
 
 namespace vm = vector_math;
 
-std::string mm(double metres) { return fixedText(metres * 1000, 1) + " mm"; }
+std::string millimetres(double metres) { return fixedText(metres * 1000, 1); }
+std::string mm(double metres) { return millimetres(metres) + " mm"; }
 
 // "1 report", "3 reports".
 std::string counted(std::size_t count, std::string_view noun) {
@@ -25,6 +26,42 @@ double beyondLimit(double length, double limit) {
   return limit > 0 ? length / limit : std::numeric_limits<double>::infinity();
 }
 
+// The lines that say why.
+std::optional<std::string> contradictionWhy(const BaselineCheck& baseline) {
+  for (const std::string& flag : baseline.flags) {
+    if (flag == "inconsistent:mark2")
+      return "contradicts itself: mark 2 is not mark 1 plus its vector";
+    if (flag == "inconsistent:local")
+      return "contradicts itself: its E1 N1 U1 are not its vector in the frame of mark 1";
+  }
+  return std::nullopt;
+}
+std::string floatWhy(const FloatComparison& comparison, std::size_t fixed_reports) {
+  return "float, " + mm(comparison.test.length) + " from the fixed mean of " +
+         counted(fixed_reports, "report");
+}
+std::string outlierWhy(double length, std::size_t others) {
+  return mm(length) + " from its pair's mean; the pair's " + counted(others, "other report") +
+         " pass the test without it";
+}
+std::string stepWhy(const SplitInTime& split) {
+  return "first after a " + mm(split.length) + " step of its pair (dE " +
+         millimetres(split.enu.e) + ", dN " + millimetres(split.enu.n) + ", dU " +
+         millimetres(split.enu.u) + " mm; " + counted(split.before, "report") + " before, " +
+         std::to_string(split.after) + " after)";
+}
+std::string suspectWhy(const Suspect& suspect, const PairMean& pair, std::size_t flagged_loops) {
+  std::string why = pair.float_only ? "float; on " : "on ";
+  why += std::to_string(suspect.flagged_loops) + " of " + counted(flagged_loops, "flagged loop");
+  const auto closing = static_cast<std::size_t>(suspect.loops - suspect.flagged_loops);
+  if (suspect.alone) why += "; alone: nothing tells it from the loop's other pairs";
+  else if (closing == 0) why += "; every loop through it is flagged";
+  else why += "; " + counted(closing, "other loop") + (closing == 1 ? " closes" : " close");
+  if (pair.reports.size() > 1)
+    why += "; one of the pair's " + counted(pair.reports.size(), "report");
+  return why;
+}
+
 struct Ranked {
   double beyond = 0;  // the larger the earlier
   ReportToActOn entry;
@@ -32,82 +69,66 @@ struct Ranked {
 
 class Ranking {
  public:
-  Ranking(std::span<const Report> reports, const NetworkCheck& check)
-      : reports_(reports), check_(check) {}
+  explicit Ranking(const NetworkCheck& check) : check_(check) {}
 
-  std::vector<ReportToActOn> rank();
+  // In the order of the tiers, a report possibly more than once.
+  std::vector<ReportToActOn> rank() const;
 
  private:
   void selfContradictions(std::vector<Ranked>& alone) const;
   void disagreeingFloats(std::vector<Ranked>& alone) const;
-  void movedRepeats(std::vector<Ranked>& alone, std::vector<ReportToActOn>& shared) const;
+  void flaggedRepeats(std::vector<Ranked>& alone, std::vector<ReportToActOn>& shared) const;
   void suspectPairs(std::vector<ReportToActOn>& out) const;
   void spreadStations(std::vector<ReportToActOn>& shared) const;
 
-  std::span<const Report> reports_;
   const NetworkCheck& check_;
 };
 
 void Ranking::selfContradictions(std::vector<Ranked>& alone) const {
-  for (const BaselineCheck& baseline : check_.baselines) {
-    for (const std::string& flag : baseline.flags) {
-      std::string why;
-      if (flag == "inconsistent:mark2") why = "contradicts itself: mark 2 is not mark 1 plus its vector";
-      else if (flag == "inconsistent:local")
-        why = "contradicts itself: its E1 N1 U1 are not its vector in the frame of mark 1";
-      else continue;
-      alone.push_back({std::numeric_limits<double>::infinity(), {baseline.report, why}});
-      break;
-    }
-  }
+  for (const BaselineCheck& baseline : check_.baselines)
+    if (const std::optional<std::string> why = contradictionWhy(baseline))
+      alone.push_back({std::numeric_limits<double>::infinity(), {baseline.report, *why}});
 }
 
 void Ranking::disagreeingFloats(std::vector<Ranked>& alone) const {
   for (const FloatComparison& comparison : check_.floats) {
     if (!comparison.test.flagged) continue;
+    const std::size_t fixed_reports = check_.pairs[comparison.pair].reports.size();
     alone.push_back({beyondLimit(comparison.test.length, comparison.test.limit),
-                     {comparison.report,
-                      "float, " + mm(comparison.test.length) + " from the fixed mean of " +
-                          counted(check_.pairs[comparison.pair].reports.size(), "report")}});
+                     {comparison.report, floatWhy(comparison, fixed_reports)}});
   }
 }
 
-void Ranking::movedRepeats(std::vector<Ranked>& alone, std::vector<ReportToActOn>& shared) const {
+// A flagged repeat is explained by its lone outlier, else by the first report after its
+// step; else each of its reports explains a share of it.
+void Ranking::flaggedRepeats(std::vector<Ranked>& alone,
+                             std::vector<ReportToActOn>& shared) const {
   for (const RepeatCheck& repeat : check_.repeats) {
     if (!repeat.test.flagged) continue;
-    const std::size_t n = repeat.differences.size();
+    const std::vector<RepeatDifference>& differences = repeat.differences;
     const double limit = repeat.test.limit;
     if (repeat.outlier) {
-      const auto outlier = std::find_if(
-          repeat.differences.begin(), repeat.differences.end(),
-          [&](const RepeatDifference& d) { return d.report == *repeat.outlier; });
+      const auto outlier =
+          std::find_if(differences.begin(), differences.end(),
+                       [&](const RepeatDifference& d) { return d.report == *repeat.outlier; });
       const double length = vm::norm(outlier->xyz);
       alone.push_back({beyondLimit(length, limit),
-                       {outlier->report, mm(length) + " from its pair's mean; the pair's " +
-                                             counted(n - 1, "other report") +
-                                             " pass the test without it"}});
+                       {outlier->report, outlierWhy(length, differences.size() - 1)}});
     } else if (repeat.split && repeat.split->length > limit) {
-      const SplitInTime& split = *repeat.split;
-      alone.push_back({beyondLimit(split.length, limit),
-                       {split.first_after,
-                        "first after a " + mm(split.length) + " step of its pair (dE " +
-                            fixedText(split.enu.e * 1000, 1) + ", dN " +
-                            fixedText(split.enu.n * 1000, 1) + ", dU " +
-                            fixedText(split.enu.u * 1000, 1) + " mm; " +
-                            counted(split.before, "report") + " before, " +
-                            std::to_string(split.after) + " after)"}});
-    } else if (n == 2) {
-      const double apart = vm::norm(vm::minus(repeat.differences[0].xyz, repeat.differences[1].xyz));
-      for (const RepeatDifference& d : repeat.differences)
+      alone.push_back({beyondLimit(repeat.split->length, limit),
+                       {repeat.split->first_after, stepWhy(*repeat.split)}});
+    } else if (differences.size() == 2) {
+      const double apart = vm::norm(vm::minus(differences[0].xyz, differences[1].xyz));
+      for (const RepeatDifference& d : differences)
         shared.push_back({d.report, "one of its pair's 2 reports, " + mm(apart) + " apart"});
     } else {
       const auto farthest = std::max_element(
-          repeat.differences.begin(), repeat.differences.end(),
+          differences.begin(), differences.end(),
           [](const RepeatDifference& a, const RepeatDifference& b) {
             return vm::norm(a.xyz) < vm::norm(b.xyz);
           });
       shared.push_back({farthest->report, "farthest from its pair's mean of " +
-                                              counted(n, "report") + ": " +
+                                              counted(differences.size(), "report") + ": " +
                                               mm(vm::norm(farthest->xyz)) +
                                               "; no single report explains the repeat"});
     }
@@ -115,8 +136,9 @@ void Ranking::movedRepeats(std::vector<Ranked>& alone, std::vector<ReportToActOn
 }
 
 void Ranking::suspectPairs(std::vector<ReportToActOn>& out) const {
-  const auto flagged_loops = std::count_if(check_.loops.begin(), check_.loops.end(),
-                                           [](const LoopCheck& l) { return l.test.flagged; });
+  const auto flagged_loops = static_cast<std::size_t>(
+      std::count_if(check_.loops.begin(), check_.loops.end(),
+                    [](const LoopCheck& loop) { return loop.test.flagged; }));
   std::vector<Suspect> suspects = check_.suspects;
   std::stable_sort(suspects.begin(), suspects.end(), [&](const Suspect& a, const Suspect& b) {
     if (a.flagged_loops != b.flagged_loops) return a.flagged_loops > b.flagged_loops;
@@ -124,14 +146,7 @@ void Ranking::suspectPairs(std::vector<ReportToActOn>& out) const {
   });
   for (const Suspect& suspect : suspects) {
     const PairMean& pair = check_.pairs[suspect.pair];
-    std::string why = pair.float_only ? "float; on " : "on ";
-    why += std::to_string(suspect.flagged_loops) + " of " +
-           counted(static_cast<std::size_t>(flagged_loops), "flagged loop");
-    if (suspect.alone) why += "; alone: nothing tells it from the loop's other pairs";
-    else if (suspect.flagged_loops == suspect.loops) why += "; every loop through it is flagged";
-    else why += "; " + counted(static_cast<std::size_t>(suspect.loops - suspect.flagged_loops), "other loop") +
-                (suspect.loops - suspect.flagged_loops == 1 ? " closes" : " close");
-    if (pair.reports.size() > 1) why += "; one of the pair's " + counted(pair.reports.size(), "report");
+    const std::string why = suspectWhy(suspect, pair, flagged_loops);
     for (const std::size_t r : pair.reports) out.push_back({r, why});
   }
 }
@@ -146,12 +161,12 @@ void Ranking::spreadStations(std::vector<ReportToActOn>& shared) const {
   }
 }
 
-std::vector<ReportToActOn> Ranking::rank() {
+std::vector<ReportToActOn> Ranking::rank() const {
   std::vector<Ranked> alone;
   std::vector<ReportToActOn> shared;
   selfContradictions(alone);
   disagreeingFloats(alone);
-  movedRepeats(alone, shared);
+  flaggedRepeats(alone, shared);
   std::stable_sort(alone.begin(), alone.end(),
                    [](const Ranked& a, const Ranked& b) { return a.beyond > b.beyond; });
   std::vector<ReportToActOn> ordered;
@@ -159,23 +174,22 @@ std::vector<ReportToActOn> Ranking::rank() {
   suspectPairs(ordered);
   spreadStations(shared);
   for (ReportToActOn& entry : shared) ordered.push_back(std::move(entry));
-
-  // Each report once, where it ranks first.
-  std::vector<bool> listed(reports_.size(), false);
-  std::vector<ReportToActOn> result;
-  for (ReportToActOn& entry : ordered) {
-    if (listed[entry.report]) continue;
-    listed[entry.report] = true;
-    result.push_back(std::move(entry));
-  }
-  return result;
+  return ordered;
 }
 
 }  // namespace
 
 std::vector<ReportToActOn> rankReportsToActOn(std::span<const Report> reports,
                                               const NetworkCheck& check) {
-  return Ranking(reports, check).rank();
+  // Each report once, where it ranks first.
+  std::vector<bool> listed(reports.size(), false);
+  std::vector<ReportToActOn> result;
+  for (ReportToActOn& entry : Ranking(check).rank()) {
+    if (listed[entry.report]) continue;
+    listed[entry.report] = true;
+    result.push_back(std::move(entry));
+  }
+  return result;
 }
 
 }  // namespace velk

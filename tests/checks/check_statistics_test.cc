@@ -5,15 +5,15 @@
 // happened; float reports stay out of the fixed means, and the one that disagrees is
 // flagged and listed first.
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <set>
 #include <sstream>
 
-#include <gtest/gtest.h>
-
-#include "checks/chi_square.h"
 #include "checks/check_json.h"
 #include "checks/check_text.h"
+#include "checks/chi_square.h"
 #include "checks/network_check.h"
 #include "checks/vector_math.h"
 #include "reading/read_reports.h"
@@ -266,13 +266,15 @@ TEST(FloatReports, StayOutOfFixedMeansAndTheOneThatDisagreesIsListedFirst) {
                                        [](const PairMean& pair) { return pair.float_only; });
   ASSERT_NE(float_only, check.pairs.end());
   EXPECT_EQ(float_only->reports, (std::vector<std::size_t>{0, 13}));
-  const std::set<std::size_t> marked = loopsOf(check, static_cast<std::size_t>(float_only - check.pairs.begin()));
+  const std::set<std::size_t> marked =
+      loopsOf(check, static_cast<std::size_t>(float_only - check.pairs.begin()));
   for (std::size_t l = 0; l < check.loops.size(); ++l) {
     EXPECT_EQ(check.loops[l].float_leg, marked.count(l) == 1) << l;
     EXPECT_FALSE(check.loops[l].test.flagged) << l;
   }
-  EXPECT_TRUE(check.repeats.empty() || std::none_of(check.repeats.begin(), check.repeats.end(),
-                                                    [](const RepeatCheck& r) { return r.test.flagged; }));
+  EXPECT_TRUE(check.repeats.empty() ||
+              std::none_of(check.repeats.begin(), check.repeats.end(),
+                           [](const RepeatCheck& r) { return r.test.flagged; }));
   EXPECT_TRUE(needsAttention(check, false));
 
   ASSERT_EQ(check.act_on.size(), 1u);
@@ -285,8 +287,7 @@ TEST(FloatReports, StayOutOfFixedMeansAndTheOneThatDisagreesIsListedFirst) {
   ASSERT_NE(heading, std::string::npos);
   const std::string row = reports[5].file + "  " + reports[5].fixed_station + "  " +
                           reports[5].unknown_station + "  float, 6";
-  EXPECT_NE(text.find(row, heading), std::string::npos)
-      << text.substr(heading);
+  EXPECT_NE(text.find(row, heading), std::string::npos) << text.substr(heading);
   const std::string json = checkJson(reports, check, {}, true);
   EXPECT_NE(json.find("\"act_on\": [\n    {\"file\": \"" + reports[5].file + "\""),
             std::string::npos);

@@ -63,7 +63,8 @@ TEST(Repeats, APairMeasuredThreeTimesAgainstItsWeightedMean) {
   EXPECT_EQ(flagged.repeats[0].outlier, std::optional<std::size_t>{2});
   ASSERT_EQ(flagged.act_on.size(), 1u);
   EXPECT_EQ(flagged.act_on[0].report, 2u);
-  EXPECT_EQ(flagged.act_on[0].why, "40.0 mm from its pair's mean; the pair's 2 other reports pass the test without it");
+  EXPECT_EQ(flagged.act_on[0].why,
+            "40.0 mm from its pair's mean; the pair's 2 other reports pass the test without it");
   // Below the length limit it is not flagged, however significant.
   CheckOptions tolerant;
   tolerant.tolerance_mm = 45;
