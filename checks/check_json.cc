@@ -1,6 +1,5 @@
 #include "checks/check_json.h"
 
-#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -177,10 +176,7 @@ void writeSuspects(JsonWriter& json, const NetworkCheck& check) {
 void writeActOn(JsonWriter& json, std::span<const Report> reports, const NetworkCheck& check,
                 int top) {
   json.key("act_on").beginArray();
-  const std::size_t shown =
-      std::min(check.act_on.size(), static_cast<std::size_t>(std::max(top, 0)));
-  for (std::size_t i = 0; i < shown; ++i) {
-    const ReportToActOn& entry = check.act_on[i];
+  for (const ReportToActOn& entry : firstToActOn(check.act_on, top)) {
     const Report& report = reports[entry.report];
     json.beginObject(Layout::kInline);
     json.key("file").fileName(report.file);

@@ -1,6 +1,5 @@
 #include "checks/check_text.h"
 
-#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -261,10 +260,8 @@ void Writer::reportsToActOn() {
   }
   out_ += "  Reports to look at first:\n";
   TextTable table({{"File", kLeft}, {"From", kLeft}, {"To", kLeft}, {"Why", kLeft}});
-  const std::size_t shown =
-      std::min(check_.act_on.size(), static_cast<std::size_t>(std::max(options_.top, 0)));
-  for (std::size_t i = 0; i < shown; ++i) {
-    const ReportToActOn& entry = check_.act_on[i];
+  const std::span<const ReportToActOn> shown = firstToActOn(check_.act_on, options_.top);
+  for (const ReportToActOn& entry : shown) {
     const Report& report = reports_[entry.report];
     table.addRow({report.file, cp850ToUtf8(report.fixed_station),
                   cp850ToUtf8(report.unknown_station), cp850ToUtf8(entry.why)});
@@ -272,8 +269,8 @@ void Writer::reportsToActOn() {
   this->table(table, "    ",
               "Why: the flagged evidence the report explains; first what a report alone "
               "explains, then the reports of suspect pairs");
-  if (shown < check_.act_on.size())
-    out_ += "    and " + counted(check_.act_on.size() - shown, "more report") +
+  if (shown.size() < check_.act_on.size())
+    out_ += "    and " + counted(check_.act_on.size() - shown.size(), "more report") +
             " (--top " + std::to_string(options_.top) + ")\n";
 }
 

@@ -192,4 +192,8 @@ std::vector<ReportToActOn> rankReportsToActOn(std::span<const Report> reports,
   return result;
 }
 
+std::span<const ReportToActOn> firstToActOn(std::span<const ReportToActOn> ranked, int top) {
+  return ranked.first(std::min(ranked.size(), static_cast<std::size_t>(std::max(top, 0))));
+}
+
 }  // namespace velk

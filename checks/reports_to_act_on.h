@@ -34,4 +34,7 @@ struct ReportToActOn {
 std::vector<ReportToActOn> rankReportsToActOn(std::span<const Report> reports,
                                               const NetworkCheck& check);
 
+// The first `top` of the ranked reports (all of them when fewer; none for top ≤ 0).
+std::span<const ReportToActOn> firstToActOn(std::span<const ReportToActOn> ranked, int top);
+
 }  // namespace velk
