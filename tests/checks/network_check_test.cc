@@ -65,6 +65,11 @@ TEST(Repeats, APairMeasuredThreeTimesAgainstItsWeightedMean) {
   EXPECT_EQ(flagged.act_on[0].report, 2u);
   EXPECT_EQ(flagged.act_on[0].why,
             "40.0 mm from its pair's mean; the pair's 2 other reports pass the test without it");
+  // Of two reports 60 mm apart, nothing tells which is wrong: both are listed.
+  const NetworkCheck two = checkNetwork(std::span(blunder).last(2), {});
+  ASSERT_EQ(two.act_on.size(), 2u);
+  EXPECT_EQ(two.act_on[1].why, "one of its pair's 2 reports, 60.0 mm apart");
+  EXPECT_FALSE(two.repeats[0].outlier);
   // Below the length limit it is not flagged, however significant.
   CheckOptions tolerant;
   tolerant.tolerance_mm = 45;
