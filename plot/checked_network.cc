@@ -65,13 +65,16 @@ PairFindings findingsOf(std::span<const Report> reports, const NetworkCheck& che
 }
 
 PairStatus statusOf(const StationPair& pair, const StationGraph& graph,
-                    std::span<const Report> named, const PairFindings& findings) {
+                    const PairFindings& findings) {
   const NamePair key = sortedNames(graph.stationName(pair.from), graph.stationName(pair.to));
   if (findings.suspect.count(key)) return PairStatus::kSuspect;
   if (findings.flagged.count(key)) return PairStatus::kFlagged;
-  const bool any_fixed = std::any_of(pair.reports.begin(), pair.reports.end(),
-                                     [&](std::size_t k) { return named[k].fixed; });
-  return any_fixed ? PairStatus::kFixed : PairStatus::kFloat;
+  return PairStatus::kFine;
+}
+
+bool floatOnly(const StationPair& pair, std::span<const Report> named) {
+  return std::none_of(pair.reports.begin(), pair.reports.end(),
+                      [&](std::size_t k) { return named[k].fixed; });
 }
 
 }  // namespace
@@ -102,7 +105,8 @@ NetworkDrawing checkedNetwork(std::span<const Report> reports, const NetworkChec
     const auto from = drawn.find(graph.stationName(pair.from));
     const auto to = drawn.find(graph.stationName(pair.to));
     if (from == drawn.end() || to == drawn.end()) continue;
-    drawing.lines.push_back({from->second, to->second, statusOf(pair, graph, named, findings)});
+    drawing.lines.push_back(
+        {from->second, to->second, statusOf(pair, graph, findings), floatOnly(pair, named)});
   }
 
   const CheckSummary summary = summarize(check);

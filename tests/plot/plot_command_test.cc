@@ -119,16 +119,17 @@ TEST(PlotNetwork, DrawsTheExampleCampaignWithTheChecksFindings) {
   EXPECT_EQ(svg->all("title").front()->text, "Network: 5 reports, 4 stations, 5 pairs, 2 loops (1 flagged)");
   EXPECT_EQ(svg->withId("labels")->all("text").size(), 4u);
   EXPECT_EQ(svg->withId("pairs")->all("line").size(), 5u);
-  // The loop CAST-SAUL-CHAU misses by centimetres: its three pairs are suspects; CAST-VERC's
-  // ratio is low (flagged); SAUL-VERC is fixed.
+  // The loop CAST-SAUL-CHAU misses by centimetres: its three pairs are suspects, SAUL-CHAU
+  // float only among them; CAST-VERC's ratio is low (flagged); SAUL-VERC is fine.
   const auto legend = svg->withId("legend")->all("text");
   EXPECT_EQ(legend[1]->text, "suspect (3)");
   EXPECT_EQ(legend[2]->text, "flagged (1)");
-  EXPECT_EQ(legend[4]->text, "fixed (1)");
+  EXPECT_EQ(legend[3]->text, "fine (1)");
+  EXPECT_EQ(legend[5]->text, "float only (1)");
   // The limits of `check` apply: with a lower ratio limit CAST-VERC is fixed again.
   const ProgramRun lenient = folder.run("baselines", "", {"plot", "network", "--list", kExamples + "/CAMPAGNE.LST", "-o", "n2.svg", "--min-ratio", "2"});
   ASSERT_EQ(lenient.status, 0) << lenient.err;
-  EXPECT_EQ(parsedFile(folder / "n2.svg")->withId("legend")->all("text")[4]->text, "fixed (2)");
+  EXPECT_EQ(parsedFile(folder / "n2.svg")->withId("legend")->all("text")[3]->text, "fine (2)");
 }
 
 TEST(PlotSeries, DrawsTheLogFilesOfBothEditions) {
