@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 
 #include "tests/plot/xml_tree.h"
 #include "tests/run/program_runner.h"
@@ -132,26 +133,47 @@ TEST(PlotNetwork, DrawsTheExampleCampaignWithTheChecksFindings) {
   EXPECT_EQ(parsedFile(folder / "n2.svg")->withId("legend")->all("text")[3]->text, "fine (2)");
 }
 
-TEST(PlotSeries, DrawsTheLogFilesOfBothEditions) {
+// Three pairs each measured three times: one picture per baseline, whichever edition wrote
+// the LOG file; the example campaign's five baselines, each measured once, are listed only.
+TEST(PlotSeries, DrawsOnePicturePerBaselineOfALogFile) {
   const ScratchFolder folder("plot-log");
-  const std::string list = kExamples + "/CAMPAGNE.LST";
+  campaign::NetworkOptions options;
+  options.stations = 3;
+  options.measurements = campaign::measureEach(campaign::ringPairs(3), 3);
+  campaign::writeNetwork(options, folder / "camp");
+  const std::string list = "camp/NETWORK.LST";
+  ASSERT_EQ(folder.run("baselines", "", {"velk", "-e", "quelmar", "-t", "5", "-o", "Q5.LOG", "-l", list}).status, 0);
   ASSERT_EQ(folder.run("baselines", "", {"velk", "-e", "novrale", "-t", "4", "-o", "GPPS.LOG", "-l", list}).status, 0);
-  ASSERT_EQ(folder.run("baselines", "", {"velk", "-e", "quelmar", "-t", "6", "-o", "XYZ.LOG", "-l", list}).status, 0);
-  const ProgramRun run = folder.run("baselines", "", {"plot", "series", "--log", "GPPS.LOG", "XYZ.LOG", "--components", "xyz", "-d", "out"});
+  const ProgramRun run = folder.run("baselines", "", {"plot", "series", "--log", "Q5.LOG", "GPPS.LOG", "-d", "out"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "out/GPPS.LOG-CAST.svg\nout/GPPS.LOG-SAUL.svg\nout/XYZ.LOG.svg\nout/index.html\n");
-  const auto xyz = parsedFile(folder / "out/XYZ.LOG.svg");
-  EXPECT_EQ(xyz->withId("panel-1")->all("text").back()->text, "dX (mm)");
-  EXPECT_EQ(xyz->withId("panel-1")->all("circle").size(), 4u);  // and one float square
-  EXPECT_EQ(parsedFile(folder / "out/GPPS.LOG-SAUL.svg")->withId("panel-3")->all("text").back()->text, "dU (mm)");
+  const std::regex written(R"(out/(Q5\.LOG-\d+\.\dm|GPPS\.LOG-S00[123]-\d+\.\dm)\.svg\n)");
+  std::vector<std::string> pictures;
+  for (std::sregex_iterator i(run.out.begin(), run.out.end(), written), end; i != end; ++i)
+    pictures.push_back((*i)[1]);
+  ASSERT_EQ(pictures.size(), 6u) << run.out;
+  EXPECT_TRUE(run.out.ends_with("out/index.html\n"));
+  for (const std::string& picture : pictures) {
+    const auto svg = parsedFile(folder / "out" / (picture + ".svg"));
+    EXPECT_EQ(svg->withId("panel-1")->all("circle").size(), 3u) << picture;
+    EXPECT_EQ(svg->withId("panel-3")->all("text").back()->text, "dU (mm)");
+    EXPECT_TRUE(svg->withId("panel-2")->all("title").front()->text.starts_with(
+        picture.substr(0, picture.find(".LOG") + 4) + " line "));
+  }
+
+  ASSERT_EQ(folder.run("baselines", "", {"velk", "-e", "quelmar", "-t", "5", "-o", "EX.LOG", "-l", kExamples + "/CAMPAGNE.LST"}).status, 0);
+  const ProgramRun single = folder.run("baselines", "", {"plot", "series", "--log", "EX.LOG", "-d", "ex"});
+  ASSERT_EQ(single.status, 0) << single.err;
+  EXPECT_EQ(single.out, "ex/index.html\n");
+  const std::string index = readFile(folder / "ex/index.html");
+  EXPECT_NE(index.find("<p>1 record (1 float): EX.LOG line 4, not drawn</p>"), std::string::npos) << index;
 
   std::string damaged = readFile(folder / "GPPS.LOG");
-  damaged.replace(damaged.find("2017", 10), 4, "20x7");
+  damaged.replace(damaged.find('\n') + 1, 4, "20x7");  // the year of line 2
   testing::writeFile(folder / "BAD.LOG", damaged);
   const ProgramRun bad = folder.run("baselines", "", {"plot", "series", "--log", "GPPS.LOG", "BAD.LOG", "-d", "bad"});
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.err.find("BAD.LOG line 2: the year does not read"), std::string::npos) << bad.err;
-  EXPECT_FALSE(fs::exists(folder / "bad/GPPS.LOG-CAST.svg"));
+  EXPECT_FALSE(fs::exists(folder / "bad"/ (pictures[3] + ".svg")));
 }
 
 TEST(PlotCommandLine, RefusesWhatItCannotDraw) {
