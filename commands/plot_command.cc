@@ -211,7 +211,7 @@ void writeFolder(const std::string& folder, const std::vector<plot::NamedSeries>
 int runSeries(const ParsedOptions& options, CommandStreams& streams) {
   refuse(options, {"output"}, "series");
   const std::string folder = requiredValue(options, "output-dir");
-  if (!options.has("log")) refuse(options, {"components"}, "series without --log");
+  if (!options.has("log")) refuse(options, {"components", "same-baseline-m"}, "series without --log");
   const std::vector<plot::NamedSeries> series =
       options.has("log") ? logPictures(options, streams.err) : reportPictures(options, streams.err);
   writeFolder(folder, series, options.has("force"), streams.out);

@@ -182,7 +182,9 @@ TEST(PlotCommandLine, RefusesWhatItCannotDraw) {
        {std::vector<std::string>{"plot"}, {"plot", "map", "-o", "x.svg"}, {"plot", "network", "-d", "x"},
         {"plot", "series", "-o", "x.svg"}, {"plot", "series", "-d", "x", "--components", "enu"},
         {"plot", "network"}, {"plot", "network", "-o", "x.svg"},
-        {"plot", "series", "--log", "-d", "x", "--components", "neu", "A.LOG"}}) {
+        {"plot", "series", "--log", "-d", "x", "--components", "neu", "A.LOG"},
+        {"plot", "series", "-d", "x", "--same-baseline-m", "2", "A.017"},
+        {"plot", "series", "--log", "-d", "x", "--same-baseline-m", "0", "A.LOG"}}) {
     const ProgramRun run = folder.run("baselines", "", wrong);
     EXPECT_EQ(run.status, 2) << wrong[1] << " " << run.err;
     EXPECT_NE(run.err.find("Try 'baselines plot --help'."), std::string::npos);
