@@ -163,8 +163,8 @@ std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::os
       notify(err, path + ": no LOG record");
       continue;
     }
-    for (plot::NamedSeries& picture :
-         plot::logSeries(file, fs::path(path).filename().string(), path, components, same_baseline_m))
+    for (plot::NamedSeries& picture : plot::logSeries(file, fs::path(path).filename().string(),
+                                                      path, components, same_baseline_m))
       series.push_back(std::move(picture));
   }
   if (series.empty()) throw RunError("no LOG record to draw");
@@ -197,7 +197,8 @@ void writeFolder(const std::string& folder, const std::vector<plot::NamedSeries>
   }
   files.push_back(openOutputFile((fs::path(folder) / index_name).string(), force));
   files.back().write(plot::indexPage(
-      "Series of " + std::to_string(series.size()) + (series.size() == 1 ? " picture" : " pictures"),
+      "Series of " + std::to_string(series.size()) +
+          (series.size() == 1 ? " picture" : " pictures"),
       "Each picture shows the differences of every measurement from its weighted mean, with "
       "error bars of one sigma and a band of three robust sigmas (1.4826 times the median "
       "absolute deviation, at least the median sigma); flagged series come first.",
@@ -211,7 +212,8 @@ void writeFolder(const std::string& folder, const std::vector<plot::NamedSeries>
 int runSeries(const ParsedOptions& options, CommandStreams& streams) {
   refuse(options, {"output"}, "series");
   const std::string folder = requiredValue(options, "output-dir");
-  if (!options.has("log")) refuse(options, {"components", "same-baseline-m"}, "series without --log");
+  if (!options.has("log"))
+    refuse(options, {"components", "same-baseline-m"}, "series without --log");
   const std::vector<plot::NamedSeries> series =
       options.has("log") ? logPictures(options, streams.err) : reportPictures(options, streams.err);
   writeFolder(folder, series, options.has("force"), streams.out);
@@ -235,10 +237,11 @@ const Subcommand& plotSubcommand() {
   static const Subcommand command{
       .name = "plot",
       .summary = "draw the network or the series of repeated baselines as SVG pictures",
-      .usage = "network --output FILE.svg [options] [O-FILE...]\n"
-               "       baselines plot series --output-dir DIR [--pair FROM,TO] [options] [O-FILE...]\n"
-               "       baselines plot series --log --output-dir DIR [--components enu|xyz]\n"
-               "                             [--same-baseline-m M] LOG-FILE...",
+      .usage =
+          "network --output FILE.svg [options] [O-FILE...]\n"
+          "       baselines plot series --output-dir DIR [--pair FROM,TO] [options] [O-FILE...]\n"
+          "       baselines plot series --log --output-dir DIR [--components enu|xyz]\n"
+          "                             [--same-baseline-m M] LOG-FILE...",
       .description =
           "Pictures are self-contained SVG files (no script, no external font or file) that open "
           "in any browser and in the usual office and GIS programs.\n\n"

@@ -141,9 +141,11 @@ std::vector<std::string> pairFlags(const RepeatCheck& repeat, const NetworkCheck
     if (suspect.pair == repeat.pair) flags.push_back("suspect");
   int loops = 0;
   for (const LoopCheck& loop : check.loops)
-    if (loop.test.flagged && std::find(loop.legs.begin(), loop.legs.end(), repeat.pair) != loop.legs.end())
+    if (loop.test.flagged &&
+        std::find(loop.legs.begin(), loop.legs.end(), repeat.pair) != loop.legs.end())
       ++loops;
-  if (loops > 0) flags.push_back("on " + std::to_string(loops) + " flagged loop" + (loops == 1 ? "" : "s"));
+  if (loops > 0)
+    flags.push_back("on " + std::to_string(loops) + " flagged loop" + (loops == 1 ? "" : "s"));
   return flags;
 }
 

@@ -13,8 +13,8 @@ struct LogGroup {
   // novrale: the fixed station (type 4) or the principal point (types 5, 6), as printed;
   // quelmar: empty (its records name no station).
   std::string station;
-  double length = 0;                  // metres: the median of its records' lengths
-  std::vector<std::size_t> records;   // indices into LogFile::records, in file order
+  double length = 0;                 // metres: the median of its records' lengths
+  std::vector<std::size_t> records;  // indices into LogFile::records, in file order
 };
 
 // Two records follow one baseline when their components lie within this distance (metres).

@@ -104,21 +104,23 @@ struct LegendEntry {
 std::vector<LegendEntry> legendEntries(const NetworkDrawing& drawing) {
   std::vector<LegendEntry> entries{{LegendEntry::Kind::kStation, {}, "station"}};
   for (const StatusColour& colour : kStatusColours) {
-    const auto count = std::count_if(drawing.lines.begin(), drawing.lines.end(),
-                                     [&](const NetworkLine& line) { return line.status == colour.status; });
+    const auto count =
+        std::count_if(drawing.lines.begin(), drawing.lines.end(),
+                      [&](const NetworkLine& line) { return line.status == colour.status; });
     entries.push_back({LegendEntry::Kind::kColour,
                        {.stroke = colour.colour, .stroke_width = colour.width},
                        std::string(colour.legend) + " (" + std::to_string(count) + ")"});
   }
   for (const bool float_only : {false, true}) {
-    const auto count = std::count_if(drawing.lines.begin(), drawing.lines.end(),
-                                     [&](const NetworkLine& line) { return line.float_only == float_only; });
-    entries.push_back({LegendEntry::Kind::kStyle,
-                       {.stroke = kLegendStyleColour,
-                        .stroke_width = 1.5,
-                        .dash = float_only ? kFloatDash : std::string_view()},
-                       std::string(float_only ? "float only" : "fixed") + " (" +
-                           std::to_string(count) + ")"});
+    const auto count =
+        std::count_if(drawing.lines.begin(), drawing.lines.end(),
+                      [&](const NetworkLine& line) { return line.float_only == float_only; });
+    entries.push_back(
+        {LegendEntry::Kind::kStyle,
+         {.stroke = kLegendStyleColour,
+          .stroke_width = 1.5,
+          .dash = float_only ? kFloatDash : std::string_view()},
+         std::string(float_only ? "float only" : "fixed") + " (" + std::to_string(count) + ")"});
   }
   return entries;
 }

@@ -116,8 +116,8 @@ double timeLabelWidth(DayCount days) {
 // A circle (fixed) or a square (float); a diamond, filled when fixed, for a flagged report.
 void drawMarker(SvgWriter& svg, Point at, bool fixed, bool flagged) {
   if (flagged) {
-    const std::array<Point, 4> diamond{{{at.x, at.y - 4.5}, {at.x + 4.5, at.y}, {at.x, at.y + 4.5},
-                                        {at.x - 4.5, at.y}}};
+    const std::array<Point, 4> diamond{
+        {{at.x, at.y - 4.5}, {at.x + 4.5, at.y}, {at.x, at.y + 4.5}, {at.x - 4.5, at.y}}};
     svg.polygon(diamond, {.fill = fixed ? kFlaggedColour : std::string_view("#ffffff"),
                           .stroke = kFlaggedColour,
                           .stroke_width = 1.4});
@@ -139,8 +139,8 @@ std::string sampleTitle(const SeriesDrawing& drawing, const SeriesSample& sample
   std::string title = sample.source + ", " + timeName(sample.time, drawing.days) + " (GPS time), " +
                       (sample.fixed ? "fixed" : "float") + ":";
   for (std::size_t c = 0; c < 4; ++c)
-    title += (c == 0 ? " " : ", ") + drawing.components[c] + " " + signedMillimetres(sample.value[c]) +
-             " \u00b1 " + millimetres(sample.sigma[c]);
+    title += (c == 0 ? " " : ", ") + drawing.components[c] + " " +
+             signedMillimetres(sample.value[c]) + " \u00b1 " + millimetres(sample.sigma[c]);
   title += " mm";
   if (!sample.flags.empty()) title += "; flagged: " + sample.flags;
   return title;
@@ -189,8 +189,8 @@ double tickLabelRoom(const std::array<ValueAxis, 4>& axes) {
 // edge and ends in an arrow pointing on.
 void drawErrorBar(SvgWriter& svg, double x, double low, double high, const Box& area) {
   const Paint bar{.stroke = kErrorBarColour, .stroke_width = 1};
-  svg.line({x, std::clamp(low, area.top, area.bottom)}, {x, std::clamp(high, area.top, area.bottom)},
-           bar);
+  svg.line({x, std::clamp(low, area.top, area.bottom)},
+           {x, std::clamp(high, area.top, area.bottom)}, bar);
   const Paint head{.fill = kErrorBarColour};
   if (high < area.top) {
     const std::array<Point, 3> arrow{{{x, area.top}, {x - 3, area.top + 6}, {x + 3, area.top + 6}}};

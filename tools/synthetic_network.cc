@@ -31,7 +31,14 @@ void require(bool condition, const std::string& message) {
 // measurements, the a priori offset, the error) leaves the draws of the other parts as they
 // were: the truth depends on the seed, the station count and the spread alone.
 
-enum class Stream : std::uint64_t { kStations = 1, kAPriori, kCalendar, kReports, kFloat, kOutliers };
+enum class Stream : std::uint64_t {
+  kStations = 1,
+  kAPriori,
+  kCalendar,
+  kReports,
+  kFloat,
+  kOutliers
+};
 
 Random streamOf(std::uint64_t seed, Stream stream) {
   Random mixer(seed ^ (static_cast<std::uint64_t>(stream) * 0xd1b54a32d192ed03ULL));
@@ -401,7 +408,8 @@ std::vector<bool> floatOnlyReports(const NetworkOptions& options) {
   std::vector<bool> floatOnly(n, false);
   if (options.float_fraction == 0) return floatOnly;
   Random random = streamOf(options.seed, Stream::kFloat);
-  const auto count = static_cast<std::size_t>(std::llround(options.float_fraction * static_cast<double>(n)));
+  const auto count =
+      static_cast<std::size_t>(std::llround(options.float_fraction * static_cast<double>(n)));
   for (std::size_t report : drawDistinct(random, n, count)) floatOnly[report] = true;
   return floatOnly;
 }
@@ -523,8 +531,8 @@ Network generateNetwork(const NetworkOptions& options) {
     report.correlation_rows = options.correlation_rows;
     setObservationCounts(random, report);
     const Tenths trueVector = stations.truth[to] - stations.truth[from];
-    report.fixed_solution = fixedSolution(random, *report.fixed, trueVector, motion,
-                                          options.correlation_rows, error);
+    report.fixed_solution =
+        fixedSolution(random, *report.fixed, trueVector, motion, options.correlation_rows, error);
     report.float_solution = floatSolution(random, *report.fixed, report.fixed_solution->vector,
                                           options.correlation_rows);
     report.ratio = random.uniform(3.2, 45);
@@ -584,10 +592,12 @@ std::string truthFileText(const Network& network, const NetworkOptions& options)
   }
   if (options.every_days > 0) text += "every " + std::to_string(options.every_days) + '\n';
   for (const NetworkReport& report : network.reports) {
-    if (report.float_only) text += "float " + report.name + ' ' + displacementText(report.float_error) + '\n';
+    if (report.float_only)
+      text += "float " + report.name + ' ' + displacementText(report.float_error) + '\n';
   }
   for (const NetworkReport& report : network.reports) {
-    if (report.outlier) text += "outlier " + report.name + ' ' + displacementText(*report.outlier) + '\n';
+    if (report.outlier)
+      text += "outlier " + report.name + ' ' + displacementText(*report.outlier) + '\n';
   }
   return text;
 }

@@ -107,7 +107,8 @@ TEST(LogSeries, GroupsTheRecordsIntoBaselinesNamedByStationAndLength) {
   EXPECT_EQ(series[0].drawing.name, "DEMO.LOG, CAST, 3068.2 m");
   EXPECT_EQ(series[0].drawing.samples.size(), 2u);
   EXPECT_EQ(series[0].drawing.samples[1].source, "DEMO.LOG line 6");
-  EXPECT_NEAR(series[0].drawing.samples[1].value[0] - series[0].drawing.samples[0].value[0], 400, 1e-6);
+  EXPECT_NEAR(series[0].drawing.samples[1].value[0] - series[0].drawing.samples[0].value[0], 400,
+              1e-6);
   // Calendar days: 2017, day 82.339 is 23 March, 08:08 (modified Julian date 57835.339).
   EXPECT_NEAR(series[0].drawing.samples[0].time, 57835.339, 1e-9);
   EXPECT_EQ(timeName(57835.339, DayCount::kModifiedJulian), "2017-03-23 08:08");

@@ -49,7 +49,9 @@ NetworkDrawing largeNetwork() {
 NetworkDrawing threeStationsAFewMetresApart() {
   NetworkDrawing drawing;
   drawing.stations = {{"CAST", 0, 0}, {"CAS2", 3.1, 1.2}, {"PILR", 1.4, 4.8}};
-  drawing.lines = {{0, 1, PairStatus::kFine, false}, {1, 2, PairStatus::kFlagged, false}, {0, 2, PairStatus::kSuspect, true}};
+  drawing.lines = {{0, 1, PairStatus::kFine, false},
+                   {1, 2, PairStatus::kFlagged, false},
+                   {0, 2, PairStatus::kSuspect, true}};
   drawing.counts = {3, 3, 3, 1, 1};
   drawing.plane = "local East-North plane of CAST";
   return drawing;

@@ -141,10 +141,13 @@ TEST(PlotSeries, DrawsOnePicturePerBaselineOfALogFile) {
   options.stations = 3;
   options.measurements = campaign::measureEach(campaign::ringPairs(3), 3);
   campaign::writeNetwork(options, folder / "camp");
-  const std::string list = "camp/NETWORK.LST";
-  ASSERT_EQ(folder.run("baselines", "", {"velk", "-e", "quelmar", "-t", "5", "-o", "Q5.LOG", "-l", list}).status, 0);
-  ASSERT_EQ(folder.run("baselines", "", {"velk", "-e", "novrale", "-t", "4", "-o", "GPPS.LOG", "-l", list}).status, 0);
-  const ProgramRun run = folder.run("baselines", "", {"plot", "series", "--log", "Q5.LOG", "GPPS.LOG", "-d", "out"});
+  auto velk = [&](const char* edition, const char* type, const char* log, const std::string& list) {
+    return folder.run("baselines", "", {"velk", "-e", edition, "-t", type, "-o", log, "-l", list});
+  };
+  ASSERT_EQ(velk("quelmar", "5", "Q5.LOG", "camp/NETWORK.LST").status, 0);
+  ASSERT_EQ(velk("novrale", "4", "GPPS.LOG", "camp/NETWORK.LST").status, 0);
+  const ProgramRun run =
+      folder.run("baselines", "", {"plot", "series", "--log", "Q5.LOG", "GPPS.LOG", "-d", "out"});
   ASSERT_EQ(run.status, 0) << run.err;
   const std::regex written(R"(out/(Q5\.LOG-\d+\.\dm|GPPS\.LOG-S00[123]-\d+\.\dm)\.svg\n)");
   std::vector<std::string> pictures;
@@ -160,20 +163,23 @@ TEST(PlotSeries, DrawsOnePicturePerBaselineOfALogFile) {
         picture.substr(0, picture.find(".LOG") + 4) + " line "));
   }
 
-  ASSERT_EQ(folder.run("baselines", "", {"velk", "-e", "quelmar", "-t", "5", "-o", "EX.LOG", "-l", kExamples + "/CAMPAGNE.LST"}).status, 0);
-  const ProgramRun single = folder.run("baselines", "", {"plot", "series", "--log", "EX.LOG", "-d", "ex"});
+  ASSERT_EQ(velk("quelmar", "5", "EX.LOG", kExamples + "/CAMPAGNE.LST").status, 0);
+  const ProgramRun single =
+      folder.run("baselines", "", {"plot", "series", "--log", "EX.LOG", "-d", "ex"});
   ASSERT_EQ(single.status, 0) << single.err;
   EXPECT_EQ(single.out, "ex/index.html\n");
   const std::string index = readFile(folder / "ex/index.html");
-  EXPECT_NE(index.find("<p>1 record (1 float): EX.LOG line 4, not drawn</p>"), std::string::npos) << index;
+  EXPECT_NE(index.find("<p>1 record (1 float): EX.LOG line 4, not drawn</p>"), std::string::npos)
+      << index;
 
   std::string damaged = readFile(folder / "GPPS.LOG");
   damaged.replace(damaged.find('\n') + 1, 4, "20x7");  // the year of line 2
   testing::writeFile(folder / "BAD.LOG", damaged);
-  const ProgramRun bad = folder.run("baselines", "", {"plot", "series", "--log", "GPPS.LOG", "BAD.LOG", "-d", "bad"});
+  const ProgramRun bad =
+      folder.run("baselines", "", {"plot", "series", "--log", "GPPS.LOG", "BAD.LOG", "-d", "bad"});
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.err.find("BAD.LOG line 2: the year does not read"), std::string::npos) << bad.err;
-  EXPECT_FALSE(fs::exists(folder / "bad"/ (pictures[3] + ".svg")));
+  EXPECT_FALSE(fs::exists(folder / "bad" / (pictures[3] + ".svg")));
 }
 
 TEST(PlotCommandLine, RefusesWhatItCannotDraw) {

@@ -99,7 +99,9 @@ TEST(SeriesPicture, ABlunderNeitherWidensTheBandNorHidesAndEveryPointIsTitled) {
     EXPECT_EQ(diamond, titles[0]->text.find("flagged: low_ratio") != std::string::npos);
   }
   EXPECT_EQ(diamonds, 1);
-  EXPECT_EQ(groups.back()->all("title")[0]->text.rfind("NT119101.019, 2017-09-23 12:00 (GPS time), fixed: dE +60.0 \u00b1 0.8, dN", 0), 0u)
+  EXPECT_EQ(groups.back()->all("title")[0]->text.rfind(
+                "NT119101.019, 2017-09-23 12:00 (GPS time), fixed: dE +60.0 \u00b1 0.8, dN", 0),
+            0u)
       << groups.back()->all("title")[0]->text;
 
   // The float sample's error bar leaves the panel both ways: two arrows, at its edges.

@@ -372,7 +372,8 @@ TEST(SyntheticNetwork, FloatReportsOutliersAndVelocitiesAreWrittenIntoTheTruth) 
     const FixedSection a = fixedSectionOf(moved.reports[i].text);
     const FixedSection b = fixedSectionOf(resting.reports[i].text);
     EXPECT_NEAR(static_cast<double>(a.enu.y - b.enu.y) / 10000, 0.01 * moved.reports[i].years,
-                1.5e-4) << i;
+                1.5e-4)
+        << i;
     EXPECT_NEAR(static_cast<double>(a.enu.x - b.enu.x) / 10000, 0, 1.5e-4) << i;
   }
   EXPECT_EQ(names.size(), moved.reports.size());
@@ -429,12 +430,14 @@ TEST(SyntheticNetwork, WrittenByTheLibraryAndTheCommandLineAlike) {
   chosen.outliers = {2, 0.1};
   const NetworkFiles more = writeNetwork(chosen, scratch / "api-more");
   const ProgramRun runMore = scratch.run(
-      "campaign_generator", "",
-      {"--network", "6", "--pairs", "triangles", "--repeats", "2", "--session-size", "3",
-       "--seed", "3", "--spread-km", "2.5", "--correlations", "no", "--line-ends", "unix",
-       "--edition", "quelmar", "--error", "5,north,0.03", "--float", "0.25", "--velocity",
-       "S006,up,-0.002", "--velocity", "1,x,0.001", "--every", "2", "--outliers", "2,0.1",
-       "--dir", "cli-more"});
+      "campaign_generator", "", {"--network",      "6",         "--pairs",        "triangles",
+                                 "--repeats",      "2",         "--session-size", "3",
+                                 "--seed",         "3",         "--spread-km",    "2.5",
+                                 "--correlations", "no",        "--line-ends",    "unix",
+                                 "--edition",      "quelmar",   "--error",        "5,north,0.03",
+                                 "--float",        "0.25",      "--velocity",     "S006,up,-0.002",
+                                 "--velocity",     "1,x,0.001", "--every",        "2",
+                                 "--outliers",     "2,0.1",     "--dir",          "cli-more"});
   ASSERT_EQ(runMore.status, 0) << runMore.err;
   for (const auto& path : more.reports) {
     EXPECT_EQ(readFile(scratch / "cli-more" / path.filename().string()), readFile(path));
