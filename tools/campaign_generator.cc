@@ -333,14 +333,15 @@ std::vector<campaign::StationPair> pairsOf(const NetworkRequest& request) {
   return listedPairs(shape, request.stations);
 }
 
-campaign::Axis parseAxis(std::string_view text) {
+campaign::Axis parseAxis(std::string_view option, std::string_view text) {
   if (text == "x") return campaign::Axis::kX;
   if (text == "y") return campaign::Axis::kY;
   if (text == "z") return campaign::Axis::kZ;
   if (text == "east") return campaign::Axis::kEast;
   if (text == "north") return campaign::Axis::kNorth;
   if (text == "up") return campaign::Axis::kUp;
-  throw UsageError("--error: the axis is x, y, z, east, north or up, not " + std::string(text));
+  throw UsageError(std::string(option) + ": the axis is x, y, z, east, north or up, not " +
+                   std::string(text));
 }
 
 campaign::InjectedError errorOf(std::string_view text, const campaign::NetworkOptions& options) {
@@ -354,7 +355,7 @@ campaign::InjectedError errorOf(std::string_view text, const campaign::NetworkOp
                      std::to_string(options.measurements.size()));
   }
   if (fields.size() == 3) {
-    return campaign::errorAlong(options, report, parseAxis(fields[1]),
+    return campaign::errorAlong(options, report, parseAxis("--error", fields[1]),
                                 parseNumber<double>("--error", fields[2]));
   }
   return {report,
@@ -380,7 +381,7 @@ campaign::StationVelocity velocityOf(std::string_view text, int stations) {
   if (fields.size() != 3) {
     throw UsageError("--velocity: STATION,AXIS,METRES_PER_YEAR, not " + std::string(text));
   }
-  return {stationOf("--velocity", fields[0], stations), parseAxis(fields[1]),
+  return {stationOf("--velocity", fields[0], stations), parseAxis("--velocity", fields[1]),
           parseNumber<double>("--velocity", fields[2])};
 }
 
