@@ -4,13 +4,13 @@
 #include <array>
 #include <optional>
 
-#include "commands/exit_status.h"
 #include "commands/inputs.h"
 #include "commands/output_files.h"
 #include "commands/subcommand.h"
 #include "exports/dynaml.h"
 #include "exports/export_network.h"
 #include "exports/gama_local.h"
+#include "reading/calendar_date.h"
 
 namespace velk {
 namespace {
@@ -62,8 +62,9 @@ DynamlOptions dynamlOptions(const ParsedOptions& options, ExportFormat format) {
     dynaml.frame = *frame;
   }
   if (const std::optional<std::string> epoch = options.value("epoch")) {
-    dynaml.epoch = readDayMonthYear(*epoch);
-    if (!dynaml.epoch) throw UsageError("--epoch: a date DD.MM.YYYY, not '" + *epoch + "'");
+    dynaml.epoch = readCalendarDate(*epoch);
+    if (!dynaml.epoch)
+      throw UsageError("--epoch: a date d.m.yyyy or yyyy-mm-dd, not '" + *epoch + "'");
   }
   return dynaml;
 }
@@ -111,14 +112,18 @@ void writeGama(const ExportNetwork& network, const std::string& path, bool force
 int runExport(const ParsedOptions& options, CommandStreams& streams) {
   const ExportFormat format = formatOperand(options);
   const std::string output = requiredValue(options, "output");
+  if (format == ExportFormat::kDynaml && output == kStandardOutputName)
+    throw UsageError("dynaml writes two files: --output takes their prefix, not -");
   const double factor = varianceFactor(options);
   const DynamlOptions dynaml = dynamlOptions(options, format);
 
-  const std::vector<Report> reports = readSeparateReports(options.withoutFirstOperand(), streams.err);
+  const InputsRead inputs = readInputs(options.withoutFirstOperand(), streams.err);
+  const std::vector<Report>& reports = inputs.reports;
   const std::vector<std::string> held = heldStations(options, reports);
   const auto notice = [&streams](std::string_view text) { notify(streams.err, text); };
   ExportNetwork network = buildExportNetwork(
       selectExportReports(reports, options.has("fixed-only"), notice), held, factor);
+  refuseIfStrict(inputs.tally, options);
 
   const bool force = options.has("force");
   if (format == ExportFormat::kDynaml) {
@@ -126,7 +131,7 @@ int runExport(const ParsedOptions& options, CommandStreams& streams) {
   } else {
     writeGama(network, output, force);
   }
-  return kExitDone;
+  return finalStatus(inputs.tally, false, streams.err);
 }
 
 }  // namespace
@@ -151,12 +156,14 @@ const Subcommand& exportSubcommand() {
           "station, or the run fails and names the stations of the part that floats.\n\n"
           "Exit status: 0 the file(s) written; 1 nothing written (no report left, a part of "
           "the network holds no station, an output file exists, an unreadable number in an "
-          "O-file); 2 a wrong command line.",
+          "O-file; with --strict, an input passed over); 2 a wrong command line or no input; "
+          "4 the file(s) written, but inputs were passed over (each named on standard error, "
+          "then counted).",
       .options =
           {
               {"output", 'o', "PREFIX|FILE",
-               "dynaml: the prefix of the two files; gama: the file to write. Files must not "
-               "exist, unless --force"},
+               "dynaml: the prefix of the two files; gama: the file to write (- for standard "
+               "output). Files must not exist, unless --force"},
               {"force", 'f', "",
                "replace existing output files (in one step, once the new ones are complete)"},
               {"hold", '\0', "NAME[,NAME...]",
@@ -171,10 +178,11 @@ const Subcommand& exportSubcommand() {
               {"frame", '\0', "LABEL",
                "dynaml: the reference frame label of the files and measurements (default "
                "ITRF2014; one that DynAdjust accepts, e.g. GDA2020, ITRF2008, WGS84 (G2139))"},
-              {"epoch", '\0', "DD.MM.YYYY",
-               "dynaml: the epoch of the files (default the date of the first report that goes "
+              {"epoch", '\0', "DATE",
+               "dynaml: the epoch of the files, d.m.yyyy or yyyy-mm-dd (default the date of the first report that goes "
                "in); each measurement has its own report's date"},
               kListOption,
+              kStrictOption,
           },
       .run = runExport,
   };

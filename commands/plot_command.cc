@@ -28,7 +28,9 @@ namespace fs = std::filesystem;
 
 const std::vector<OptionSpec> kOptions = [] {
   std::vector<OptionSpec> options{
-      {"output", 'o', "FILE", "network: the SVG file to write; it must not exist, unless --force"},
+      {"output", 'o', "FILE",
+       "network: the SVG file to write (- for standard output); it must not exist, unless "
+       "--force"},
       {"output-dir", 'd', "DIR",
        "series: the folder for the pictures and index.html (made if missing)"},
       {"pair", '\0', "FROM,TO", "series: draw this pair only (in either direction)"},
@@ -44,6 +46,7 @@ const std::vector<OptionSpec> kOptions = [] {
   };
   for (const OptionSpec& option : checkLimitOptions()) options.push_back(option);
   options.push_back(kListOption);
+  options.push_back(kStrictOption);
   return options;
 }();
 
@@ -66,14 +69,16 @@ void refuse(const ParsedOptions& options, std::initializer_list<std::string_view
 // Reports read each on its own, with a notice for each that takes part in no picture.
 struct CheckedReports {
   std::vector<Report> reports;
+  InputTally tally;
   NetworkCheck check;
 };
 
 CheckedReports readAndCheck(const ParsedOptions& inputs, const CheckOptions& limits,
                             std::ostream& err) {
   CheckedReports checked;
-  checked.reports = readSeparateReports(inputs, err);
-  if (checked.reports.empty()) throw RunError("no report to draw");
+  InputsRead read = readInputs(inputs, err);
+  checked.reports = std::move(read.reports);
+  checked.tally = read.tally;
   checked.check = checkNetwork(checked.reports, limits);
   for (const BaselineCheck& baseline : checked.check.baselines) {
     if (baseline.usable) continue;
@@ -95,11 +100,12 @@ int runNetwork(const ParsedOptions& options, CommandStreams& streams) {
   const plot::NetworkDrawing drawing = plot::checkedNetwork(checked.reports, checked.check, left_out);
   for (const std::string& notice : left_out) notify(streams.err, notice);
   if (drawing.stations.empty()) throw RunError("no usable report: no station to draw");
+  refuseIfStrict(checked.tally, options);
   OutputFile file = openOutputFile(output, options.has("force"));
   file.write(plot::drawNetwork(drawing).svg);
   file.commit();
-  streams.out << output << '\n';
-  return kExitDone;
+  if (output != kStandardOutputName) streams.out << output << '\n';
+  return finalStatus(checked.tally, false, streams.err);
 }
 
 // --pair FROM,TO: the pair's two names, as typed (UTF-8).
@@ -112,9 +118,11 @@ std::optional<std::pair<std::string, std::string>> chosenPair(const ParsedOption
   return std::pair{value->substr(0, comma), value->substr(comma + 1)};
 }
 
-std::vector<plot::NamedSeries> reportPictures(const ParsedOptions& options, std::ostream& err) {
+std::vector<plot::NamedSeries> reportPictures(const ParsedOptions& options, std::ostream& err,
+                                              InputTally& tally) {
   const CheckOptions limits = checkLimits(options);
   const CheckedReports checked = readAndCheck(withoutFirstOperand(options), limits, err);
+  tally = checked.tally;
   std::vector<plot::NamedSeries> series =
       plot::pairSeries(checked.reports, checked.check, limits.variance_factor);
   if (const auto pair = chosenPair(options)) {
@@ -145,22 +153,26 @@ double sameBaselineMetres(const ParsedOptions& options) {
   return metres;
 }
 
-std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::ostream& err) {
+std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::ostream& err,
+                                           InputTally& tally) {
   refuse(options, {"pair"}, "series --log");
   for (const OptionSpec& limit : checkLimitOptions()) refuse(options, {limit.long_name}, "series --log");
   const plot::LogComponents components = quelmarComponents(options);
   const double same_baseline_m = sameBaselineMetres(options);
   std::vector<plot::NamedSeries> series;
-  for (const std::string& path : inputPaths(withoutFirstOperand(options), err)) {
+  tally.file_kind = "LOG file";
+  for (const std::string& path : inputPaths(withoutFirstOperand(options), err, tally)) {
     std::error_code why;
     std::optional<LineReader> lines = LineReader::open(path, "LOG file", why);
     if (!lines) {
       notify(err, "cannot open LOG file " + path + ": " + why.message());
+      ++tally.files_passed_over;
       continue;
     }
     const plot::LogFile file = plot::readLogFile(*lines, path);
     if (file.records.empty()) {
       notify(err, path + ": no LOG record");
+      ++tally.files_passed_over;
       continue;
     }
     for (plot::NamedSeries& picture : plot::logSeries(file, fs::path(path).filename().string(),
@@ -214,10 +226,13 @@ int runSeries(const ParsedOptions& options, CommandStreams& streams) {
   const std::string folder = requiredValue(options, "output-dir");
   if (!options.has("log"))
     refuse(options, {"components", "same-baseline-m"}, "series without --log");
+  InputTally tally;
   const std::vector<plot::NamedSeries> series =
-      options.has("log") ? logPictures(options, streams.err) : reportPictures(options, streams.err);
+      options.has("log") ? logPictures(options, streams.err, tally)
+                         : reportPictures(options, streams.err, tally);
+  refuseIfStrict(tally, options);
   writeFolder(folder, series, options.has("force"), streams.out);
-  return kExitDone;
+  return finalStatus(tally, false, streams.err);
 }
 
 int runPlot(const ParsedOptions& options, CommandStreams& streams) {
@@ -261,11 +276,14 @@ const Subcommand& plotSubcommand() {
           "baselines (components within --same-baseline-m metres of the group's first record, "
           "and in a novrale type-4 file the same fixed station), one picture per group named "
           "by the file, the station and the length; a group of one record is listed in the "
-          "index, not drawn. Their means weight each record with max(sigma, 0.5 mm).\n\n"
+          "index, not drawn. Their means weight each record with 1/max(sigma, 0.5 mm)².\n\n"
           "In every picture a band of three robust sigmas surrounds the mean, flagged reports "
           "are diamonds, and each point names its file, GPS time and values when the pointer "
           "rests on it. The index lists flagged series first.\n\n"
-          "The names of the files written are shown on standard output.",
+          "The names of the files written are shown on standard output.\n\n"
+          "Exit status: 0 done; 1 a failed run, nothing written (with --strict, also an input "
+          "passed over); 2 a wrong command line or no input; 4 done, but inputs were passed "
+          "over (each named on standard error, then counted).",
       .options = kOptions,
       .run = runPlot,
   };

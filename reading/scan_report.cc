@@ -5,6 +5,7 @@
 #include <string>
 
 #include "reading/number_field.h"
+#include "reading/report_items.h"
 #include "reading/report_line.h"
 
 namespace velk {
@@ -63,7 +64,7 @@ class ReportScanner {
   void scanMainLine() {
     switch (classifyMainLine(line_)) {
       case MainLine::kReportHeader:
-        table_.open_entry(report_file_name_);
+        openEntry();
         return;
       case MainLine::kDay: {
         const std::int32_t day_number = integerField(1, 3);
@@ -72,12 +73,17 @@ class ReportScanner {
       }
       case MainLine::kShortName:
         state_.current_short_name = line_.columns(1, 4);
+        short_name_given_ = isUsableStationName(line_.columns(1, 4));
         return;
       case MainLine::kFixedStation:
         entryForStore().fixed_station = state_.current_short_name;
+        fixed_name_given_ = short_name_given_;
+        noteNames();
         return;
       case MainLine::kUnknownStation:
         entryForStore().unknown_station = state_.current_short_name;
+        unknown_name_given_ = short_name_given_;
+        noteNames();
         return;
       case MainLine::kEpochToProcess:
         realField(1, 8, 0);  // checked, not kept
@@ -90,9 +96,13 @@ class ReportScanner {
         return;
       case MainLine::kCommonStart:
         readPeriodLine(state_.start_fraction, &BaselineRecord::start_time, " -- date1 :");
+        start_date_given_ = readPeriodBound(line_).has_value();
+        noteDate();
         return;
       case MainLine::kCommonEnd:
         readPeriodLine(state_.end_fraction, &BaselineRecord::end_time, " -- date2 :");
+        end_date_given_ = readPeriodBound(line_).has_value();
+        noteDate();
         return;
       case MainLine::kEpochInterval:
         realField(26, 30, 1);  // checked, not kept
@@ -103,6 +113,7 @@ class ReportScanner {
   }
 
   void scanSectionLine() {
+    if (line_.at(1) == 'G' && line_.holds(1, 4, "GPS ")) noteHiddenHeader();
     if (scan_state_ == ScanState::FixedSection && isRatioLine()) {
       readRatioLine();
       return;
@@ -110,25 +121,32 @@ class ReportScanner {
     switch (classifySectionLine(line_)) {
       case SectionLine::kSigmaX:
         storeSigma(state_.sigma_x, &BaselineRecord::sigma_x);
+        noteSectionSigma(0);
         return;
       case SectionLine::kSigmaY:
         storeSigma(state_.sigma_y, &BaselineRecord::sigma_y);
+        noteSectionSigma(1);
         return;
       case SectionLine::kSigmaZ:
         storeSigma(state_.sigma_z, &BaselineRecord::sigma_z);
+        noteSectionSigma(2);
         return;
       case SectionLine::kVector:
         readVectorLine();
+        noteSectionItem(ReportItem::kVector);
         return;
       case SectionLine::kMark1:
         readCoordinateLine(kMark1);
+        noteSectionItem(ReportItem::kMark1);
         return;
       case SectionLine::kMark2:
         readCoordinateLine(kMark2);
+        noteSectionItem(ReportItem::kMark2);
         scan_state_ = ScanState::MainScan;
         return;
       case SectionLine::kLocal:
         readCoordinateLine(kLocal);
+        noteSectionItem(ReportItem::kLocal);
         return;
       case SectionLine::kCorrelationY:
         readXYCorrelation();
@@ -149,11 +167,74 @@ class ReportScanner {
     entry.solution_kind = edition_.float_kind;
     entry.mid_epoch = (state_.end_fraction + state_.start_fraction) / 2.0 + entry.day_number;
     scan_state_ = ScanState::FloatSection;
+    startSectionItems();
   }
 
   void enterFixedSection() {
     entryForStore().solution_kind = edition_.fixed_kind;
     scan_state_ = ScanState::FixedSection;
+    startSectionItems();
+  }
+
+  // What the report gave, kept beside its entry in the terms of the per-report reading: a
+  // second section of a kind replaces the first, names and dates count only when this
+  // report gave them.
+  void openEntry() {
+    table_.open_entry(report_file_name_);
+    table_.current_items().header_line = line_.number();
+    entry_opened_here_ = true;
+    short_name_given_ = fixed_name_given_ = unknown_name_given_ = false;
+    start_date_given_ = end_date_given_ = false;
+  }
+
+  // Lines of an O-file without a header of its own store into the entry of the file read
+  // before (the dialog's way); they change nothing of what that entry's report gave.
+  void startSectionItems() {
+    if (!entry_opened_here_) return;
+    section_items_ = {};
+    EntryItems& items = table_.current_items();
+    if (scan_state_ == ScanState::FixedSection) {
+      items.has_fixed = true;
+      items.fixed_section_line = line_.number();
+      items.fixed_given = 0;
+    } else {
+      items.has_float = true;
+      items.float_given = 0;
+    }
+  }
+
+  void noteSectionItem(ReportItem item) {
+    section_items_.items |= reportItemBit(item);
+    storeSectionItems();
+  }
+
+  void noteSectionSigma(int axis) {
+    section_items_.sigmas = static_cast<std::uint8_t>(section_items_.sigmas | (1 << axis));
+    storeSectionItems();
+  }
+
+  void storeSectionItems() {
+    if (!entry_opened_here_) return;
+    EntryItems& items = table_.current_items();
+    (scan_state_ == ScanState::FixedSection ? items.fixed_given : items.float_given) =
+        section_items_.given();
+  }
+
+  void noteHiddenHeader() {
+    EntryItems& items = table_.current_items();
+    if (entry_opened_here_ && items.hidden_header_line == 0) items.hidden_header_line = line_.number();
+  }
+
+  void noteNames() {
+    setMainItem(ReportItem::kNames, fixed_name_given_ && unknown_name_given_);
+  }
+
+  void noteDate() { setMainItem(ReportItem::kDate, start_date_given_ && end_date_given_); }
+
+  void setMainItem(ReportItem item, bool given) {
+    if (!entry_opened_here_) return;
+    std::uint32_t& main = table_.current_items().main_given;
+    main = given ? (main | reportItemBit(item)) : (main & ~reportItemBit(item));
   }
 
   // "Common start" / "Common end": the time of day as a day fraction, and the date in the
@@ -185,6 +266,7 @@ class ReportScanner {
   }
 
   void readRatioLine() {
+    noteSectionItem(ReportItem::kRatio);
     BaselineRecord& entry = entryForStore();
     if (edition_.ratio_echo) writeFreeForm(console_, " Fixed solution :");
     const double ratio =
@@ -271,6 +353,11 @@ class ReportScanner {
   ReportLine line_;
   ScanState scan_state_ = ScanState::MainScan;
   bool warned_of_scratch_stores_ = false;
+  // What the current report gave so far (see openEntry).
+  bool entry_opened_here_ = false;
+  bool short_name_given_ = false, fixed_name_given_ = false, unknown_name_given_ = false;
+  bool start_date_given_ = false, end_date_given_ = false;
+  SectionItemsSeen section_items_;
   std::string_view report_file_name_;
   std::string_view file_system_name_;
   BaselineTable& table_;

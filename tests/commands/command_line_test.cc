@@ -78,13 +78,15 @@ TEST(BaselinesInputs, ListLinesAreNamesRelativeToTheListsFolder) {
   std::filesystem::create_directories(folder / "deep/er");
   const std::string report = readFile(std::string(VELK_SOURCE_DIR) + "/examples/AB082101.017");
   writeFile(folder / "deep/er/A LONG REPORT NAME.017", report);
-  writeFile(folder / "deep/LIST.TXT", "er/A LONG REPORT NAME.017  \r\n\nabsent.017\n");
+  // The blank lines after the last name are an editor's, not inputs passed over.
+  writeFile(folder / "deep/LIST.TXT", "er/A LONG REPORT NAME.017  \r\n\nabsent.017\n\n  \n");
   const ProgramRun run = folder.run(
       "baselines", "", {"velk", "-e", "novrale", "-t", "2", "-o", "OUT.VEC", "-l", "deep/LIST.TXT"});
-  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.status, 4) << run.err;
   EXPECT_EQ(run.err,
             "baselines: deep/LIST.TXT line 2: blank line passed over\n"
-            "baselines: cannot open O-file deep/absent.017: No such file or directory\n");
+            "baselines: cannot open O-file deep/absent.017: No such file or directory\n"
+            "baselines: 1 of 2 O-files passed over, 1 blank list line\n");
   // The entry carries the first 8 characters of the base name.
   EXPECT_NE(readFile(folder / "OUT.VEC").find("A LONG R"), std::string::npos);
 
@@ -94,7 +96,11 @@ TEST(BaselinesInputs, ListLinesAreNamesRelativeToTheListsFolder) {
   EXPECT_EQ(exists.err, "baselines: output file OUT.VEC exists; --force replaces it\n");
   const ProgramRun folder_input = folder.run(
       "baselines", "", {"velk", "-e", "novrale", "-t", "2", "-o", "OUT2.VEC", "deep"});
-  EXPECT_EQ(folder_input.err, "baselines: cannot open O-file deep: Is a directory\n");
+  EXPECT_EQ(folder_input.status, 1);
+  EXPECT_EQ(folder_input.err,
+            "baselines: cannot open O-file deep: Is a directory\n"
+            "baselines: the O-file was passed over: no report read\n");
+  EXPECT_FALSE(std::filesystem::exists(folder / "OUT2.VEC"));
 }
 
 TEST(BaselinesInputs, AnUnreadableNumberFailsTheRunAndLeavesNothing) {
@@ -107,6 +113,27 @@ TEST(BaselinesInputs, AnUnreadableNumberFailsTheRunAndLeavesNothing) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "baselines: BAD.017 line 45 columns 18-27: \"0.0O5999\" is not a number\n");
   EXPECT_FALSE(std::filesystem::exists(folder / "OUT.VEC"));
+}
+
+// "-" names standard output where one file is written; what would go there goes to
+// standard error instead, and a folder is refused as an output file.
+TEST(BaselinesOutputs, DashIsStandardOutputAndAFolderIsNoFile) {
+  const ScratchFolder folder("dash");
+  const std::string example = std::string(VELK_SOURCE_DIR) + "/examples/AB082101.017";
+  const ProgramRun velk =
+      folder.run("baselines", "", {"velk", "-e", "novrale", "-t", "2", "-o", "-", example});
+  EXPECT_EQ(velk.status, 0) << velk.err;
+  EXPECT_TRUE(velk.out.starts_with("12  CAST  SAUL     818.4932")) << velk.out;
+  const ProgramRun check = folder.run("baselines", "", {"check", "--json", "-", example});
+  EXPECT_TRUE(check.out.starts_with("{\n  \"baselines\": [")) << check.out;
+  EXPECT_NE(check.err.find("Check of 1 report"), std::string::npos) << check.err;
+  EXPECT_EQ(folder.run("baselines", "", {"velk", "-e", "novrale", "-t", "2", "-o", "-", "--echo",
+                                         example}).status, 2);
+  std::filesystem::create_directories(folder / "DIR");
+  const ProgramRun into_folder =
+      folder.run("baselines", "", {"velk", "-e", "novrale", "-t", "2", "-o", "DIR", example});
+  EXPECT_EQ(into_folder.status, 1);
+  EXPECT_EQ(into_folder.err, "baselines: output file DIR is a folder; name a file in it\n");
 }
 
 }  // namespace
