@@ -65,13 +65,16 @@ PairFindings findingsOf(std::span<const Report> reports, const NetworkCheck& che
 }
 
 PairStatus statusOf(const StationPair& pair, const StationGraph& graph,
-                    std::span<const Report> named, const PairFindings& findings) {
+                    const PairFindings& findings) {
   const NamePair key = sortedNames(graph.stationName(pair.from), graph.stationName(pair.to));
   if (findings.suspect.count(key)) return PairStatus::kSuspect;
   if (findings.flagged.count(key)) return PairStatus::kFlagged;
-  const bool any_fixed = std::any_of(pair.reports.begin(), pair.reports.end(),
-                                     [&](std::size_t k) { return named[k].fixed; });
-  return any_fixed ? PairStatus::kFixed : PairStatus::kFloat;
+  return PairStatus::kFine;
+}
+
+bool floatOnly(const StationPair& pair, std::span<const Report> named) {
+  return std::none_of(pair.reports.begin(), pair.reports.end(),
+                      [&](std::size_t k) { return named[k].fixed; });
 }
 
 }  // namespace
@@ -102,7 +105,8 @@ NetworkDrawing checkedNetwork(std::span<const Report> reports, const NetworkChec
     const auto from = drawn.find(graph.stationName(pair.from));
     const auto to = drawn.find(graph.stationName(pair.to));
     if (from == drawn.end() || to == drawn.end()) continue;
-    drawing.lines.push_back({from->second, to->second, statusOf(pair, graph, named, findings)});
+    drawing.lines.push_back(
+        {from->second, to->second, statusOf(pair, graph, findings), floatOnly(pair, named)});
   }
 
   const CheckSummary summary = summarize(check);
@@ -115,8 +119,41 @@ NetworkDrawing checkedNetwork(std::span<const Report> reports, const NetworkChec
   return drawing;
 }
 
+namespace {
+
+// A report's flags other than `float` (its marker says float), "low_ratio, imprecise".
+std::map<std::size_t, std::string> reportFlags(const NetworkCheck& check) {
+  std::map<std::size_t, std::string> flags;
+  for (const BaselineCheck& baseline : check.baselines)
+    for (const std::string& flag : baseline.flags) {
+      if (flag == "float") continue;
+      std::string& text = flags[baseline.report];
+      text += (text.empty() ? "" : ", ") + flag;
+    }
+  return flags;
+}
+
+// What the checks found about the pair as a whole.
+std::vector<std::string> pairFlags(const RepeatCheck& repeat, const NetworkCheck& check) {
+  std::vector<std::string> flags;
+  if (repeat.test.flagged) flags.push_back("repeat flagged");
+  for (const Suspect& suspect : check.suspects)
+    if (suspect.pair == repeat.pair) flags.push_back("suspect");
+  int loops = 0;
+  for (const LoopCheck& loop : check.loops)
+    if (loop.test.flagged &&
+        std::find(loop.legs.begin(), loop.legs.end(), repeat.pair) != loop.legs.end())
+      ++loops;
+  if (loops > 0)
+    flags.push_back("on " + std::to_string(loops) + " flagged loop" + (loops == 1 ? "" : "s"));
+  return flags;
+}
+
+}  // namespace
+
 std::vector<NamedSeries> pairSeries(std::span<const Report> reports, const NetworkCheck& check,
                                     double variance_factor) {
+  const std::map<std::size_t, std::string> flags = reportFlags(check);
   std::vector<NamedSeries> result;
   for (const RepeatCheck& repeat : check.repeats) {
     const PairMean& pair = check.pairs[repeat.pair];
@@ -131,7 +168,8 @@ std::vector<NamedSeries> pairSeries(std::span<const Report> reports, const Netwo
     drawing.name = from_name + " \u2192 " + to_name;
     drawing.frame = "E, N, U in the local frame of " + from_name +
                     " and length, less the pair's weighted mean (weights: the inverse covariances)";
-    drawing.time_axis = "time (UTC): the middle of each observation period";
+    drawing.time_axis = "GPS time: the middle of each observation period";
+    series.flags = pairFlags(repeat, check);
     drawing.components = {"dE", "dN", "dU", "d(length)"};
     const double mean_length = norm(pair.mean);
     std::array<std::vector<double>, 4> values, sigmas;
@@ -147,6 +185,9 @@ std::vector<NamedSeries> pairSeries(std::span<const Report> reports, const Netwo
       SeriesSample sample;
       sample.time = (report.start_mjd + report.end_mjd) / 2;
       sample.fixed = report.fixed;
+      sample.source = report.file;
+      if (const auto found = flags.find(difference.report); found != flags.end())
+        sample.flags = found->second;
       sample.value = {difference.enu.e * 1000, difference.enu.n * 1000, difference.enu.u * 1000,
                       (length - mean_length) * 1000};
       sample.sigma = {std::sqrt(local(1, 1)) * 1000, std::sqrt(local(2, 2)) * 1000,

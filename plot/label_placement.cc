@@ -54,6 +54,50 @@ class BoxIndex {
   std::unordered_map<std::int64_t, std::vector<int>> cells_;
 };
 
+// The lines, found by the cells of a grid that their bounding boxes touch.
+class SegmentIndex {
+ public:
+  SegmentIndex(std::span<const Segment> segments, double cell) : segments_(segments), cell_(cell) {
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+      const Box bounds = boundsOf(segments[i]);
+      forCells(bounds, [&](std::int64_t key) { cells_[key].push_back(i); });
+    }
+  }
+
+  bool isClear(const Box& box) const {
+    bool clear = true;
+    forCells(box, [&](std::int64_t key) {
+      if (!clear) return;
+      const auto found = cells_.find(key);
+      if (found == cells_.end()) return;
+      for (const std::size_t index : found->second)
+        if (crosses(segments_[index], box)) clear = false;
+    });
+    return clear;
+  }
+
+ private:
+  static Box boundsOf(const Segment& s) {
+    return {std::min(s.from.x, s.to.x), std::min(s.from.y, s.to.y), std::max(s.from.x, s.to.x),
+            std::max(s.from.y, s.to.y)};
+  }
+
+  template <typename Visit>
+  void forCells(const Box& box, Visit visit) const {
+    const auto first_column = static_cast<std::int64_t>(std::floor(box.left / cell_));
+    const auto last_column = static_cast<std::int64_t>(std::floor(box.right / cell_));
+    const auto first_row = static_cast<std::int64_t>(std::floor(box.top / cell_));
+    const auto last_row = static_cast<std::int64_t>(std::floor(box.bottom / cell_));
+    for (std::int64_t column = first_column; column <= last_column; ++column)
+      for (std::int64_t row = first_row; row <= last_row; ++row)
+        visit(column * 0x100000000LL + row);
+  }
+
+  std::span<const Segment> segments_;
+  double cell_;
+  std::unordered_map<std::int64_t, std::vector<std::size_t>> cells_;
+};
+
 Box boxAt(Point centre, double width, double height) {
   return {centre.x - width / 2, centre.y - height / 2, centre.x + width / 2,
           centre.y + height / 2};
@@ -82,25 +126,52 @@ constexpr double kFirstDirections[] = {0, kPi, -kPi / 2, kPi / 2,
 
 }  // namespace
 
-std::vector<PlacedLabel> placeLabels(std::span<const LabelRequest> labels, double marker_radius) {
+bool crosses(const Segment& segment, const Box& box) {
+  const double dx = segment.to.x - segment.from.x, dy = segment.to.y - segment.from.y;
+  // The segment is from + t (dx, dy), t in [0, 1]: narrow t to each slab of the box.
+  double enter = 0, leave = 1;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {segment.from.x - box.left, box.right - segment.from.x,
+                       segment.from.y - box.top, box.bottom - segment.from.y};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;  // parallel to this side and outside it
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0) {
+      enter = std::max(enter, t);
+    } else {
+      leave = std::min(leave, t);
+    }
+  }
+  return enter <= leave;
+}
+
+std::vector<PlacedLabel> placeLabels(std::span<const LabelRequest> labels, double marker_radius,
+                                     std::span<const Segment> lines) {
   double cell = 32;
   for (const LabelRequest& label : labels) cell = std::max({cell, label.width, label.height});
   BoxIndex taken(cell);
   for (const LabelRequest& label : labels)
     taken.add(boxAt(label.anchor, 2 * marker_radius, 2 * marker_radius));
+  const SegmentIndex drawn(lines, cell);
 
   std::vector<PlacedLabel> placed;
   placed.reserve(labels.size());
   for (const LabelRequest& label : labels) {
     PlacedLabel result;
     bool found = false;
-    for (const double angle : kFirstDirections) {
-      const Box box = boxInDirection(label, angle, marker_radius + kGap);
-      if (taken.isFree(box)) {
-        result.box = box;
-        found = true;
-        break;
+    for (const bool clear_of_lines : {true, false}) {
+      for (const double angle : kFirstDirections) {
+        const Box box = boxInDirection(label, angle, marker_radius + kGap);
+        if (taken.isFree(box) && (!clear_of_lines || drawn.isClear(box))) {
+          result.box = box;
+          found = true;
+          break;
+        }
       }
+      if (found) break;
     }
     // Rings further out: every obstacle is finitely far, so a ring beyond them all is free.
     for (int ring = 1; !found; ++ring) {
