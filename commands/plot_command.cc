@@ -241,6 +241,7 @@ int runPlot(const ParsedOptions& options, CommandStreams& streams) {
   if (options.operands().size() == 1 && !options.has(kListOption.long_name))
     throw UsageError(std::string(options.has("log") ? "no LOG files" : "no O-files") +
                      " given (name them, or give --list FILE)");
+  refuse(options, {"top"}, kind);  // a limit of check's text, not of the pictures
   if (kind == "network") return runNetwork(options, streams);
   if (kind == "series") return runSeries(options, streams);
   throw UsageError("draws 'network' or 'series', not '" + kind + "'");

@@ -134,19 +134,55 @@ std::map<std::size_t, std::string> reportFlags(const NetworkCheck& check) {
 }
 
 // What the checks found about the pair as a whole.
-std::vector<std::string> pairFlags(const RepeatCheck& repeat, const NetworkCheck& check) {
+std::vector<std::string> pairFlags(std::size_t pair, const RepeatCheck* repeat,
+                                   const NetworkCheck& check) {
   std::vector<std::string> flags;
-  if (repeat.test.flagged) flags.push_back("repeat flagged");
+  if (repeat != nullptr && repeat->test.flagged) flags.push_back("repeat flagged");
+  for (const FloatComparison& comparison : check.floats)
+    if (comparison.pair == pair && comparison.test.flagged) {
+      flags.push_back("float disagrees");
+      break;
+    }
   for (const Suspect& suspect : check.suspects)
-    if (suspect.pair == repeat.pair) flags.push_back("suspect");
+    if (suspect.pair == pair) flags.push_back("suspect");
   int loops = 0;
   for (const LoopCheck& loop : check.loops)
-    if (loop.test.flagged &&
-        std::find(loop.legs.begin(), loop.legs.end(), repeat.pair) != loop.legs.end())
+    if (loop.test.flagged && std::find(loop.legs.begin(), loop.legs.end(), pair) != loop.legs.end())
       ++loops;
   if (loops > 0)
     flags.push_back("on " + std::to_string(loops) + " flagged loop" + (loops == 1 ? "" : "s"));
   return flags;
+}
+
+// One report of a pair against the pair's mean: its index and its difference.
+struct PairDifference {
+  std::size_t report = 0;
+  Cartesian xyz;
+  LocalENU enu;
+};
+
+// The reports drawn for a pair: those of its mean (against it) and its float reports set
+// aside (against the fixed mean), in time order when drawn. A pair of one report has none.
+std::vector<PairDifference> pairDifferences(std::size_t pair, const RepeatCheck* repeat,
+                                            const NetworkCheck& check) {
+  std::vector<PairDifference> differences;
+  if (repeat != nullptr) {
+    for (const RepeatDifference& difference : repeat->differences)
+      differences.push_back({difference.report, difference.xyz, difference.enu});
+  } else if (check.pairs[pair].reports.size() == 1) {
+    differences.push_back({check.pairs[pair].reports.front(), {}, {}});  // it is the mean
+  }
+  for (const FloatComparison& comparison : check.floats)
+    if (comparison.pair == pair)
+      differences.push_back({comparison.report, comparison.xyz, comparison.enu});
+  if (differences.size() < 2) differences.clear();
+  return differences;
+}
+
+const RepeatCheck* repeatOf(std::size_t pair, const NetworkCheck& check) {
+  for (const RepeatCheck& repeat : check.repeats)
+    if (repeat.pair == pair) return &repeat;
+  return nullptr;
 }
 
 }  // namespace
@@ -155,8 +191,11 @@ std::vector<NamedSeries> pairSeries(std::span<const Report> reports, const Netwo
                                     double variance_factor) {
   const std::map<std::size_t, std::string> flags = reportFlags(check);
   std::vector<NamedSeries> result;
-  for (const RepeatCheck& repeat : check.repeats) {
-    const PairMean& pair = check.pairs[repeat.pair];
+  for (std::size_t p = 0; p < check.pairs.size(); ++p) {
+    const RepeatCheck* repeat = repeatOf(p, check);
+    const std::vector<PairDifference> differences = pairDifferences(p, repeat, check);
+    if (differences.empty()) continue;
+    const PairMean& pair = check.pairs[p];
     const StationCheck& from = check.stations[static_cast<std::size_t>(pair.from)];
     const std::string from_name = cp850ToUtf8(from.name);
     const std::string to_name = cp850ToUtf8(check.stations[static_cast<std::size_t>(pair.to)].name);
@@ -167,13 +206,14 @@ std::vector<NamedSeries> pairSeries(std::span<const Report> reports, const Netwo
     SeriesDrawing& drawing = series.drawing;
     drawing.name = from_name + " \u2192 " + to_name;
     drawing.frame = "E, N, U in the local frame of " + from_name +
-                    " and length, less the pair's weighted mean (weights: the inverse covariances)";
+                    " and length, less the pair's weighted mean (weights: the inverse "
+                    "covariances; fixed reports only where the pair has some)";
     drawing.time_axis = "GPS time: the middle of each observation period";
-    series.flags = pairFlags(repeat, check);
+    series.flags = pairFlags(p, repeat, check);
     drawing.components = {"dE", "dN", "dU", "d(length)"};
     const double mean_length = norm(pair.mean);
     std::array<std::vector<double>, 4> values, sigmas;
-    for (const RepeatDifference& difference : repeat.differences) {
+    for (const PairDifference& difference : differences) {
       const Report& report = reports[difference.report];
       Matrix3 covariance = report.covariance();
       for (double& cell : covariance.cells) cell *= variance_factor;

@@ -112,6 +112,28 @@ TEST(PlotSeries, WritesThePicturesAndTheIndexAllTogetherOrNotAtAll) {
   EXPECT_EQ(folder.run("baselines", "", one).status, 1);
 }
 
+// Float reports of a pair with fixed ones are drawn against the fixed mean, in the
+// float marker; a pair of one fixed report and floats has its picture too.
+TEST(PlotSeries, DrawsFloatReportsAgainstTheFixedMean) {
+  const ScratchFolder folder("plot-floats");
+  campaign::NetworkOptions options;
+  options.stations = 2;
+  options.measurements = campaign::measureEach({{0, 1}}, 8);
+  options.float_fraction = 0.5;
+  campaign::writeNetwork(options, folder / "camp");
+  const ProgramRun run =
+      folder.run("baselines", "", {"plot", "series", "--list", "camp/NETWORK.LST", "-d", "out"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string svg = readFile(folder / "out/S001-S002.svg");
+  EXPECT_NE(svg.find("S001 \u2192 S002: 8 reports"), std::string::npos);
+  const auto picture = parsedFile(folder / "out/S001-S002.svg");
+  EXPECT_EQ(panelValues(*picture, 1).size(), 4u);  // the fixed reports' dots
+  int float_points = 0;
+  for (const XmlElement* title : picture->all("title"))
+    if (title->text.find("(GPS time), float") != std::string::npos) ++float_points;
+  EXPECT_EQ(float_points, 4 * 4);  // four float reports in each of the four panels
+}
+
 TEST(PlotNetwork, DrawsTheExampleCampaignWithTheChecksFindings) {
   const ScratchFolder folder("plot-network");
   const ProgramRun run = folder.run("baselines", "", {"plot", "network", "--list", kExamples + "/CAMPAGNE.LST", "-o", "net.svg"});
