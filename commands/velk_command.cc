@@ -98,7 +98,7 @@ void noticeCarriedOverEntries(const BaselineTable& table, const std::vector<std:
                       "), which ends without its mark 2: the dialog's reading takes both "
                       "reports into one record");
     }
-    const std::uint32_t missing = items[i].missing() & kNeededReportItems;
+    const std::uint32_t missing = table.missingItems(i) & kNeededReportItems;
     if (missing == 0) continue;
     ++tally.reports_incomplete;
     notify(err, paths[i] + " line " + std::to_string(items[i].header_line) + ": " +
@@ -129,6 +129,8 @@ int runVelk(const ParsedOptions& options, CommandStreams& streams) {
   const int output_type = parseIntegerOption("type", requiredValue(options, "type"));
   const std::string output_path = requiredValue(options, "output");
   const bool echo = options.has("echo");
+  if (echo && output_path == kStandardOutputName)
+    throw UsageError("--echo shows the console on standard output, where -o - writes the file");
   const RunSettings settings = settingsFor(edition, output_type, output_path);
   InputTally tally;
   const std::vector<std::string> inputs = inputPaths(options, streams.err, tally);
@@ -198,7 +200,8 @@ const Subcommand& velkSubcommand() {
           {
               {"edition", 'e', "NAME", "quelmar or novrale: the dialog program to reproduce"},
               {"type", 't', "N", "the output type, as typed at the dialog's first question"},
-              {"output", 'o', "FILE", "the file to write; it must not exist, unless --force"},
+              {"output", 'o', "FILE",
+               "the file to write (- for standard output); it must not exist, unless --force"},
               {"force", 'f', "",
                "replace an existing output file (in one step, once the new one is complete)"},
               {"echo", '\0', "",

@@ -68,6 +68,12 @@ class BaselineTable {
   std::span<const EntryItems> items() const {
     return std::span<const EntryItems>(items_).subspan(1);
   }
+  // The items that the report of entry `index` (from 0, as entries() counts) lacks, in the
+  // terms of the per-report reading (reportItemBit).
+  std::uint32_t missingItems(std::size_t index) const {
+    const BaselineRecord& record = entries_[index + 1];
+    return items_[index + 1].missing(record.fixed_station.view(), record.unknown_station.view());
+  }
 
  private:
   std::vector<BaselineRecord> entries_;

@@ -1,6 +1,7 @@
 #include "reading/scan_report.h"
 
 #include <cmath>
+#include <cstring>
 #include <cstddef>
 #include <string>
 
@@ -58,10 +59,11 @@ class ReportScanner {
         scanSectionLine();
       }
     }
+    if (scan_state_ != ScanState::MainScan) storeSectionItems();
   }
 
  private:
-  void scanMainLine() {
+  [[gnu::always_inline]] void scanMainLine() {
     switch (classifyMainLine(line_)) {
       case MainLine::kReportHeader:
         openEntry();
@@ -73,17 +75,15 @@ class ReportScanner {
       }
       case MainLine::kShortName:
         state_.current_short_name = line_.columns(1, 4);
-        short_name_given_ = isUsableStationName(line_.columns(1, 4));
+        short_name_read_ = true;
         return;
       case MainLine::kFixedStation:
         entryForStore().fixed_station = state_.current_short_name;
-        fixed_name_given_ = short_name_given_;
-        noteNames();
+        if (entry_opened_here_) reportItems().fixed_name_read = short_name_read_;
         return;
       case MainLine::kUnknownStation:
         entryForStore().unknown_station = state_.current_short_name;
-        unknown_name_given_ = short_name_given_;
-        noteNames();
+        if (entry_opened_here_) reportItems().unknown_name_read = short_name_read_;
         return;
       case MainLine::kEpochToProcess:
         realField(1, 8, 0);  // checked, not kept
@@ -96,13 +96,11 @@ class ReportScanner {
         return;
       case MainLine::kCommonStart:
         readPeriodLine(state_.start_fraction, &BaselineRecord::start_time, " -- date1 :");
-        start_date_given_ = readPeriodBound(line_).has_value();
-        noteDate();
+        notePeriodLine(reportItems().start_text, reportItems().start_seen);
         return;
       case MainLine::kCommonEnd:
         readPeriodLine(state_.end_fraction, &BaselineRecord::end_time, " -- date2 :");
-        end_date_given_ = readPeriodBound(line_).has_value();
-        noteDate();
+        notePeriodLine(reportItems().end_text, reportItems().end_seen);
         return;
       case MainLine::kEpochInterval:
         realField(26, 30, 1);  // checked, not kept
@@ -113,7 +111,6 @@ class ReportScanner {
   }
 
   void scanSectionLine() {
-    if (line_.at(1) == 'G' && line_.holds(1, 4, "GPS ")) noteHiddenHeader();
     if (scan_state_ == ScanState::FixedSection && isRatioLine()) {
       readRatioLine();
       return;
@@ -142,6 +139,7 @@ class ReportScanner {
       case SectionLine::kMark2:
         readCoordinateLine(kMark2);
         noteSectionItem(ReportItem::kMark2);
+        storeSectionItems();
         scan_state_ = ScanState::MainScan;
         return;
       case SectionLine::kLocal:
@@ -155,7 +153,9 @@ class ReportScanner {
         readXZAndYZCorrelations();
         return;
       case SectionLine::kOtherSigma:  // "  SigmaN" and the like change nothing
+        return;
       case SectionLine::kOther:
+        if (line_.at(1) == 'G' && line_.holds(1, 4, "GPS ")) noteHiddenHeader();
         return;
     }
   }
@@ -183,8 +183,7 @@ class ReportScanner {
     table_.open_entry(report_file_name_);
     table_.current_items().header_line = line_.number();
     entry_opened_here_ = true;
-    short_name_given_ = fixed_name_given_ = unknown_name_given_ = false;
-    start_date_given_ = end_date_given_ = false;
+    short_name_read_ = false;
   }
 
   // Lines of an O-file without a header of its own store into the entry of the file read
@@ -203,14 +202,12 @@ class ReportScanner {
     }
   }
 
-  void noteSectionItem(ReportItem item) {
-    section_items_.items |= reportItemBit(item);
-    storeSectionItems();
-  }
+  // A section's items are gathered here and stored with its entry where the section ends
+  // (its mark 2 line, or the end of the file).
+  void noteSectionItem(ReportItem item) { section_items_.items |= reportItemBit(item); }
 
   void noteSectionSigma(int axis) {
     section_items_.sigmas = static_cast<std::uint8_t>(section_items_.sigmas | (1 << axis));
-    storeSectionItems();
   }
 
   void storeSectionItems() {
@@ -225,17 +222,17 @@ class ReportScanner {
     if (entry_opened_here_ && items.hidden_header_line == 0) items.hidden_header_line = line_.number();
   }
 
-  void noteNames() {
-    setMainItem(ReportItem::kNames, fixed_name_given_ && unknown_name_given_);
-  }
 
-  void noteDate() { setMainItem(ReportItem::kDate, start_date_given_ && end_date_given_); }
+  EntryItems& reportItems() { return table_.current_items(); }
 
-  void setMainItem(ReportItem item, bool given) {
+  template <typename Text>
+  void notePeriodLine(Text& text, bool& seen) {
     if (!entry_opened_here_) return;
-    std::uint32_t& main = table_.current_items().main_given;
-    main = given ? (main | reportItemBit(item)) : (main & ~reportItemBit(item));
+    const std::string_view columns = line_.columns(kPeriodFirstColumn, kPeriodLastColumn);
+    std::memcpy(text.data(), columns.data(), text.size());
+    seen = true;
   }
+
 
   // "Common start" / "Common end": the time of day as a day fraction, and the date in the
   // edition's form (novrale the year, the later line winning; quelmar the time text).
@@ -355,8 +352,7 @@ class ReportScanner {
   bool warned_of_scratch_stores_ = false;
   // What the current report gave so far (see openEntry).
   bool entry_opened_here_ = false;
-  bool short_name_given_ = false, fixed_name_given_ = false, unknown_name_given_ = false;
-  bool start_date_given_ = false, end_date_given_ = false;
+  bool short_name_read_ = false;
   SectionItemsSeen section_items_;
   std::string_view report_file_name_;
   std::string_view file_system_name_;

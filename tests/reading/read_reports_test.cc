@@ -180,7 +180,7 @@ TEST(ReadReports, BothReadersFindTheSameReportsIncomplete) {
     ASSERT_EQ(table.items().size(), separate.reports.size()) << "cut after byte " << end;
     EXPECT_EQ(table.items()[0].hidden_header_line, 0);
     for (std::size_t i = 0; i < separate.reports.size(); ++i) {
-      EXPECT_EQ(table.items()[i].missing() & kNeededReportItems,
+      EXPECT_EQ(table.missingItems(i) & kNeededReportItems,
                 separate.reports[i].missing & kNeededReportItems)
           << "cut after byte " << end << ", report " << i << ": "
           << separate.reports[i].missingText();
