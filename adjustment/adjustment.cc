@@ -1,17 +1,15 @@
 #include "adjustment/adjustment.h"
 
-#include <algorithm>
-#include <cmath>
-#include <limits>
-#include <map>
-#include <numbers>
-#include <set>
-#include <stdexcept>
-
 #include <Eigen/Dense>
 #include <GeographicLib/Constants.hpp>
 #include <GeographicLib/Geocentric.hpp>
 #include <GeographicLib/NormalGravity.hpp>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <set>
+#include <stdexcept>
 
 #include "adjustment/sparse_cofactors.h"
 #include "adjustment/testing_theory.h"
@@ -25,7 +23,6 @@ namespace velk {
 namespace {
 
 using Eigen::Matrix3d;
-using Eigen::MatrixXd;
 using Eigen::Vector3d;
 
 Matrix3d toEigen(const Matrix3& m) {
@@ -42,11 +39,17 @@ Matrix3 fromEigen(const Matrix3d& e) {
   return m;
 }
 
-Vector3d toEigen(const Cartesian& c) { return {c.x, c.y, c.z}; }
-Cartesian toCartesian(const Vector3d& v) { return {v(0), v(1), v(2)}; }
+Vector3d toEigen(const Cartesian& c) {
+  return {c.x, c.y, c.z};
+}
+Cartesian toCartesian(const Vector3d& v) {
+  return {v(0), v(1), v(2)};
+}
 
 // The rows east, north and up of the local frame at a point.
-Matrix3d localAxes(const Cartesian& point) { return toEigen(LocalFrame(point).rotation()); }
+Matrix3d localAxes(const Cartesian& point) {
+  return toEigen(LocalFrame(point).rotation());
+}
 
 // One observation of a vector (from, to) or of a station's coordinates (from = -1).
 struct Observation {
@@ -141,17 +144,20 @@ void chooseDatum(const StationGraph& graph, std::span<const Report> reports,
     problem.held[static_cast<std::size_t>(stationNamed(graph, name, "held station"))] = true;
   std::string floating;
   for (const std::vector<int>& part : parts) {
-    const auto count = std::count_if(part.begin(), part.end(), [&](int s) {
-      return problem.held[static_cast<std::size_t>(s)];
-    });
+    const auto count = std::count_if(
+        part.begin(), part.end(), [&](int s) { return problem.held[static_cast<std::size_t>(s)]; });
     if (count > 1)
-      throw RunError("hold one station per connected part (several control marks go in "
-                     "--control): " + partText(graph, part));
+      throw RunError(
+          "hold one station per connected part (several control marks go in "
+          "--control): " +
+          partText(graph, part));
     if (count == 0) floating += (floating.empty() ? "" : "; ") + partText(graph, part);
   }
   if (!floating.empty())
-    throw RunError("no held station ties these stations to the others (hold one of each "
-                   "part with --hold, or use --free): " + floating);
+    throw RunError(
+        "no held station ties these stations to the others (hold one of each "
+        "part with --hold, or use --free): " +
+        floating);
 }
 
 Problem minimalProblem(std::span<const Report> reports, const StationGraph& graph,
@@ -212,11 +218,14 @@ Problem constrainedProblem(const Problem& minimal, const AdjustmentResult& minim
   }
   std::string floating;
   for (const std::vector<int>& part : graph.connectedParts())
-    if (std::none_of(part.begin(), part.end(), [&](int s) { return tied[static_cast<std::size_t>(s)]; }))
+    if (std::none_of(part.begin(), part.end(),
+                     [&](int s) { return tied[static_cast<std::size_t>(s)]; }))
       floating += (floating.empty() ? "" : "; ") + partText(graph, part);
   if (!floating.empty())
-    throw RunError("no control station in these parts of the network, the constrained "
-                   "adjustment has no datum there: " + floating);
+    throw RunError(
+        "no control station in these parts of the network, the constrained "
+        "adjustment has no datum there: " +
+        floating);
   return problem;
 }
 
@@ -261,19 +270,18 @@ class Solver {
   Matrix3d stationBlock(int station) const;
   GlobalTest currentGlobalTest(double alpha) const;
   void fillStations(AdjustmentResult& result, double scale) const;
-  void fillRelative(AdjustmentResult& result, const AdjustmentOptions& options,
-                    double scale) const;
+  void fillRelative(AdjustmentResult& result, const AdjustmentOptions& options, double scale) const;
 
   const Problem& problem_;
   const CriticalValues critical_;
   std::vector<int> unknown_;  // per station: its unknown block, or -1 when held
   int unknowns_ = 0;          // blocks of three
   std::optional<SparseCofactors> cofactors_;
-  Eigen::VectorXd solution_;                 // corrections to the a priori coordinates
-  std::vector<Vector3d> misclosure_;         // per observation: observed - computed a priori
-  std::vector<Matrix3d> station_q_;          // per unknown block
-  std::vector<Matrix3d> cross_q_;            // per observation: Q(from, to)
-  std::vector<Matrix3d> whitening_;          // per observation: L⁻¹ with C = LLᵀ
+  Eigen::VectorXd solution_;          // corrections to the a priori coordinates
+  std::vector<Vector3d> misclosure_;  // per observation: observed - computed a priori
+  std::vector<Matrix3d> station_q_;   // per unknown block
+  std::vector<Matrix3d> cross_q_;     // per observation: Q(from, to)
+  std::vector<Matrix3d> whitening_;   // per observation: L⁻¹ with C = LLᵀ
   std::vector<Downdate> downdates_;
   std::vector<bool> active_;
   int redundancy_ = 0;
@@ -308,8 +316,9 @@ void Solver::factorise() {
         Eigen::LLT<Matrix3d>(observation.covariance).matrixL().solve(Matrix3d::Identity()));
     const Vector3d computed =
         toEigen(problem_.apriori[static_cast<std::size_t>(observation.to)]) -
-        (observation.from < 0 ? Vector3d::Zero()
-                              : toEigen(problem_.apriori[static_cast<std::size_t>(observation.from)]));
+        (observation.from < 0
+             ? Vector3d::Zero()
+             : toEigen(problem_.apriori[static_cast<std::size_t>(observation.from)]));
     const Vector3d misclosure = observation.observed - computed;
     misclosure_.push_back(misclosure);
     const int f = unknownOf(observation.from), t = unknownOf(observation.to);
@@ -335,8 +344,9 @@ void Solver::factorise() {
   try {
     cofactors_.emplace(normals);
   } catch (const std::runtime_error&) {
-    throw RunError("the normal equations are singular (a station without three independent "
-                   "observations?)");
+    throw RunError(
+        "the normal equations are singular (a station without three independent "
+        "observations?)");
   }
   solution_ = cofactors_->solve(rhs);
   cofactors_->invertSelected();
@@ -380,8 +390,6 @@ Solver::State Solver::stateOf(const Observation& observation, std::size_t k) con
   return state;
 }
 
-// The w-tests, T and the reliability of one observation, on the local axes (Baarda 1968;
-// Teunissen 2006): c a local axis in the observation's components, P = C⁻¹.
 // T = vᵀQv⁻¹v / 3 = |L_M⁻¹ y|² / 3 with y = L⁻¹v, M = L⁻¹QvL⁻ᵀ = L_M L_Mᵀ (C = LLᵀ), or
 // nothing when M, whose eigenvalues lie between 0 and 1, has a pivot near 0: the block then
 // has a direction that no other observation checks (rank below 3).
@@ -394,6 +402,8 @@ std::optional<double> blockTest(const Matrix3d& scaled, const Vector3d& y) {
   return llt.matrixL().solve(y).squaredNorm() / 3;
 }
 
+// The w-tests, T and the reliability of one observation, on the local axes (Baarda 1968;
+// Teunissen 2006): c a local axis in the observation's components, P = C⁻¹.
 ObservationResult Solver::tested(std::size_t k, const State& state) const {
   const Observation& observation = problem_.observations[k];
   ObservationResult result;
@@ -401,15 +411,16 @@ ObservationResult Solver::tested(std::size_t k, const State& state) const {
   result.report = observation.source;
   result.file = observation.file;
   const std::string& to = problem_.names[static_cast<std::size_t>(observation.to)];
-  result.from = observation.from < 0 ? to : problem_.names[static_cast<std::size_t>(observation.from)];
+  result.from =
+      observation.from < 0 ? to : problem_.names[static_cast<std::size_t>(observation.from)];
   result.to = to;
   const Vector3d local = observation.axes * state.residual;
   result.residual = {local(0), local(1), local(2)};
   const Matrix3d weight = whitening_[k].transpose() * whitening_[k];
   const Vector3d pv = weight * state.residual;
   const Matrix3d pqvp = weight * state.qv * weight;
-  const std::optional<double> t3 =
-      blockTest(whitening_[k] * state.qv * whitening_[k].transpose(), whitening_[k] * state.residual);
+  const std::optional<double> t3 = blockTest(whitening_[k] * state.qv * whitening_[k].transpose(),
+                                             whitening_[k] * state.residual);
   result.tested = t3.has_value();
   const double lambda0 = critical_.lambda0;
   for (int a = 0; a < 3; ++a) {
@@ -586,10 +597,12 @@ void Solver::fillRelative(AdjustmentResult& result, const AdjustmentOptions& opt
       const std::pair<int, double> column[] = {{unknownOf(pair.to), 1.0}};
       cross = updatedSolve(column).block<3, 3>(3 * unknownOf(pair.from), 0);
     }
-    const Matrix3d q = (stationBlock(pair.from) + stationBlock(pair.to) - cross -
-                        cross.transpose()) * scale;
-    const Cartesian from_xyz = toCartesian(toEigen(problem_.apriori[static_cast<std::size_t>(pair.from)]) + correction(pair.from));
-    const Cartesian to_xyz = toCartesian(toEigen(problem_.apriori[static_cast<std::size_t>(pair.to)]) + correction(pair.to));
+    const Matrix3d q =
+        (stationBlock(pair.from) + stationBlock(pair.to) - cross - cross.transpose()) * scale;
+    const Cartesian from_xyz = toCartesian(
+        toEigen(problem_.apriori[static_cast<std::size_t>(pair.from)]) + correction(pair.from));
+    const Cartesian to_xyz = toCartesian(
+        toEigen(problem_.apriori[static_cast<std::size_t>(pair.to)]) + correction(pair.to));
     const Matrix3d axes = localAxes(from_xyz);
     const Matrix3d enu = axes * q * axes.transpose();
     RelativePrecision relative;
@@ -657,8 +670,9 @@ AdjustmentResult Solver::run(const AdjustmentOptions& options) {
   summary.critical = critical_;
   summary.factor_nonzeros = cofactors_ ? cofactors_->factorNonZeros() : 0;
   summary.aposteriori_scale =
-      summary.global.tested && (options.sigma == SigmaChoice::kAposteriori ||
-                                (options.sigma == SigmaChoice::kAuto && summary.global.failedHigh()));
+      summary.global.tested &&
+      (options.sigma == SigmaChoice::kAposteriori ||
+       (options.sigma == SigmaChoice::kAuto && summary.global.failedHigh()));
   summary.precision_scale = summary.aposteriori_scale ? summary.global.variance_factor : 1.0;
   fillStations(result, summary.precision_scale);
   fillRelative(result, options, summary.precision_scale);
@@ -685,8 +699,7 @@ AdjustmentRun adjustNetwork(std::span<const Report> reports,
 
 namespace {
 
-void addActOn(const AdjustmentResult& result, const char* which,
-              std::vector<std::string>& lines) {
+void addActOn(const AdjustmentResult& result, const char* which, std::vector<std::string>& lines) {
   for (const std::size_t k : result.removed) {
     const ObservationResult& o = result.observations[k];
     lines.push_back(std::string(which) + ": taken out " + o.file + " " + o.from + " - " + o.to +
@@ -698,8 +711,8 @@ void addActOn(const AdjustmentResult& result, const char* which,
                     "): the sigmas do not fit the residuals");
   for (const RelativePrecision& pair : result.relative)
     if (!pair.passed)
-      lines.push_back(std::string(which) + ": relative precision " + pair.from + " - " +
-                      pair.to + " beyond its limit");
+      lines.push_back(std::string(which) + ": relative precision " + pair.from + " - " + pair.to +
+                      " beyond its limit");
   for (const ObservationResult& o : result.observations)
     if (o.uncontrolled && !o.removed)
       lines.push_back(std::string(which) + ": uncontrolled " + o.file + " " + o.from + " - " +
@@ -711,8 +724,8 @@ bool isFlagged(const AdjustmentResult& result, bool strict) {
   return !result.removed.empty() || !result.summary.global.passed ||
          std::any_of(result.relative.begin(), result.relative.end(),
                      [](const RelativePrecision& pair) { return !pair.passed; }) ||
-         (strict && std::any_of(result.observations.begin(), result.observations.end(),
-                                uncontrolled));
+         (strict &&
+          std::any_of(result.observations.begin(), result.observations.end(), uncontrolled));
 }
 
 }  // namespace

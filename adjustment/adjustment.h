@@ -22,9 +22,9 @@ namespace velk {
 // Which variance factor the precisions (station and relative) use. The tests always use
 // the a priori one.
 enum class SigmaChoice {
-  kApriori,       // σ0 = 1: the reports' covariances as given (× the variance factor)
-  kAposteriori,   // scaled by σ̂0² of the adjustment
-  kAuto,          // a priori unless the global test fails on its upper side
+  kApriori,      // σ0 = 1: the reports' covariances as given (× the variance factor)
+  kAposteriori,  // scaled by σ̂0² of the adjustment
+  kAuto,         // a priori unless the global test fails on its upper side
 };
 
 // A station of the control file: a held station without sigmas, a weighted observation of
@@ -67,10 +67,10 @@ struct AdjustmentOptions {
 struct CriticalValues {
   double alpha_w = 0;
   double power = 0;
-  double lambda0 = 0;     // 17.07 for 0.001 and 0.80
-  double critical_w = 0;  // |w| above it is rejected: 3.29
-  double alpha_t3 = 0;    // about 0.0055
-  double critical_t3 = 0; // T above it is rejected: about 4.21
+  double lambda0 = 0;      // 17.07 for 0.001 and 0.80
+  double critical_w = 0;   // |w| above it is rejected: 3.29
+  double alpha_t3 = 0;     // about 0.0055
+  double critical_t3 = 0;  // T above it is rejected: about 4.21
 };
 
 // The two-sided chi-square test of vᵀPv on `redundancy` degrees of freedom.
@@ -111,20 +111,20 @@ struct StationResult {
 // the local east, north and up axes at the report's first station (mark 1; for a control
 // station, the station itself).
 struct ObservationResult {
-  bool control = false;      // a control station's coordinates, not a report
-  std::size_t report = 0;    // index into the reports given (control: into the control list)
-  std::string file;          // the O-file's base name; for control, "control"
-  std::string from, to;      // station names; control: both the station
-  LocalENU residual;         // v = adjusted - observed, metres
-  bool tested = false;       // false: the block has rank below 3, no w and no T
+  bool control = false;       // a control station's coordinates, not a report
+  std::size_t report = 0;     // index into the reports given (control: into the control list)
+  std::string file;           // the O-file's base name; for control, "control"
+  std::string from, to;       // station names; control: both the station
+  LocalENU residual;          // v = adjusted - observed, metres
+  bool tested = false;        // false: the block has rank below 3, no w and no T
   std::array<double, 3> w{};  // w-tests on E, N, U; sign of the estimated bias
-  double t3 = 0;             // T = (Pv)ᵀ[(PQvP)]⁻¹(Pv) / 3 over the block
+  double t3 = 0;              // T = (Pv)ᵀ[(PQvP)]⁻¹(Pv) / 3 over the block
   std::array<double, 3> redundancy{};        // cᵀQvPc per axis; they sum to r
   std::array<double, 3> redundancy_share{};  // cᵀPQvPc / cᵀPc, between 0 and 1
   std::array<double, 3> mdb{};               // minimal detectable bias, metres (inf: none)
   std::array<double, 3> bnr{};               // bias-to-noise ratio (inf when uncontrolled)
-  bool uncontrolled = false;  // a share below 0.01 or a block of rank below 3
-  bool rejected = false;      // T above its critical value (in the final state)
+  bool uncontrolled = false;                 // a share below 0.01 or a block of rank below 3
+  bool rejected = false;                     // T above its critical value (in the final state)
   // Taken out by data snooping: its residual and tests are those at the moment it was
   // taken out (the largest T/critical then); `removal` counts from 1.
   bool removed = false;
@@ -148,17 +148,17 @@ inline constexpr double kEllipse95 = 2.4477;  // √(chi-square 2 dof at 0.95)
 inline constexpr double kVertical95 = 1.96;
 
 struct AdjustmentSummary {
-  bool constrained = false;   // with control stations (else minimally constrained)
-  bool free_datum = false;    // inner constraints
+  bool constrained = false;      // with control stations (else minimally constrained)
+  bool free_datum = false;       // inner constraints
   std::size_t reports_used = 0;  // reports among the observations, taken out ones included
   std::size_t control_observations = 0;
   int stations = 0;
   int unknowns = 0;
-  GlobalTest global;            // after data snooping
-  GlobalTest global_initial;    // before anything was taken out
+  GlobalTest global;          // after data snooping
+  GlobalTest global_initial;  // before anything was taken out
   CriticalValues critical;
-  bool aposteriori_scale = false;  // precisions scaled by σ̂0² (else a priori)
-  double precision_scale = 1;      // the factor the precisions' covariances carry
+  bool aposteriori_scale = false;   // precisions scaled by σ̂0² (else a priori)
+  double precision_scale = 1;       // the factor the precisions' covariances carry
   std::size_t factor_nonzeros = 0;  // of the sparse Cholesky factor
 };
 

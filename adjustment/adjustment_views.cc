@@ -17,8 +17,12 @@ constexpr Align kRight = Align::kRight;
 std::string fixed(double value, int decimals) {
   return std::isfinite(value) ? fixedText(value, decimals) : "-";
 }
-std::string mm(double metres) { return fixed(metres * 1000, 1); }
-std::string utf8(const std::string& name) { return cp850ToUtf8(name); }
+std::string mm(double metres) {
+  return fixed(metres * 1000, 1);
+}
+std::string utf8(const std::string& name) {
+  return cp850ToUtf8(name);
+}
 
 // Decimals for at least 10 significant digits of a value (JSON numbers read back to
 // within the last of them).
@@ -97,26 +101,36 @@ void TextView::summary(const AdjustmentResult& result, const std::string& title)
           fixed(s.critical.power, 2) + ", lambda0 " + fixed(s.critical.lambda0, 2) +
           "; critical |w| " + fixed(s.critical.critical_w, 2) + ", critical T " +
           fixed(s.critical.critical_t3, 2) + " (alpha " + fixed(s.critical.alpha_t3, 4) + ")\n";
-  out_ += s.aposteriori_scale
-              ? "Precision: a posteriori (covariances scaled by sigma0^2 " +
-                    fixed(s.precision_scale, 3) + ")\n"
-              : std::string("Precision: a priori (sigma0 = 1)\n");
+  out_ += s.aposteriori_scale ? "Precision: a posteriori (covariances scaled by sigma0^2 " +
+                                    fixed(s.precision_scale, 3) + ")\n"
+                              : std::string("Precision: a priori (sigma0 = 1)\n");
 }
 
 void TextView::stations(const AdjustmentResult& result) {
   out_ += "\nStations\n";
-  TextTable t({{"Station", kLeft}, {"X m", kRight}, {"Y m", kRight}, {"Z m", kRight},
-               {"Lat " + unit(), kRight}, {"Lon " + unit(), kRight}, {"h m", kRight},
-               {"sE", kRight}, {"sN", kRight}, {"sU", kRight}, {"a", kRight}, {"b", kRight},
-               {"Az " + unit(), kRight}, {"", kLeft}});
+  TextTable t({{"Station", kLeft},
+               {"X m", kRight},
+               {"Y m", kRight},
+               {"Z m", kRight},
+               {"Lat " + unit(), kRight},
+               {"Lon " + unit(), kRight},
+               {"h m", kRight},
+               {"sE", kRight},
+               {"sN", kRight},
+               {"sU", kRight},
+               {"a", kRight},
+               {"b", kRight},
+               {"Az " + unit(), kRight},
+               {"", kLeft}});
   for (const StationResult& s : result.stations)
     t.addRow({utf8(s.name), fixed(s.xyz.x, 4), fixed(s.xyz.y, 4), fixed(s.xyz.z, 4),
               angle(s.lat_deg, 8), angle(s.lon_deg, 8), fixed(s.height, 4), mm(s.sigma_enu.e),
               mm(s.sigma_enu.n), mm(s.sigma_enu.u), mm(s.ellipse.semi_major),
               mm(s.ellipse.semi_minor), angle(s.ellipse.azimuth_deg, 1), s.held ? "held" : ""});
-  table(t, "Adjusted X Y Z; latitude, longitude and ellipsoidal height on GRS 80; standard "
-           "deviations east, north, up (mm); standard ellipse semi-axes a, b (mm; x 2.4477 "
-           "for 95%) and azimuth of a from north, clockwise.");
+  table(t,
+        "Adjusted X Y Z; latitude, longitude and ellipsoidal height on GRS 80; standard "
+        "deviations east, north, up (mm); standard ellipse semi-axes a, b (mm; x 2.4477 "
+        "for 95%) and azimuth of a from north, clockwise.");
 }
 
 std::string flagsText(const std::vector<std::string>& flags) {
@@ -127,10 +141,23 @@ std::string flagsText(const std::vector<std::string>& flags) {
 
 void TextView::observations(const AdjustmentResult& result) {
   out_ += "\nReports (E N U at the first station)\n";
-  TextTable t({{"File", kLeft}, {"From", kLeft}, {"To", kLeft}, {"vE", kRight}, {"vN", kRight},
-               {"vU", kRight}, {"wE", kRight}, {"wN", kRight}, {"wU", kRight}, {"T", kRight},
-               {"rE", kRight}, {"rN", kRight}, {"rU", kRight}, {"MDB E", kRight},
-               {"N", kRight}, {"U", kRight}, {"Flags", kLeft}});
+  TextTable t({{"File", kLeft},
+               {"From", kLeft},
+               {"To", kLeft},
+               {"vE", kRight},
+               {"vN", kRight},
+               {"vU", kRight},
+               {"wE", kRight},
+               {"wN", kRight},
+               {"wU", kRight},
+               {"T", kRight},
+               {"rE", kRight},
+               {"rN", kRight},
+               {"rU", kRight},
+               {"MDB E", kRight},
+               {"N", kRight},
+               {"U", kRight},
+               {"Flags", kLeft}});
   for (const ObservationResult& o : result.observations) {
     const auto w = [&](int a) { return o.tested ? fixed(o.w[a], 2) : "-"; };
     t.addRow({o.file, utf8(o.from), utf8(o.to), mm(o.residual.e), mm(o.residual.n),
@@ -138,9 +165,10 @@ void TextView::observations(const AdjustmentResult& result) {
               fixed(o.redundancy[0], 2), fixed(o.redundancy[1], 2), fixed(o.redundancy[2], 2),
               mm(o.mdb[0]), mm(o.mdb[1]), mm(o.mdb[2]), flagsText(o.flags)});
   }
-  table(t, "Residuals v = adjusted - observed (mm); w-tests (reject |w| above critical); T, "
-           "the 3-dimensional test (reject above critical); redundancy numbers r (sum to the "
-           "redundancy); minimal detectable biases (mm). Taken out: values when taken out.");
+  table(t,
+        "Residuals v = adjusted - observed (mm); w-tests (reject |w| above critical); T, "
+        "the 3-dimensional test (reject above critical); redundancy numbers r (sum to the "
+        "redundancy); minimal detectable biases (mm). Taken out: values when taken out.");
 }
 
 void TextView::removed(const AdjustmentResult& result) {
@@ -149,8 +177,16 @@ void TextView::removed(const AdjustmentResult& result) {
     out_ += "  none\n";
     return;
   }
-  TextTable t({{"#", kRight}, {"File", kLeft}, {"From", kLeft}, {"To", kLeft}, {"T", kRight},
-               {"wE", kRight}, {"wN", kRight}, {"wU", kRight}, {"vE", kRight}, {"vN", kRight},
+  TextTable t({{"#", kRight},
+               {"File", kLeft},
+               {"From", kLeft},
+               {"To", kLeft},
+               {"T", kRight},
+               {"wE", kRight},
+               {"wN", kRight},
+               {"wU", kRight},
+               {"vE", kRight},
+               {"vN", kRight},
                {"vU", kRight}});
   for (const std::size_t k : result.removed) {
     const ObservationResult& o = result.observations[k];
@@ -158,21 +194,32 @@ void TextView::removed(const AdjustmentResult& result) {
               fixed(o.w[0], 2), fixed(o.w[1], 2), fixed(o.w[2], 2), mm(o.residual.e),
               mm(o.residual.n), mm(o.residual.u)});
   }
-  table(t, "Each had the largest T over its critical value when taken out; its tests and "
-           "residuals (mm) are those of that moment.");
+  table(t,
+        "Each had the largest T over its critical value when taken out; its tests and "
+        "residuals (mm) are those of that moment.");
 }
 
 void TextView::relative(const AdjustmentResult& result) {
   out_ += "\nRelative precision (95%, in the frame of the first station)\n";
-  TextTable t({{"From", kLeft}, {"To", kLeft}, {"Distance m", kRight}, {"a", kRight},
-               {"b", kRight}, {"Az " + unit(), kRight}, {"Up", kRight}, {"Limit", kRight},
+  TextTable t({{"From", kLeft},
+               {"To", kLeft},
+               {"Distance m", kRight},
+               {"a", kRight},
+               {"b", kRight},
+               {"Az " + unit(), kRight},
+               {"Up", kRight},
+               {"Limit", kRight},
                {"", kLeft}});
   for (const RelativePrecision& r : result.relative)
     t.addRow({utf8(r.from), utf8(r.to), fixed(r.distance, 3), mm(r.ellipse95.semi_major),
               mm(r.ellipse95.semi_minor), angle(r.ellipse95.azimuth_deg, 1), mm(r.vertical95),
-              r.limited ? mm(r.limit) : "", !r.limited ? "" : r.passed ? "" : "FAILED"});
-  table(t, "Semi-axes a, b (mm) and azimuth of a of the relative ellipse at 95%; Up: the "
-           "vertical sigma x 1.96 (mm); Limit (mm): a must not exceed it.");
+              r.limited ? mm(r.limit) : "",
+              !r.limited ? ""
+              : r.passed ? ""
+                         : "FAILED"});
+  table(t,
+        "Semi-axes a, b (mm) and azimuth of a of the relative ellipse at 95%; Up: the "
+        "vertical sigma x 1.96 (mm); Limit (mm): a must not exceed it.");
 }
 
 void TextView::adjustment(const AdjustmentResult& result, const std::string& title) {
@@ -346,10 +393,10 @@ std::string stationsCsv(const AdjustmentRun& run) {
             fixedText(s.xyz.x, 5) + "," + fixedText(s.xyz.y, 5) + "," + fixedText(s.xyz.z, 5) +
             "," + fixedText(s.lat_deg, 10) + "," + fixedText(s.lon_deg, 10) + "," +
             fixedText(s.height, 5) + "," + fixedText(s.sigma_enu.e * 1000, 4) + "," +
-            fixedText(s.sigma_enu.n * 1000, 4) + "," + fixedText(s.sigma_enu.u * 1000, 4) +
-            "," + fixedText(s.ellipse.semi_major * 1000, 4) + "," +
-            fixedText(s.ellipse.semi_minor * 1000, 4) + "," +
-            fixedText(s.ellipse.azimuth_deg, 4) + "\n";
+            fixedText(s.sigma_enu.n * 1000, 4) + "," + fixedText(s.sigma_enu.u * 1000, 4) + "," +
+            fixedText(s.ellipse.semi_major * 1000, 4) + "," +
+            fixedText(s.ellipse.semi_minor * 1000, 4) + "," + fixedText(s.ellipse.azimuth_deg, 4) +
+            "\n";
   }
   return text;
 }

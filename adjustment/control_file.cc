@@ -16,7 +16,8 @@ std::vector<std::string_view> fields(std::string_view line) {
   while (true) {
     const std::size_t comma = line.find(',', start);
     std::string_view field = line.substr(start, comma - start);
-    while (!field.empty() && (field.front() == ' ' || field.front() == '\t')) field.remove_prefix(1);
+    while (!field.empty() && (field.front() == ' ' || field.front() == '\t'))
+      field.remove_prefix(1);
     while (!field.empty() && (field.back() == ' ' || field.back() == '\t')) field.remove_suffix(1);
     out.push_back(field);
     if (comma == std::string_view::npos) return out;

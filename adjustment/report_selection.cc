@@ -25,11 +25,12 @@ std::string reasonToLeaveOut(const Report& report) {
 
 }  // namespace
 
-bool reportIsAdjustable(const Report& report) { return reasonToLeaveOut(report).empty(); }
+bool reportIsAdjustable(const Report& report) {
+  return reasonToLeaveOut(report).empty();
+}
 
-std::vector<Report> selectAdjustmentReports(
-    std::span<const Report> reports, bool with_float,
-    const std::function<void(std::string_view)>& notice) {
+std::vector<Report> selectAdjustmentReports(std::span<const Report> reports, bool with_float,
+                                            const std::function<void(std::string_view)>& notice) {
   std::vector<std::string> reasons;
   std::size_t floats_left_out = 0;
   for (const Report& report : reports) {

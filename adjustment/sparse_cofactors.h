@@ -4,12 +4,11 @@
 // decomposition, and the elements of their inverse (the cofactor matrix of the unknowns)
 // that the statistics need, without ever forming that inverse.
 
-#include <cstddef>
-#include <vector>
-
 #include <Eigen/Dense>
 #include <Eigen/SparseCholesky>
 #include <Eigen/SparseCore>
+#include <cstddef>
+#include <vector>
 
 namespace velk {
 

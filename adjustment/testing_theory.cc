@@ -1,10 +1,9 @@
 #include "adjustment/testing_theory.h"
 
-#include <cmath>
-
 #include <boost/math/distributions/chi_squared.hpp>
 #include <boost/math/distributions/non_central_chi_squared.hpp>
 #include <boost/math/distributions/normal.hpp>
+#include <cmath>
 
 namespace velk {
 

@@ -110,8 +110,8 @@ std::vector<Report> largeGrid(int side) {
       for (int column = 0; column < side; ++column) {
         const int number = static_cast<int>(reports.size());
         if (column + 1 < side)
-          reports.push_back(baseline(name(row, column), point(row, column),
-                                     name(row, column + 1), point(row, column + 1), random, number));
+          reports.push_back(baseline(name(row, column), point(row, column), name(row, column + 1),
+                                     point(row, column + 1), random, number));
         if (row + 1 < side)
           reports.push_back(baseline(name(row, column), point(row, column), name(row + 1, column),
                                      point(row + 1, column), random, number + 1));
@@ -150,11 +150,11 @@ Measured timeLarge(int side, int repeat, bool snooping = true) {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     if (written == 0) throw std::runtime_error("nothing written");
     measured.seconds = std::min(measured.seconds, took.count());
-    std::printf("  %d stations: %zu taken out, factor %zu non-zeros, %.3f s (processor "
-                "%.3f s)\n",
-                side * side, run.minimal.removed.size(), run.minimal.summary.factor_nonzeros,
-                took.count(),
-                cpuSeconds() - cpu_start);
+    std::printf(
+        "  %d stations: %zu taken out, factor %zu non-zeros, %.3f s (processor "
+        "%.3f s)\n",
+        side * side, run.minimal.removed.size(), run.minimal.summary.factor_nonzeros, took.count(),
+        cpuSeconds() - cpu_start);
   }
   measured.mib = peakMib();
   return measured;
@@ -165,18 +165,19 @@ int run(int repeat) {
   fs::create_directories(work);
   const Measured grid = timeGrid(work, repeat);
   fs::remove_all(work);
-  std::printf("grid of %d stations, %zu reports: baselines adjust %.3f s, %.1f MiB "
-              "(targets <= %.1f s, <= %.0f MiB)\n",
-              kGridRows * kGridColumns, grid.reports, grid.seconds, grid.mib, kMaxGridSeconds,
-              kMaxGridMib);
+  std::printf(
+      "grid of %d stations, %zu reports: baselines adjust %.3f s, %.1f MiB "
+      "(targets <= %.1f s, <= %.0f MiB)\n",
+      kGridRows * kGridColumns, grid.reports, grid.seconds, grid.mib, kMaxGridSeconds, kMaxGridMib);
   // A quarter of the size first, to show how time grows (its memory is inside the peak).
   timeLarge(kLargeSide / 2, repeat);
   const Measured large = timeLarge(kLargeSide, repeat);
   std::printf("  without data snooping:\n");
   timeLarge(kLargeSide, 1, false);
-  std::printf("grid of %d stations, %zu reports in memory: adjusted in %.3f s, process peak "
-              "%.1f MiB (target <= %.0f s)\n",
-              kLargeSide * kLargeSide, large.reports, large.seconds, large.mib, kMaxLargeSeconds);
+  std::printf(
+      "grid of %d stations, %zu reports in memory: adjusted in %.3f s, process peak "
+      "%.1f MiB (target <= %.0f s)\n",
+      kLargeSide * kLargeSide, large.reports, large.seconds, large.mib, kMaxLargeSeconds);
   return grid.seconds <= kMaxGridSeconds && grid.mib <= kMaxGridMib &&
                  large.seconds <= kMaxLargeSeconds
              ? 0

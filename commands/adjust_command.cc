@@ -52,8 +52,7 @@ double probabilityOption(const ParsedOptions& options, std::string_view name, do
   if (!text) return fallback;
   const double value = parseRealOption(name, *text);
   if (!(value > 0 && value < 1))
-    throw UsageError("--" + std::string(name) + ": a number between 0 and 1, not '" + *text +
-                     "'");
+    throw UsageError("--" + std::string(name) + ": a number between 0 and 1, not '" + *text + "'");
   return value;
 }
 
@@ -109,7 +108,8 @@ AdjustmentOptions adjustmentOptions(const ParsedOptions& options) {
   }
   adjustment.ppm = positiveOption(options, "ppm", 0, true);
   adjustment.free = options.has("free");
-  if (adjustment.free && options.has("hold")) throw UsageError("--hold and --free exclude each other");
+  if (adjustment.free && options.has("hold"))
+    throw UsageError("--hold and --free exclude each other");
   adjustment.alpha_global = probabilityOption(options, "alpha-global", 0.05);
   adjustment.alpha = probabilityOption(options, "alpha", 0.001);
   adjustment.power = probabilityOption(options, "power", 0.80);
@@ -123,8 +123,9 @@ AdjustmentOptions adjustmentOptions(const ParsedOptions& options) {
 std::string stationNameIn(const std::vector<Report>& reports, const std::string& given,
                           std::string_view option) {
   const std::optional<std::string> name = findStationName(reports, given);
-  if (!name) throw UsageError("--" + std::string(option) + ": no report has a station named '" +
-                              given + "'");
+  if (!name)
+    throw UsageError("--" + std::string(option) + ": no report has a station named '" + given +
+                     "'");
   return *name;
 }
 
@@ -152,7 +153,8 @@ std::vector<Report> withoutExcluded(const std::vector<Report>& reports,
     for (const std::string& file : commaSeparated(list, "exclude"))
       excluded.push_back(std::filesystem::path(file).filename().string());
   for (const std::string& file : excluded)
-    if (std::none_of(reports.begin(), reports.end(), [&](const Report& r) { return r.file == file; }))
+    if (std::none_of(reports.begin(), reports.end(),
+                     [&](const Report& r) { return r.file == file; }))
       throw UsageError("--exclude: no report comes from an O-file named '" + file + "'");
   std::vector<Report> kept;
   for (const Report& report : reports)
@@ -174,8 +176,9 @@ std::vector<ControlStation> controlStations(const ParsedOptions& options,
   if (stations.empty()) throw RunError("control file " + *path + " names no station");
   for (ControlStation& station : stations) {
     const std::optional<std::string> name = findStationName(reports, station.name);
-    if (!name) throw RunError("control file " + *path + ": no report has a station named '" +
-                              station.name + "'");
+    if (!name)
+      throw RunError("control file " + *path + ": no report has a station named '" + station.name +
+                     "'");
     station.name = *name;
   }
   return stations;

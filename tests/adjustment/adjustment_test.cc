@@ -1,15 +1,16 @@
 // The adjustment against truth: a dense reference computation of the same model, networks
 // of known coordinates drawn with many seeds, and blunders of a known size.
 
+#include "adjustment/adjustment.h"
+
+#include <gtest/gtest.h>
+
+#include <Eigen/Dense>
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <sstream>
 
-#include <Eigen/Dense>
-#include <gtest/gtest.h>
-
-#include "adjustment/adjustment.h"
 #include "adjustment/adjustment_views.h"
 #include "adjustment/report_selection.h"
 #include "adjustment/testing_theory.h"
@@ -51,7 +52,9 @@ gen::NetworkOptions networkOptions(int stations, std::vector<gen::Measurement> m
   return options;
 }
 
-Vector3d vec(const Cartesian& c) { return {c.x, c.y, c.z}; }
+Vector3d vec(const Cartesian& c) {
+  return {c.x, c.y, c.z};
+}
 Matrix3d mat(const Matrix3& m) {
   Matrix3d e;
   for (int i = 0; i < 3; ++i)
@@ -63,8 +66,8 @@ Matrix3d mat(const Matrix3& m) {
 // report's fixed station held; then w, T, redundancy numbers and MDB on the local axes.
 struct DenseReference {
   std::vector<std::string> names;
-  MatrixXd q;     // of the unknowns
-  VectorXd v;     // residuals, XYZ per report
+  MatrixXd q;  // of the unknowns
+  VectorXd v;  // residuals, XYZ per report
   MatrixXd qv;
   MatrixXd c;
   double vtpv = 0;
@@ -75,11 +78,14 @@ struct DenseReference {
     const std::string held = reports.front().fixed_station;
     for (const Report& r : reports)
       for (const std::string& name : {r.fixed_station, r.unknown_station})
-        if (name != held && unknown.count(name) == 0) unknown.emplace(name, static_cast<int>(unknown.size()));
+        if (name != held && unknown.count(name) == 0)
+          unknown.emplace(name, static_cast<int>(unknown.size()));
     std::map<std::string, Vector3d> apriori;
     // A priori as the adjustment takes them: mark 1 where the station is fixed first.
-    for (auto it = reports.rbegin(); it != reports.rend(); ++it) apriori[it->unknown_station] = vec(it->mark2);
-    for (auto it = reports.rbegin(); it != reports.rend(); ++it) apriori[it->fixed_station] = vec(it->mark1);
+    for (auto it = reports.rbegin(); it != reports.rend(); ++it)
+      apriori[it->unknown_station] = vec(it->mark2);
+    for (auto it = reports.rbegin(); it != reports.rend(); ++it)
+      apriori[it->fixed_station] = vec(it->mark1);
     const auto m = static_cast<Eigen::Index>(3 * reports.size());
     const auto n = static_cast<Eigen::Index>(3 * unknown.size());
     MatrixXd a = MatrixXd::Zero(m, n);
@@ -244,7 +250,8 @@ TEST(Adjustment, CoordinateErrorsAndVarianceFactorFitTheirDistributions) {
     for (const StationResult& s : result.stations) {
       if (s.held) continue;
       const Vector3d error = vec(s.xyz) - vec(net.truth.at(s.name));
-      for (int i = 0; i < 3; ++i) normalised.push_back(error(i) / std::sqrt(s.cov_xyz(i + 1, i + 1)));
+      for (int i = 0; i < 3; ++i)
+        normalised.push_back(error(i) / std::sqrt(s.cov_xyz(i + 1, i + 1)));
     }
   }
   const double count = static_cast<double>(normalised.size());
@@ -268,7 +275,8 @@ TEST(Adjustment, ABlunderOfOneAndAHalfMdbIsTakenOutFirst) {
   int found_first = 0;
   for (int seed = 1; seed <= kSeeds; ++seed) {
     std::vector<Report> reports = generated(networkOptions(36, measurements, 900 + seed)).reports;
-    const auto report = static_cast<std::size_t>((seed * 37) % static_cast<int>(measurements.size()));
+    const auto report =
+        static_cast<std::size_t>((seed * 37) % static_cast<int>(measurements.size()));
     const int axis = seed % 3;  // east, north, up in turn
     AdjustmentOptions options;
     options.snooping = false;

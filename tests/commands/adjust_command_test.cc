@@ -26,8 +26,9 @@ TEST(AdjustCommand, TheExampleCampaignFixedOnlyAndWithItsFloatReport) {
   const ScratchFolder folder("adjust-example");
   const ProgramRun fixed = folder.run("baselines", "", {"adjust", "--list", kList});
   EXPECT_EQ(fixed.status, 0) << fixed.err;
-  EXPECT_TRUE(has(fixed.out, "Minimally constrained adjustment: 4 reports, 4 stations, 9 "
-                             "unknowns, redundancy 3\n"));
+  EXPECT_TRUE(has(fixed.out,
+                  "Minimally constrained adjustment: 4 reports, 4 stations, 9 "
+                  "unknowns, redundancy 3\n"));
   EXPECT_TRUE(has(fixed.err, "1 float report(s) left out"));
   // CAST - CHAU alone reaches CHAU: no test can see a blunder there.
   EXPECT_TRUE(has(fixed.out, "AB082102.017  CAST  CHAU"));
@@ -36,9 +37,9 @@ TEST(AdjustCommand, TheExampleCampaignFixedOnlyAndWithItsFloatReport) {
 
   // The float report closes the loop CAST CHAU SAUL by 56 mm: the global test fails
   // (vTPv 23.05 on 6 degrees of freedom) and one of the two reports to CHAU goes.
-  const ProgramRun all = folder.run(
-      "baselines", "", {"adjust", "--list", kList, "--with-float", "--json", "A.JSON", "--csv",
-                        "A.CSV", "--degrees"});
+  const ProgramRun all = folder.run("baselines", "",
+                                    {"adjust", "--list", kList, "--with-float", "--json", "A.JSON",
+                                     "--csv", "A.CSV", "--degrees"});
   EXPECT_EQ(all.status, 3);
   EXPECT_TRUE(has(all.out, "vTPv 23.055 on 6 degrees of freedom"));
   EXPECT_TRUE(has(all.out, "Lat deg"));
@@ -48,26 +49,32 @@ TEST(AdjustCommand, TheExampleCampaignFixedOnlyAndWithItsFloatReport) {
               has(json, R"("removed": ["AB082201.017"])"));
   EXPECT_TRUE(has(readFile(folder / "A.CSV"), "CAST,1,4344310.20750,98187.71190,4653732.36780,"));
   // Existing files stop the run before any work; --force replaces them.
-  const ProgramRun again = folder.run("baselines", "", {"adjust", "--list", kList, "--json", "A.JSON"});
+  const ProgramRun again =
+      folder.run("baselines", "", {"adjust", "--list", kList, "--json", "A.JSON"});
   EXPECT_EQ(again.status, 1);
   EXPECT_EQ(readFile(folder / "A.JSON"), json);
 
   // Without the fixed reports nothing is left but the float one.
-  const ProgramRun none = folder.run(
-      "baselines", "",
-      {"adjust", "--list", kList, "--exclude",
-       "AB082101.017,AB082102.017,AB082103.017", "--exclude", "AB082202.017"});
+  const ProgramRun none =
+      folder.run("baselines", "",
+                 {"adjust", "--list", kList, "--exclude", "AB082101.017,AB082102.017,AB082103.017",
+                  "--exclude", "AB082202.017"});
   EXPECT_EQ(none.status, 1);
   EXPECT_TRUE(has(none.err, "no fixed report (use --with-float)")) << none.err;
 }
 
 TEST(AdjustCommand, WrongOptionsAreUsageErrors) {
   const ScratchFolder folder("adjust-options");
-  for (const std::vector<std::string>& wrong :
-       {std::vector<std::string>{"--sigma", "best"}, {"--alpha", "0"}, {"--power", "1"},
-        {"--hold", "NOPE"}, {"--hold", "CAST", "--free"}, {"--relative-limit", "2cm"},
-        {"--relative", "CAST"}, {"--exclude", "NONE.017"}, {"--centring-mm", "1,2,3"},
-        {"--variance-factor", "0"}}) {
+  for (const std::vector<std::string>& wrong : {std::vector<std::string>{"--sigma", "best"},
+                                                {"--alpha", "0"},
+                                                {"--power", "1"},
+                                                {"--hold", "NOPE"},
+                                                {"--hold", "CAST", "--free"},
+                                                {"--relative-limit", "2cm"},
+                                                {"--relative", "CAST"},
+                                                {"--exclude", "NONE.017"},
+                                                {"--centring-mm", "1,2,3"},
+                                                {"--variance-factor", "0"}}) {
     std::vector<std::string> arguments{"adjust", "--list", kList};
     arguments.insert(arguments.end(), wrong.begin(), wrong.end());
     const ProgramRun run = folder.run("baselines", "", arguments);
@@ -92,16 +99,21 @@ TEST(AdjustCommand, AGeneratedNetworkWithABlunderAndAMovedControlMark) {
   const Cartesian s5 = truth.at("S005"), s16 = truth.at("S016");
   writeFile(folder / "CONTROL.CSV",
             "name,X,Y,Z,sX,sY,sZ\n"
-            "S001," + std::to_string(truth.at("S001").x) + "," + std::to_string(truth.at("S001").y) +
-                "," + std::to_string(truth.at("S001").z) + "\n"
-            "S005," + std::to_string(s5.x + 0.04) + "," + std::to_string(s5.y) + "," +
-                std::to_string(s5.z) + ",0.002,0.002,0.002\n"
-            "S016," + std::to_string(s16.x) + "," + std::to_string(s16.y) + "," +
-                std::to_string(s16.z) + ",0.002,0.002,0.002\n");
-  const ProgramRun run = folder.run(
-      "baselines", "",
-      {"adjust", "--list", files.list.string(), "--control", "CONTROL.CSV", "--json", "N.JSON",
-       "--relative", "S001,S016", "--relative-limit", "0.1mm"});
+            "S001," +
+                std::to_string(truth.at("S001").x) + "," + std::to_string(truth.at("S001").y) +
+                "," + std::to_string(truth.at("S001").z) +
+                "\n"
+                "S005," +
+                std::to_string(s5.x + 0.04) + "," + std::to_string(s5.y) + "," +
+                std::to_string(s5.z) +
+                ",0.002,0.002,0.002\n"
+                "S016," +
+                std::to_string(s16.x) + "," + std::to_string(s16.y) + "," + std::to_string(s16.z) +
+                ",0.002,0.002,0.002\n");
+  const ProgramRun run =
+      folder.run("baselines", "",
+                 {"adjust", "--list", files.list.string(), "--control", "CONTROL.CSV", "--json",
+                  "N.JSON", "--relative", "S001,S016", "--relative-limit", "0.1mm"});
   EXPECT_EQ(run.status, 3) << run.err;
   const std::string blundered = files.reports[10].filename().string();
   EXPECT_TRUE(has(run.out, "minimally constrained: taken out " + blundered)) << run.out;
