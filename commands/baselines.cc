@@ -93,8 +93,9 @@ void showProgramHelp(std::ostream& out) {
     out << name << std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') << command->summary
         << '\n';
   }
-  out << "\nExit status: 0 done, 1 failed run (nothing written), 2 wrong command line, 3 a "
-         "check\nflagged a finding.\n";
+  out << "\nExit status: 0 done, 1 failed run (nothing written), 2 wrong command line or no "
+         "input,\n3 a finding flagged, 4 done with inputs passed over (each named on standard "
+         "error).\n";
 }
 
 const Subcommand* findSubcommand(std::string_view name) {

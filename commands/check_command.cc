@@ -17,33 +17,32 @@
 namespace velk {
 namespace {
 
-// What the per-report reading could not give: said once per report, the report left out.
-void noticeIncompleteReports(const std::vector<Report>& reports, const NetworkCheck& check,
-                             std::ostream& err) {
+// Reports whose sigmas and correlations make no covariance: complete, but no test can
+// weigh them. Said once per report, the report left out.
+void noticeUnweighableReports(const std::vector<Report>& reports, const NetworkCheck& check,
+                              std::ostream& err) {
   for (const BaselineCheck& baseline : check.baselines) {
-    if (baseline.usable) continue;
     const Report& report = reports[baseline.report];
-    std::string what = report.missingText();
-    if (what.empty()) what = "a covariance that is not positive definite";
-    notify(err, report.path + " line " + std::to_string(report.header_line) + ": " + what +
-                    "; left out of the checks");
+    if (baseline.usable || !report.isComplete()) continue;
+    notify(err, report.path + " line " + std::to_string(report.header_line) +
+                    ": a covariance that is not positive definite; left out of the checks");
   }
 }
 
 int runCheck(const ParsedOptions& options, CommandStreams& streams) {
   const CheckOptions check_options = checkLimits(options);
-  const bool strict = options.has("strict");
-  if (options.operands().empty() && !options.has(kListOption.long_name))
-    throw UsageError("no O-files given (name them, or give --list FILE)");
+  const bool strict = options.has(kStrictOption.long_name);
   const std::optional<std::string> json_path = options.value("json");
   // Opened before the work, so that an existing file stops the run at once.
   std::optional<OutputFile> json;
   if (json_path) json.emplace(openOutputFile(*json_path, options.has("force")));
 
-  const std::vector<Report> reports = readSeparateReports(options, streams.err);
-  if (reports.empty()) throw RunError("no reports to check");
+  const InputsRead inputs = readInputs(options, streams.err);
+  const std::vector<Report>& reports = inputs.reports;
+  noticeIncompleteReports(reports, streams.err, "left out of the checks");
+  refuseIfStrict(inputs.tally, options);
   const NetworkCheck check = checkNetwork(reports, check_options);
-  noticeIncompleteReports(reports, check, streams.err);
+  noticeUnweighableReports(reports, check, streams.err);
   const bool flagged = needsAttention(check, strict);
 
   if (json) {
@@ -51,7 +50,7 @@ int runCheck(const ParsedOptions& options, CommandStreams& streams) {
     json->commit();
   }
   streams.out << checkText(reports, check, check_options, flagged);
-  return flagged ? kExitFlagged : kExitDone;
+  return finalStatus(inputs.tally, flagged, streams.err);
 }
 
 // The options given, then the limits, then the input list.
@@ -79,15 +78,17 @@ const Subcommand& checkSubcommand() {
           "at --alpha and its length exceeds --tolerance-mm plus --tolerance-ppm of the "
           "perimeter or baseline length. Lengths are in metres unless an option's name says "
           "mm or ppm.\n\n"
-          "Exit status: 3 when a loop, a repeat, a station or an inconsistent report is "
-          "flagged (with --strict, any flag), 0 otherwise; 1 on a failed run, 2 on a wrong "
-          "command line.",
+          "Exit status: 0 done; 1 a failed run (with --strict, also an input passed over; "
+          "nothing is written); 2 a wrong command line or no input; 3 a loop, a repeat, a "
+          "station or an inconsistent report is flagged (with --strict, any report flag); 4 "
+          "done, but inputs were passed over (each named on standard error, then counted).",
       .options = withCheckLimits({
           {"json", 'j', "FILE",
            "also write the findings as JSON to FILE; it must not exist, unless --force"},
           {"force", 'f', "", "replace an existing JSON file"},
-          {"strict", '\0', "",
-           "exit with 3 for any flag of a report too (float, low_ratio, imprecise, incomplete)"},
+          {kStrictOption.long_name, '\0', "",
+           "exit with 3 for any flag of a report too (float, low_ratio, imprecise); fail "
+           "(exit 1, nothing written) when an input is passed over"},
       }),
       .run = runCheck,
   };

@@ -4,7 +4,6 @@
 #include <array>
 #include <optional>
 
-#include "commands/exit_status.h"
 #include "commands/inputs.h"
 #include "commands/output_files.h"
 #include "commands/subcommand.h"
@@ -114,11 +113,13 @@ int runExport(const ParsedOptions& options, CommandStreams& streams) {
   const double factor = varianceFactor(options);
   const DynamlOptions dynaml = dynamlOptions(options, format);
 
-  const std::vector<Report> reports = readSeparateReports(options.withoutFirstOperand(), streams.err);
+  const InputsRead inputs = readInputs(options.withoutFirstOperand(), streams.err);
+  const std::vector<Report>& reports = inputs.reports;
   const std::vector<std::string> held = heldStations(options, reports);
   const auto notice = [&streams](std::string_view text) { notify(streams.err, text); };
   ExportNetwork network = buildExportNetwork(
       selectExportReports(reports, options.has("fixed-only"), notice), held, factor);
+  refuseIfStrict(inputs.tally, options);
 
   const bool force = options.has("force");
   if (format == ExportFormat::kDynaml) {
@@ -126,7 +127,7 @@ int runExport(const ParsedOptions& options, CommandStreams& streams) {
   } else {
     writeGama(network, output, force);
   }
-  return kExitDone;
+  return finalStatus(inputs.tally, false, streams.err);
 }
 
 }  // namespace
@@ -151,7 +152,9 @@ const Subcommand& exportSubcommand() {
           "station, or the run fails and names the stations of the part that floats.\n\n"
           "Exit status: 0 the file(s) written; 1 nothing written (no report left, a part of "
           "the network holds no station, an output file exists, an unreadable number in an "
-          "O-file); 2 a wrong command line.",
+          "O-file; with --strict, an input passed over); 2 a wrong command line or no input; "
+          "4 the file(s) written, but inputs were passed over (each named on standard error, "
+          "then counted).",
       .options =
           {
               {"output", 'o', "PREFIX|FILE",
@@ -175,6 +178,7 @@ const Subcommand& exportSubcommand() {
                "dynaml: the epoch of the files (default the date of the first report that goes "
                "in); each measurement has its own report's date"},
               kListOption,
+              kStrictOption,
           },
       .run = runExport,
   };

@@ -41,6 +41,7 @@ const std::vector<OptionSpec> kOptions = [] {
   };
   for (const OptionSpec& option : checkLimitOptions()) options.push_back(option);
   options.push_back(kListOption);
+  options.push_back(kStrictOption);
   return options;
 }();
 
@@ -63,14 +64,16 @@ void refuse(const ParsedOptions& options, std::initializer_list<std::string_view
 // Reports read each on its own, with a notice for each that takes part in no picture.
 struct CheckedReports {
   std::vector<Report> reports;
+  InputTally tally;
   NetworkCheck check;
 };
 
 CheckedReports readAndCheck(const ParsedOptions& inputs, const CheckOptions& limits,
                             std::ostream& err) {
   CheckedReports checked;
-  checked.reports = readSeparateReports(inputs, err);
-  if (checked.reports.empty()) throw RunError("no report to draw");
+  InputsRead read = readInputs(inputs, err);
+  checked.reports = std::move(read.reports);
+  checked.tally = read.tally;
   checked.check = checkNetwork(checked.reports, limits);
   for (const BaselineCheck& baseline : checked.check.baselines) {
     if (baseline.usable) continue;
@@ -92,11 +95,12 @@ int runNetwork(const ParsedOptions& options, CommandStreams& streams) {
   const plot::NetworkDrawing drawing = plot::checkedNetwork(checked.reports, checked.check, left_out);
   for (const std::string& notice : left_out) notify(streams.err, notice);
   if (drawing.stations.empty()) throw RunError("no usable report: no station to draw");
+  refuseIfStrict(checked.tally, options);
   OutputFile file = openOutputFile(output, options.has("force"));
   file.write(plot::drawNetwork(drawing).svg);
   file.commit();
   streams.out << output << '\n';
-  return kExitDone;
+  return finalStatus(checked.tally, false, streams.err);
 }
 
 // --pair FROM,TO: the pair's two names, as typed (UTF-8).
@@ -109,9 +113,11 @@ std::optional<std::pair<std::string, std::string>> chosenPair(const ParsedOption
   return std::pair{value->substr(0, comma), value->substr(comma + 1)};
 }
 
-std::vector<plot::NamedSeries> reportPictures(const ParsedOptions& options, std::ostream& err) {
+std::vector<plot::NamedSeries> reportPictures(const ParsedOptions& options, std::ostream& err,
+                                              InputTally& tally) {
   const CheckOptions limits = checkLimits(options);
   const CheckedReports checked = readAndCheck(withoutFirstOperand(options), limits, err);
+  tally = checked.tally;
   std::vector<plot::NamedSeries> series =
       plot::pairSeries(checked.reports, checked.check, limits.variance_factor);
   if (const auto pair = chosenPair(options)) {
@@ -134,21 +140,25 @@ plot::LogComponents quelmarComponents(const ParsedOptions& options) {
   throw UsageError("--components: enu or xyz, not '" + value + "'");
 }
 
-std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::ostream& err) {
+std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::ostream& err,
+                                           InputTally& tally) {
   refuse(options, {"pair"}, "series --log");
   for (const OptionSpec& limit : checkLimitOptions()) refuse(options, {limit.long_name}, "series --log");
   const plot::LogComponents components = quelmarComponents(options);
   std::vector<plot::NamedSeries> series;
-  for (const std::string& path : inputPaths(withoutFirstOperand(options), err)) {
+  tally.file_kind = "LOG file";
+  for (const std::string& path : inputPaths(withoutFirstOperand(options), err, tally)) {
     std::error_code why;
     std::optional<LineReader> lines = LineReader::open(path, "LOG file", why);
     if (!lines) {
       notify(err, "cannot open LOG file " + path + ": " + why.message());
+      ++tally.files_passed_over;
       continue;
     }
     const plot::LogFile file = plot::readLogFile(*lines, path);
     if (file.records.empty()) {
       notify(err, path + ": no LOG record");
+      ++tally.files_passed_over;
       continue;
     }
     for (plot::NamedSeries& picture :
@@ -193,10 +203,13 @@ int runSeries(const ParsedOptions& options, CommandStreams& streams) {
   refuse(options, {"output"}, "series");
   const std::string folder = requiredValue(options, "output-dir");
   if (!options.has("log")) refuse(options, {"components"}, "series without --log");
+  InputTally tally;
   const std::vector<plot::NamedSeries> series =
-      options.has("log") ? logPictures(options, streams.err) : reportPictures(options, streams.err);
+      options.has("log") ? logPictures(options, streams.err, tally)
+                         : reportPictures(options, streams.err, tally);
+  refuseIfStrict(tally, options);
   writeFolder(folder, series, options.has("force"), streams.out);
-  return kExitDone;
+  return finalStatus(tally, false, streams.err);
 }
 
 int runPlot(const ParsedOptions& options, CommandStreams& streams) {
@@ -236,7 +249,10 @@ const Subcommand& plotSubcommand() {
           "pictures and the index are written together, the index last: all of them or none. "
           "With --log it draws LOG files instead, one picture per file (per station for a "
           "novrale type-4 file); their means weight each record with max(sigma, 0.5 mm).\n\n"
-          "The names of the files written are shown on standard output.",
+          "The names of the files written are shown on standard output.\n\n"
+          "Exit status: 0 done; 1 a failed run, nothing written (with --strict, also an input "
+          "passed over); 2 a wrong command line or no input; 4 done, but inputs were passed "
+          "over (each named on standard error, then counted).",
       .options = kOptions,
       .run = runPlot,
   };

@@ -50,7 +50,8 @@ int runVelk(const ParsedOptions& options, CommandStreams& streams) {
   const std::string output_path = requiredValue(options, "output");
   const bool echo = options.has("echo");
   const RunSettings settings = settingsFor(edition, output_type, output_path);
-  const std::vector<std::string> inputs = inputPaths(options, streams.err);
+  InputTally tally;
+  const std::vector<std::string> inputs = inputPaths(options, streams.err, tally);
 
   OutputFile output = openOutputFile(output_path, options.has("force"));
   std::istringstream no_answers;
@@ -66,19 +67,25 @@ int runVelk(const ParsedOptions& options, CommandStreams& streams) {
   // The entries carry the O-file's base name, as the dialog holds a list entry without a
   // folder.
   forEachOFile(
-      inputs, streams.err,
+      inputs, streams.err, tally,
       [&](const std::string& path) { echoFileName(echoed, FixedText<12>(baseName(path))); },
       [&](LineReader& in, const std::string& path) {
         const FixedText<12> name(baseName(path));
+        const std::int32_t entries_before = table.baseline_count();
         scan_report(in, name.view(), path, table, state, edition.reading, echoed, notice);
+        return table.baseline_count() > entries_before;
       });
+  if (table.baseline_count() == 0)
+    throw RunError(tally.files_given == 1 ? "the O-file was passed over: no report read"
+                                          : "every O-file was passed over: no report read");
+  refuseIfStrict(tally, options);
   writeOutput(settings, table, edition, output, echoed);
   if (echo) {
     console.putRaw("\n");
     console.flush();
   }
   output.commit();
-  return kExitDone;
+  return finalStatus(tally, false, streams.err);
 }
 
 }  // namespace
@@ -96,7 +103,13 @@ const Subcommand& velkSubcommand() {
           "a report does not give keeps the previous report's.\n\n"
           "Output types: 0 ratt-data, 1 station, 2 vector, 3 vector and covariance matrix; "
           "quelmar 4 the three types and a LOG section, 5 LOG E,N,U, 6 LOG X,Y,Z; novrale 4 "
-          "LOG gpps, 5 LOG cartesien, 6 LOG geocentrique. Any other number writes ratt-data.",
+          "LOG gpps, 5 LOG cartesien, 6 LOG geocentrique. Any other number writes ratt-data.\n\n"
+          "Each report that lacks what a report needs (names, vector, sigmas, mark 1, date) is "
+          "named on standard error with what the file holds in its place; the file stays the "
+          "dialog's.\n\n"
+          "Exit status: 0 done; 1 a failed run, nothing written (with --strict, also an input "
+          "passed over); 2 a wrong command line or no input; 4 done, but inputs were passed "
+          "over or reports are incomplete (each named on standard error, then counted).",
       .options =
           {
               {"edition", 'e', "NAME", "quelmar or novrale: the dialog program to reproduce"},
@@ -108,6 +121,7 @@ const Subcommand& velkSubcommand() {
                "show the dialog's console lines of the reading and writing phases on standard "
                "output"},
               kListOption,
+              kStrictOption,
           },
       .run = runVelk,
   };

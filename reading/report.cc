@@ -26,17 +26,25 @@ double modifiedJulianDate(const CalendarDate& date, double seconds_of_day) {
   return static_cast<double>(days_from_1970 + 40587) + seconds_of_day / 86400.0;
 }
 
-std::string Report::missingText() const {
+namespace {
+
+std::string joinedMissingItems(std::uint32_t missing) {
   std::string text;
   for (int i = 0; i < kReportItemCount; ++i) {
+    if ((missing & (std::uint32_t{1} << i)) == 0) continue;
     const auto item = static_cast<ReportItem>(i);
-    if (!lacks(item)) continue;
     if (!text.empty()) text += ", ";
     text += "no ";
     text += reportItemName(item);
   }
   return text;
 }
+
+}  // namespace
+
+std::string Report::missingText() const { return joinedMissingItems(missing); }
+
+std::string Report::missingNeededText() const { return joinedMissingItems(missing & kNeeded); }
 
 Matrix3 Report::covariance() const {
   return baselineCovariance(sigma_x, sigma_y, sigma_z, r_xy, r_xz, r_yz);

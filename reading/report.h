@@ -26,6 +26,18 @@ inline constexpr int kReportItemCount = 8;
 // "names", "vector", "sigmas", "mark 1", "mark 2", "local components", "ratio", "date".
 std::string_view reportItemName(ReportItem item);
 
+// An item's bit in a set of items.
+constexpr std::uint32_t reportItemBit(ReportItem item) {
+  return std::uint32_t{1} << static_cast<unsigned>(item);
+}
+
+// The items that every analysis needs from a report: without one of them a report is
+// incomplete.
+inline constexpr std::uint32_t kNeededReportItems =
+    reportItemBit(ReportItem::kNames) | reportItemBit(ReportItem::kVector) |
+    reportItemBit(ReportItem::kSigmas) | reportItemBit(ReportItem::kMark1) |
+    reportItemBit(ReportItem::kDate);
+
 // A calendar date.
 struct CalendarDate {
   std::int32_t year = 0, month = 0, day = 0;
@@ -67,10 +79,19 @@ struct Report {
   // The variance-covariance matrix of the vector in m² (sigmas and correlation rows).
   Matrix3 covariance() const;
 
+  // Whether the report gives what every analysis needs: its names, vector, sigmas, mark 1
+  // and date. One that lacks any of them is incomplete: the subcommands name it and pass
+  // it over, and the legacy files carry other values in its place.
+  bool isComplete() const { return (missing & kNeeded) == 0; }
+  // The needed items it lacks, joined as missingText joins them; empty when complete.
+  std::string missingNeededText() const;
+
  private:
-  static constexpr std::uint32_t bit(ReportItem item) {
-    return std::uint32_t{1} << static_cast<unsigned>(item);
-  }
+  static constexpr std::uint32_t bit(ReportItem item) { return reportItemBit(item); }
+  static constexpr std::uint32_t kNeeded = kNeededReportItems;
 };
+
+// Free form of Report::isComplete, for algorithms.
+inline bool reportIsComplete(const Report& report) { return report.isComplete(); }
 
 }  // namespace velk

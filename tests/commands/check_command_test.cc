@@ -79,8 +79,10 @@ TEST(CheckCommand, AReportWithoutMark1IsNamedAndLeftOut) {
   writeFile(folder / "AB082101.017", text);
   const ProgramRun run =
       folder.run("baselines", "", {"check", "AB082101.017", source + "AB082102.017"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "baselines: AB082101.017 line 1: no mark 1; left out of the checks\n");
+  EXPECT_EQ(run.status, 4);
+  EXPECT_EQ(run.err,
+            "baselines: AB082101.017 line 1: no mark 1; left out of the checks\n"
+            "baselines: 0 of 2 O-files passed over, 1 report incomplete\n");
   EXPECT_TRUE(has(run.out, "incomplete:mark1\n"));
   EXPECT_TRUE(has(run.out, "Stations: 2, flagged 0"));  // CAST and CHAU of the other report
 }

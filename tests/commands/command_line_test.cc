@@ -78,13 +78,15 @@ TEST(BaselinesInputs, ListLinesAreNamesRelativeToTheListsFolder) {
   std::filesystem::create_directories(folder / "deep/er");
   const std::string report = readFile(std::string(VELK_SOURCE_DIR) + "/examples/AB082101.017");
   writeFile(folder / "deep/er/A LONG REPORT NAME.017", report);
-  writeFile(folder / "deep/LIST.TXT", "er/A LONG REPORT NAME.017  \r\n\nabsent.017\n");
+  // The blank lines after the last name are an editor's, not inputs passed over.
+  writeFile(folder / "deep/LIST.TXT", "er/A LONG REPORT NAME.017  \r\n\nabsent.017\n\n  \n");
   const ProgramRun run = folder.run(
       "baselines", "", {"velk", "-e", "novrale", "-t", "2", "-o", "OUT.VEC", "-l", "deep/LIST.TXT"});
-  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.status, 4) << run.err;
   EXPECT_EQ(run.err,
             "baselines: deep/LIST.TXT line 2: blank line passed over\n"
-            "baselines: cannot open O-file deep/absent.017: No such file or directory\n");
+            "baselines: cannot open O-file deep/absent.017: No such file or directory\n"
+            "baselines: 1 of 2 O-files passed over, 1 blank list line\n");
   // The entry carries the first 8 characters of the base name.
   EXPECT_NE(readFile(folder / "OUT.VEC").find("A LONG R"), std::string::npos);
 
@@ -94,7 +96,11 @@ TEST(BaselinesInputs, ListLinesAreNamesRelativeToTheListsFolder) {
   EXPECT_EQ(exists.err, "baselines: output file OUT.VEC exists; --force replaces it\n");
   const ProgramRun folder_input = folder.run(
       "baselines", "", {"velk", "-e", "novrale", "-t", "2", "-o", "OUT2.VEC", "deep"});
-  EXPECT_EQ(folder_input.err, "baselines: cannot open O-file deep: Is a directory\n");
+  EXPECT_EQ(folder_input.status, 1);
+  EXPECT_EQ(folder_input.err,
+            "baselines: cannot open O-file deep: Is a directory\n"
+            "baselines: the O-file was passed over: no report read\n");
+  EXPECT_FALSE(std::filesystem::exists(folder / "OUT2.VEC"));
 }
 
 TEST(BaselinesInputs, AnUnreadableNumberFailsTheRunAndLeavesNothing) {
