@@ -33,5 +33,6 @@ const Subcommand& velkSubcommand();
 const Subcommand& exportSubcommand();
 const Subcommand& checkSubcommand();
 const Subcommand& plotSubcommand();
+const Subcommand& seriesSubcommand();
 
 }  // namespace velk
