@@ -7,6 +7,8 @@
 #include "series/midas.h"
 #include "series/robust.h"
 #include "series/series_analysis.h"
+#include "series/step_search.h"
+#include "series/trend_model.h"
 #include "tests/series/made_series.h"
 
 namespace velk::series {
@@ -92,6 +94,91 @@ TEST(Midas, PairsByItsRulesAndEachRuleCounts) {
   std::vector<bool> excluded(6, false);
   excluded[3] = true;
   EXPECT_NE(midasVelocity(series, excluded, {})->velocity(0), both->velocity(0));
+}
+
+
+// The fit of trend and offsets against a dense least-squares solution of the same model,
+// and a step's T against the decrease of the sum of squares between two fits.
+TEST(TrendModel, AgreesWithADenseSolutionAndTIsTheDecreaseOfTheSumOfSquares) {
+  SeriesTruth truth;
+  truth.days = 40;
+  truth.steps.push_back({25, Eigen::Vector3d(4, -3, 9)});
+  const Series series = madeSeries(truth, 9);
+  const double f = 1.7;
+  const std::vector<double> steps{series.points[25].epoch};
+  const ModelFit fit = fitModel(series, {}, steps, f, true);
+  // Dense: parameters v, a0, a1; rows y_i = τ_i v + a_seg; weights (f C)⁻¹ whitened.
+  const int n = static_cast<int>(series.points.size());
+  Eigen::MatrixXd design = Eigen::MatrixXd::Zero(3 * n, 9);
+  Eigen::VectorXd observed(3 * n);
+  for (int i = 0; i < n; ++i) {
+    const SeriesPoint& p = series.points[static_cast<std::size_t>(i)];
+    const Eigen::Matrix3d whiten = (f * p.covariance).llt().matrixL().solve(Eigen::Matrix3d::Identity());
+    design.block<3, 3>(3 * i, 0) = whiten * (p.epoch - fit.origin);
+    design.block<3, 3>(3 * i, i < 25 ? 3 : 6) = whiten;
+    observed.segment<3>(3 * i) = whiten * p.value;
+  }
+  const Eigen::VectorXd x = design.colPivHouseholderQr().solve(observed);
+  EXPECT_LT((x.segment<3>(0) - fit.velocity).norm(), 1e-9);
+  EXPECT_LT((x.segment<3>(6) - fit.offsets[1]).norm(), 1e-9);
+  EXPECT_NEAR((observed - design * x).squaredNorm(), fit.ssr, 1e-8);
+  // The step the search finds is the one made, with T the decrease of the sum of squares.
+  StepOptions options;
+  options.variance_factor = f;
+  const std::vector<Step> found = findSteps(series, options);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].point, 25u);
+  EXPECT_NEAR(found[0].t, fitModel(series, {}, {}, f, true).ssr - fit.ssr, 1e-6);
+  // A known step at the same epoch stands as known, found by nobody.
+  options.known_epochs = steps;
+  const std::vector<Step> known = findSteps(series, options);
+  ASSERT_EQ(known.size(), 1u);
+  EXPECT_TRUE(known[0].known);
+}
+
+TEST(SeriesAnalysis, AnOutlierNearTheEndIsNoStep) {
+  SeriesTruth truth;
+  truth.days = 200;
+  truth.outliers.push_back({198, Eigen::Vector3d(0, 20, 0)});  // about 17 sigmas north
+  const SeriesResult result = analyseSeries(madeSeries(truth, 3), {});
+  EXPECT_TRUE(result.steps.empty());
+  ASSERT_EQ(result.outliers.size(), 1u);
+  EXPECT_EQ(result.outliers[0].point, 198u);
+}
+
+TEST(SeriesAnalysis, StatusFollowsThresholdsFloatsAgeAndOutliers) {
+  SeriesTruth truth;
+  truth.days = 100;
+  truth.velocity = Eigen::Vector3d(0, 20, 0);  // 5.4 mm north over the series
+  Series series = madeSeries(truth, 4);
+  AnalysisOptions options;
+  options.now = series.points.back().epoch + 1.0 / 365.25;
+  EXPECT_EQ(analyseSeries(series, options).status, Status::kOk);
+  options.warn[static_cast<std::size_t>(Measure::kNorth)] = 3;
+  options.alarm[static_cast<std::size_t>(Measure::kHorizontal)] = 8;
+  const SeriesResult warned = analyseSeries(series, options);
+  EXPECT_EQ(warned.status, Status::kWarning);
+  EXPECT_NEAR(warned.displacement->enu(1), 20 * warned.span_years, 4 * warned.displacement->sigma(1));
+  options.alarm[static_cast<std::size_t>(Measure::kHorizontal)] = 4;
+  EXPECT_EQ(analyseSeries(series, options).status, Status::kAlarm);
+  // A threshold under twice the displacement's sigma is not reached.
+  options = {};
+  options.now = series.points.back().epoch;
+  options.alarm[static_cast<std::size_t>(Measure::kUp)] = 0.001;
+  EXPECT_EQ(analyseSeries(series, options).status, Status::kOk);
+  options.stale_days = 3;
+  options.now += 4 / 365.25;
+  EXPECT_EQ(analyseSeries(series, options).status, Status::kWarning);
+  options.stale_days.reset();
+  series.trailing_float_reports = 3;
+  EXPECT_EQ(analyseSeries(series, options).status, Status::kWarning);
+  // Every other point 30 sigmas off: too many outliers.
+  for (std::size_t i = 0; i < series.points.size(); i += 2) series.points[i].value(2) += 100;
+  EXPECT_EQ(analyseSeries(series, options).status, Status::kUnstable);
+  series.points.resize(2);
+  const SeriesResult two = analyseSeries(series, options);
+  EXPECT_EQ(two.status, Status::kInsufficient);
+  EXPECT_FALSE(two.velocity);
 }
 
 }  // namespace
