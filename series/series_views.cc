@@ -138,7 +138,8 @@ void notes(const AnalysedSeries& one, std::string& out) {
   for (const Measure m : r.alarms_reached)
     lines.push_back(std::string("alarm: ") + measureKey(m) + " " + fixed(r.displacement->value(m), 1) + " mm");
   for (const Measure m : r.warnings_reached)
-    lines.push_back(std::string("warning: ") + measureKey(m) + " " + fixed(r.displacement->value(m), 1) + " mm");
+    if (std::find(r.alarms_reached.begin(), r.alarms_reached.end(), m) == r.alarms_reached.end())
+      lines.push_back(std::string("warning: ") + measureKey(m) + " " + fixed(r.displacement->value(m), 1) + " mm");
   if (r.status == Status::kUnstable) lines.emplace_back("more than a third of the reports stand out: unstable");
   if (r.status == Status::kInsufficient) lines.emplace_back("fewer than 3 reports: not analysed");
   if (lines.empty()) return;

@@ -68,14 +68,16 @@ SegmentTerms& SegmentTerms::operator+=(const SegmentTerms& other) {
   return *this;
 }
 
+// The 3×3 inverses below are Eigen's closed forms (cofactors over the determinant): the
+// step search takes a few for each of its thousands of splits, and a factorisation would
+// cost several times as much for these small, well-conditioned matrices.
 SegmentTerms segmentTerms(const Moments& moments, bool with_trend) {
   SegmentTerms terms;
-  const Eigen::LLT<Eigen::Matrix3d> a(moments.a);
-  const Eigen::Vector3d a_inv_b = a.solve(moments.wy);
+  const Eigen::Matrix3d a_inv = moments.a.inverse();
+  const Eigen::Vector3d a_inv_b = a_inv * moments.wy;
   terms.q = moments.wy.dot(a_inv_b);
   if (with_trend) {
-    const Eigen::Matrix3d a_inv_bb = a.solve(moments.b);
-    terms.n = moments.d - moments.b * a_inv_bb;
+    terms.n = moments.d - moments.b * a_inv * moments.b;
     terms.r = moments.twy - moments.b * a_inv_b;
   }
   return terms;
@@ -84,9 +86,14 @@ SegmentTerms segmentTerms(const Moments& moments, bool with_trend) {
 double trendReduction(const SegmentTerms& total) { return total.r.dot(trendOf(total)); }
 
 Eigen::Vector3d trendOf(const SegmentTerms& total) {
-  const Eigen::LDLT<Eigen::Matrix3d> n(total.n);
-  if (n.info() != Eigen::Success || !(n.vectorD().array() > 0).all()) return Eigen::Vector3d::Zero();
-  return n.solve(total.r);
+  Eigen::Matrix3d inverse;
+  bool invertible = false;
+  // A normal matrix of the trend that is singular (every segment's points at one epoch)
+  // leaves the trend at zero.
+  const double scale = total.n.norm();
+  total.n.computeInverseWithCheck(inverse, invertible, 1e-12 * scale * scale * scale);
+  if (!invertible) return Eigen::Vector3d::Zero();
+  return inverse * total.r;
 }
 
 Eigen::Vector3d offsetOf(const Moments& moments, const Eigen::Vector3d& trend) {
