@@ -275,7 +275,9 @@ std::string seriesText(std::span<const AnalysedSeries> all, const AnalysisOption
   out += "\nResult:";
   bool first = true;
   for (const auto& [status, count] : by_status) {
-    out += std::string(first ? " " : ", ") + std::to_string(count) + " " + statusName(status);
+    const bool level = status == Status::kAlarm || status == Status::kWarning;
+    out += std::string(first ? " " : ", ") + plural(count, "pair", "pairs") + (level ? " at " : " ") +
+           statusName(status);
     first = false;
   }
   if (all.empty()) out += " no pair";

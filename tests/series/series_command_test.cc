@@ -41,7 +41,7 @@ TEST(SeriesCommand, AJumpRaisesTheAlarmAndEveryOutputShowsIt) {
   EXPECT_TRUE(has(run.out, "Steps of S001 - S002\n")) << run.out;
   EXPECT_TRUE(has(run.out, "  " + files.reports[30].filename().string() + "  ")) << run.out;
   EXPECT_TRUE(has(run.out, "  alarm: 2d 15.")) << run.out;
-  EXPECT_TRUE(has(run.out, "Result: 1 alarm\n"));
+  EXPECT_TRUE(has(run.out, "Result: 1 pair at alarm\n"));
   const std::string json = readFile(folder / "S.JSON");
   std::smatch step;
   ASSERT_TRUE(std::regex_search(json, step, std::regex(R"("enu_mm": \[(-?[0-9.]+), (-?[0-9.]+), )")));
