@@ -109,14 +109,17 @@ void stepsTable(const AnalysedSeries& one, std::string& out) {
   const ComponentKind kind = one.series.kind;
   TextTable table({{"First report"}, {"Epoch"}, {"Known"}, {"Size mm"}, {"Sigma mm"}, {"T", Align::kRight}});
   for (const Step& step : one.result.steps) {
-    const std::string file = step.point < one.series.points.size()
-                                 ? fileNameToUtf8(one.series.points[step.point].file) : "-";
-    table.addRow({file, isoOfYear(step.epoch), step.known ? "yes" : "no", components(step.size, 1),
+    const bool inside = step.point < one.series.points.size();
+    const std::string file = inside ? fileNameToUtf8(one.series.points[step.point].file) : "-";
+    const std::string known = step.known ? "at " + isoOfYear(step.epoch) : "no";
+    table.addRow({file, isoOfYear(inside ? one.series.points[step.point].epoch : step.epoch), known,
+                  components(step.size, 1),
                   components(step.covariance.diagonal().cwiseSqrt(), 1), fixed(step.t, 1)});
   }
   out += "\nSteps of " + pairName(one.series) + "\n" + table.render("  ");
   out += "  Size: " + componentHeading(kind, "d") +
-         " of the offset after the step minus the one before; T: the decrease of the weighted "
+         " of the offset after the step minus the one before (Epoch: the first report's; Known: "
+         "the date given with --step); T: the decrease of the weighted "
          "sum of squares that the step brings (3 degrees of freedom).\n";
 }
 
@@ -187,8 +190,10 @@ void pairJson(JsonWriter& json, const AnalysedSeries& one) {
   json.key("steps").beginArray();
   for (const Step& step : r.steps) {
     json.beginObject();
-    json.key("file").fileName(step.point < one.series.points.size() ? one.series.points[step.point].file : "");
-    json.key("epoch").text(isoOfYear(step.epoch));
+    const bool inside = step.point < one.series.points.size();
+    json.key("file").fileName(inside ? one.series.points[step.point].file : "");
+    json.key("epoch").text(isoOfYear(inside ? one.series.points[step.point].epoch : step.epoch));
+    if (step.known) json.key("date").text(isoOfYear(step.epoch));
     json.key("enu_mm");
     exactArray(json, step.size);
     json.key("sigma_mm");

@@ -60,7 +60,7 @@ TEST(SeriesCommand, AJumpRaisesTheAlarmAndEveryOutputShowsIt) {
   EXPECT_EQ(folder.run("baselines", "", {"series", "--list", "NETWORK.LST", "-j", "S.JSON", "-f"}).status, 0);
   // A known step at the jump's date takes its place.
   const ProgramRun known = folder.run("baselines", "", {"series", "--list", "NETWORK.LST", "--step", "S002,2015-04-04T08:00"});
-  EXPECT_TRUE(has(known.out, "  yes  ")) << known.out;
+  EXPECT_TRUE(has(known.out, "  at 2015-04-04T08:00:00  ")) << known.out;
 }
 
 // A quelmar type-5 LOG file of two baselines measured in turn: two series, named by their
