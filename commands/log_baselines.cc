@@ -78,6 +78,7 @@ series::Series logBaselineSeries(const plot::LogFile& file, const LogBaseline& b
   for (const std::size_t r : order) {
     const plot::LogRecord& record = file.records[r];
     series.trailing_float_reports = record.fixed ? 0 : series.trailing_float_reports + 1;
+    series.last_report_epoch = series::decimalYear(dates[r]);
     if (!record.fixed && !with_float) continue;
     const Eigen::Vector3d absolute = kMillimetresPerMetre * vectorOf(record);
     if (first) series.base = absolute;

@@ -37,6 +37,7 @@ Series seriesOf(std::span<const Report> reports, const StationGraph& graph, cons
   for (const std::size_t index : order) {
     const Report& report = reports[index];
     series.trailing_float_reports = report.fixed ? 0 : series.trailing_float_reports + 1;
+    series.last_report_epoch = middleEpoch(report);
     if (!report.fixed && !with_float) continue;
     const double sign = graph.isReversed(pair, report) ? -1.0 : 1.0;
     const LocalENU enu = frame.components(report.vector);

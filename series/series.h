@@ -4,6 +4,7 @@
 // components relative to a base value, with its full covariance. The analyses of series/
 // (variance factor, steps, outliers, velocities, displacement) read it and never change it.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ struct Series {
   // How many of the pair's last reports are float, counting those left out of `points`
   // (float reports are analysed only when asked for, but always raise the float warning).
   int trailing_float_reports = 0;
+  // The epoch of the pair's last report, float ones included; nothing: the last point's.
+  std::optional<double> last_report_epoch;
 };
 
 }  // namespace velk::series

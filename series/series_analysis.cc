@@ -127,8 +127,9 @@ std::vector<std::string> warningNotes(const Series& series, const AnalysisOption
   if (options.float_alarm > 0 && series.trailing_float_reports >= options.float_alarm)
     notes.push_back("the last " + std::to_string(series.trailing_float_reports) +
                     (series.trailing_float_reports == 1 ? " report is float" : " reports are float"));
-  if (options.stale_days && !series.points.empty()) {
-    const double age = (options.now - series.points.back().epoch) * kDaysPerYear;
+  if (options.stale_days && (series.last_report_epoch || !series.points.empty())) {
+    const double last = series.last_report_epoch.value_or(series.points.back().epoch);
+    const double age = (options.now - last) * kDaysPerYear;
     if (age > *options.stale_days) {
       char text[96];
       std::snprintf(text, sizeof text, "the last report is %.0f days old (limit %g)", std::floor(age),
@@ -207,6 +208,7 @@ SeriesResult analyseSeries(const Series& series, const AnalysisOptions& options)
   const std::size_t n = series.points.size();
   result.reports = n;
   if (n > 0) result.span_years = series.points.back().epoch - series.points.front().epoch;
+  result.notes = warningNotes(series, options);
   if (n <= 2) return result;
 
   result.variance_factor = varianceFactor(series);
@@ -264,7 +266,6 @@ SeriesResult analyseSeries(const Series& series, const AnalysisOptions& options)
 
   result.warnings_reached = reached(*result.displacement, options.warn);
   result.alarms_reached = reached(*result.displacement, options.alarm);
-  result.notes = warningNotes(series, options);
   if (outliers.unstable) result.status = Status::kUnstable;
   else if (!result.alarms_reached.empty()) result.status = Status::kAlarm;
   else if (!result.warnings_reached.empty() || !result.notes.empty()) result.status = Status::kWarning;
