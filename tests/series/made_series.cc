@@ -36,7 +36,7 @@ int seedCount() {
 #ifdef NDEBUG
   return 200;
 #else
-  return 40;
+  return 10;
 #endif
 }
 
