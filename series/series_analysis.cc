@@ -128,7 +128,7 @@ std::vector<std::string> warningNotes(const Series& series, const AnalysisOption
     notes.push_back("the last " + std::to_string(series.trailing_float_reports) +
                     (series.trailing_float_reports == 1 ? " report is float" : " reports are float"));
   if (options.stale_days && (series.last_report_epoch || !series.points.empty())) {
-    const double last = series.last_report_epoch.value_or(series.points.back().epoch);
+    const double last = series.last_report_epoch ? *series.last_report_epoch : series.points.back().epoch;
     const double age = (options.now - last) * kDaysPerYear;
     if (age > *options.stale_days) {
       char text[96];

@@ -179,6 +179,13 @@ TEST(SeriesAnalysis, StatusFollowsThresholdsFloatsAgeAndOutliers) {
   const SeriesResult two = analyseSeries(series, options);
   EXPECT_EQ(two.status, Status::kInsufficient);
   EXPECT_FALSE(two.velocity);
+  // A pair of float reports only: no point, but its last report is old.
+  series.points.clear();
+  series.last_report_epoch = options.now - 10 / 365.25;
+  options.stale_days = 3;
+  const SeriesResult none = analyseSeries(series, options);
+  EXPECT_EQ(none.status, Status::kInsufficient);
+  EXPECT_EQ(none.notes.size(), 2u);  // float and stale
 }
 
 }  // namespace
