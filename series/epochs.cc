@@ -13,6 +13,8 @@ namespace {
 constexpr int kMjdOfUnixEpoch = 40587;
 constexpr double kMjdOf2000 = 51544;
 constexpr double kDaysPerYear = 365.25;
+// Dates beyond this many days from 1858 (about the year 10,000) are not shown.
+constexpr double kLargestMjdShown = 3e6;
 
 std::optional<int> number(std::string_view text) {
   int value = 0;
@@ -56,6 +58,7 @@ double modifiedJulianDateOfYear(double decimal_year) {
 }
 
 std::string isoDateTime(double modified_julian_date) {
+  if (!(std::fabs(modified_julian_date) < kLargestMjdShown)) return "-";
   const long long seconds = std::llround(modified_julian_date * 86400.0);
   const long long days = seconds / 86400 - (seconds % 86400 < 0 ? 1 : 0);
   const long long of_day = seconds - days * 86400;

@@ -12,7 +12,8 @@ namespace velk::series {
 double decimalYear(double modified_julian_date);
 double modifiedJulianDateOfYear(double decimal_year);
 
-// "yyyy-mm-ddThh:mm:ss" of a modified Julian date, rounded to the second.
+// "yyyy-mm-ddThh:mm:ss" of a modified Julian date, rounded to the second; "-" for one more
+// than 3,000,000 days from its origin (past the year 10,000) or not a number.
 std::string isoDateTime(double modified_julian_date);
 
 // A date as a user types it, "d.m.yyyy" or "yyyy-mm-dd", optionally followed by "Thh:mm"
