@@ -37,7 +37,9 @@ constexpr double kMaxRatioToVelk = 2.0;
 constexpr int kLongSeries = 10000;
 constexpr double kMaxLongSeriesSeconds = 0.5;
 
-fs::path programPath(const std::string& name) { return fs::path(VELK_BUILD_DIR) / name; }
+fs::path programPath(const std::string& name) {
+  return fs::path(VELK_BUILD_DIR) / name;
+}
 
 void expectSuccess(const ChildRun& run, const std::string& what) {
   if (!run.succeeded() && !(run.exited_normally && run.exit_status == 3))
@@ -46,7 +48,8 @@ void expectSuccess(const ChildRun& run, const std::string& what) {
 
 std::string starPairs() {
   std::string pairs;
-  for (int to = 2; to <= kPairs + 1; ++to) pairs += (pairs.empty() ? "1-" : ",1-") + std::to_string(to);
+  for (int to = 2; to <= kPairs + 1; ++to)
+    pairs += (pairs.empty() ? "1-" : ",1-") + std::to_string(to);
   return pairs;
 }
 
@@ -63,14 +66,13 @@ std::pair<double, double> timeNetwork(const fs::path& work, int repeat) {
   double velk = std::numeric_limits<double>::infinity(), series = velk;
   for (int round = 0; round < repeat; ++round) {
     fs::remove(folder / "OUT.VEC");
-    const ChildRun converted =
-        runChild({programPath("baselines").string(), "velk", "-e", "novrale", "-t", "3", "-o",
-                  "OUT.VEC", "--list", "NETWORK.LST"},
-                 folder, {});
+    const ChildRun converted = runChild({programPath("baselines").string(), "velk", "-e", "novrale",
+                                         "-t", "3", "-o", "OUT.VEC", "--list", "NETWORK.LST"},
+                                        folder, {});
     expectSuccess(converted, "baselines velk");
     velk = std::min(velk, converted.seconds);
-    const ChildRun analysed =
-        runChild({programPath("baselines").string(), "series", "--list", "NETWORK.LST"}, folder, {});
+    const ChildRun analysed = runChild(
+        {programPath("baselines").string(), "series", "--list", "NETWORK.LST"}, folder, {});
     expectSuccess(analysed, "baselines series");
     series = std::min(series, analysed.seconds);
   }
@@ -86,7 +88,8 @@ series::Series longSeries() {
     point.epoch = 2000 + day / 365.25;
     point.covariance = Eigen::Vector3d(1.0, 1.4, 9.0).asDiagonal();
     point.value = Eigen::Vector3d(1.5, -0.7, 0.2) * (point.epoch - 2000) +
-                  point.covariance.llt().matrixL() * Eigen::Vector3d(normal(random), normal(random), normal(random));
+                  point.covariance.llt().matrixL() *
+                      Eigen::Vector3d(normal(random), normal(random), normal(random));
     if (day >= kLongSeries / 3) point.value(1) += 8;
     made.points.push_back(point);
   }
@@ -111,12 +114,13 @@ int run(int repeat) {
   const auto [velk, series] = timeNetwork(work, repeat);
   fs::remove_all(work);
   const double ratio = series / velk;
-  std::printf("%d pairs x %d reports: velk %.3f s, series %.3f s, ratio %.2f (target <= %.1f)\n", kPairs,
-              kRepeats, velk, series, ratio, kMaxRatioToVelk);
+  std::printf("%d pairs x %d reports: velk %.3f s, series %.3f s, ratio %.2f (target <= %.1f)\n",
+              kPairs, kRepeats, velk, series, ratio, kMaxRatioToVelk);
   series::SeriesResult last;
   const double seconds = timeLongSeries(repeat, last);
-  std::printf("one series of %d points (%zu step, %zu outliers): analysed in %.3f s (target <= %.1f s)\n",
-              kLongSeries, last.steps.size(), last.outliers.size(), seconds, kMaxLongSeriesSeconds);
+  std::printf(
+      "one series of %d points (%zu step, %zu outliers): analysed in %.3f s (target <= %.1f s)\n",
+      kLongSeries, last.steps.size(), last.outliers.size(), seconds, kMaxLongSeriesSeconds);
   return ratio <= kMaxRatioToVelk && seconds <= kMaxLongSeriesSeconds ? 0 : 1;
 }
 
@@ -125,7 +129,8 @@ int run(int repeat) {
 
 int main(int argc, char** argv) {
   int repeat = 3;
-  if (argc == 3 && std::string(argv[1]) == "--repeat") repeat = std::max(1, std::atoi(argv[2]));
+  if (argc == 3 && std::string(argv[1]) == "--repeat")
+    repeat = std::max(1, std::atoi(argv[2]));
   else if (argc != 1) {
     std::cerr << "usage: series_bench [--repeat N]\n";
     return 2;

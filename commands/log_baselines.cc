@@ -47,7 +47,8 @@ std::vector<LogBaseline> groupLogRecords(const plot::LogFile& file, const std::s
     const Eigen::Vector3d vector = vectorOf(record);
     std::size_t g = 0;
     for (; g < groups.size(); ++g) {
-      const bool same_station = !by_station || record.tag != "v.gpps /" || groups[g].station == record.station;
+      const bool same_station =
+          !by_station || record.tag != "v.gpps /" || groups[g].station == record.station;
       if (same_station && (vector - last[g]).norm() <= same_baseline_m) break;
     }
     if (g == groups.size()) {
@@ -73,7 +74,8 @@ series::Series logBaselineSeries(const plot::LogFile& file, const LogBaseline& b
                                                           : series::ComponentKind::kGeocentric;
   const std::vector<double> dates = recordDates(file, quelmar_year);
   std::vector<std::size_t> order = baseline.records;
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return dates[a] < dates[b]; });
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return dates[a] < dates[b]; });
   bool first = true;
   for (const std::size_t r : order) {
     const plot::LogRecord& record = file.records[r];
@@ -88,7 +90,8 @@ series::Series logBaselineSeries(const plot::LogFile& file, const LogBaseline& b
     point.value = absolute - series.base;
     for (int c = 0; c < 3; ++c) {
       const double sigma =
-          kMillimetresPerMetre * std::max(record.sigmas[static_cast<std::size_t>(c)], plot::kLeastLogSigma);
+          kMillimetresPerMetre *
+          std::max(record.sigmas[static_cast<std::size_t>(c)], plot::kLeastLogSigma);
       point.covariance(c, c) = sigma * sigma;
     }
     point.file = file_name + " line " + std::to_string(record.line);

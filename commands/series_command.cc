@@ -45,8 +45,8 @@ double dateOption(std::string_view name, const std::string& text) {
 double positiveOption(std::string_view name, const std::string& text, bool zero_allowed) {
   const double value = parseRealOption(name, text);
   if (value < 0 || (value == 0 && !zero_allowed))
-    throw UsageError("--" + std::string(name) + ": a number " + (zero_allowed ? "of 0 or more" : "above 0") +
-                     ", not '" + text + "'");
+    throw UsageError("--" + std::string(name) + ": a number " +
+                     (zero_allowed ? "of 0 or more" : "above 0") + ", not '" + text + "'");
   return value;
 }
 
@@ -54,7 +54,8 @@ double alphaOption(const ParsedOptions& options, std::string_view name) {
   const std::optional<std::string> text = options.value(name);
   if (!text) return 0.01;
   const double alpha = parseRealOption(name, *text);
-  if (!(alpha > 0 && alpha < 1)) throw UsageError("--" + std::string(name) + ": between 0 and 1, not '" + *text + "'");
+  if (!(alpha > 0 && alpha < 1))
+    throw UsageError("--" + std::string(name) + ": between 0 and 1, not '" + *text + "'");
   return alpha;
 }
 
@@ -68,8 +69,8 @@ void addThresholds(std::string_view name, const std::string& text, series::Thres
     const std::optional<series::Measure> measure =
         equals == std::string::npos ? std::nullopt : series::measureOfKey(item.substr(0, equals));
     if (!measure)
-      throw UsageError("--" + std::string(name) + ": KEY=MM with KEY east, north, up, 2d, 3d or length, not '" +
-                       item + "'");
+      throw UsageError("--" + std::string(name) +
+                       ": KEY=MM with KEY east, north, up, 2d, 3d or length, not '" + item + "'");
     thresholds[static_cast<std::size_t>(*measure)] =
         positiveOption(name, item.substr(equals + 1), false);
     begin = end + 1;
@@ -95,19 +96,25 @@ series::AnalysisOptions analysisOptions(const ParsedOptions& options) {
   analysis.alpha_outlier = alphaOption(options, "alpha-outlier");
   if (const auto text = options.value("min-segment")) {
     analysis.steps.min_segment = parseIntegerOption("min-segment", *text);
-    if (analysis.steps.min_segment < 1) throw UsageError("--min-segment: 1 or more, not '" + *text + "'");
+    if (analysis.steps.min_segment < 1)
+      throw UsageError("--min-segment: 1 or more, not '" + *text + "'");
   }
-  if (const auto text = options.value("step-mm")) analysis.steps.step_mm = positiveOption("step-mm", *text, true);
+  if (const auto text = options.value("step-mm"))
+    analysis.steps.step_mm = positiveOption("step-mm", *text, true);
   if (const auto text = options.value("reference"))
     analysis.reference_epoch = series::decimalYear(dateOption("reference", *text));
   for (const std::string& text : options.values("warn")) addThresholds("warn", text, analysis.warn);
-  for (const std::string& text : options.values("alarm")) addThresholds("alarm", text, analysis.alarm);
+  for (const std::string& text : options.values("alarm"))
+    addThresholds("alarm", text, analysis.alarm);
   if (const auto text = options.value("float-alarm")) {
     analysis.float_alarm = parseIntegerOption("float-alarm", *text);
-    if (analysis.float_alarm < 0) throw UsageError("--float-alarm: 0 (off) or more, not '" + *text + "'");
+    if (analysis.float_alarm < 0)
+      throw UsageError("--float-alarm: 0 (off) or more, not '" + *text + "'");
   }
-  if (const auto text = options.value("stale-days")) analysis.stale_days = positiveOption("stale-days", *text, true);
-  analysis.now = series::decimalYear(options.value("now") ? dateOption("now", *options.value("now")) : todayMjd());
+  if (const auto text = options.value("stale-days"))
+    analysis.stale_days = positiveOption("stale-days", *text, true);
+  analysis.now = series::decimalYear(options.value("now") ? dateOption("now", *options.value("now"))
+                                                          : todayMjd());
   return analysis;
 }
 
@@ -148,14 +155,16 @@ plot::LogComponents quelmarComponents(const ParsedOptions& options) {
   throw UsageError("--components: enu or xyz, not '" + value + "'");
 }
 
-std::vector<StationSeries> logSeries(const ParsedOptions& options, std::ostream& err, InputTally& tally) {
+std::vector<StationSeries> logSeries(const ParsedOptions& options, std::ostream& err,
+                                     InputTally& tally) {
   tally.file_kind = "LOG file";
   const plot::LogComponents quelmar = quelmarComponents(options);
   std::optional<int> year;
   if (const auto text = options.value("year")) year = parseIntegerOption("year", *text);
-  const double same = options.value("same-baseline-m")
-                          ? positiveOption("same-baseline-m", *options.value("same-baseline-m"), false)
-                          : 1.0;
+  const double same =
+      options.value("same-baseline-m")
+          ? positiveOption("same-baseline-m", *options.value("same-baseline-m"), false)
+          : 1.0;
   std::vector<StationSeries> all;
   for (const std::string& path : inputPaths(options, err, tally)) {
     std::error_code why;
@@ -173,12 +182,13 @@ std::vector<StationSeries> logSeries(const ParsedOptions& options, std::ostream&
     }
     if (file.layout == plot::LogLayout::kQuelmar && !year)
       throw UsageError(path + ": a quelmar LOG file carries no year; give it with --year YYYY");
-    const plot::LogComponents components =
-        file.layout == plot::LogLayout::kQuelmar ? quelmar
-                                                 : *plot::componentsOfTag(file.records.front().tag);
+    const plot::LogComponents components = file.layout == plot::LogLayout::kQuelmar
+                                               ? quelmar
+                                               : *plot::componentsOfTag(file.records.front().tag);
     const std::string name = fs::path(path).filename().string();
     for (const LogBaseline& baseline : groupLogRecords(file, name, same)) {
-      StationSeries one{logBaselineSeries(file, baseline, name, components, year, options.has("with-float")), {}};
+      StationSeries one{
+          logBaselineSeries(file, baseline, name, components, year, options.has("with-float")), {}};
       if (!baseline.station.empty()) one.stations.push_back(baseline.station);
       all.push_back(std::move(one));
     }
@@ -188,7 +198,8 @@ std::vector<StationSeries> logSeries(const ParsedOptions& options, std::ostream&
 }
 
 // East, north, up and 2d mean nothing for dX, dY, dZ.
-void refuseLocalThresholds(const std::vector<StationSeries>& all, const series::AnalysisOptions& analysis) {
+void refuseLocalThresholds(const std::vector<StationSeries>& all,
+                           const series::AnalysisOptions& analysis) {
   const bool geocentric = std::any_of(all.begin(), all.end(), [](const StationSeries& one) {
     return one.series.kind == series::ComponentKind::kGeocentric;
   });
@@ -208,15 +219,18 @@ void writeFolder(const std::string& folder, const std::vector<AnalysedSeries>& a
   if (error) throw RunError("cannot create folder " + folder + ": " + error.message());
   plot::FileNamer namer;
   for (const AnalysedSeries& one : all) {
-    const std::string stem = one.series.to.empty() ? one.series.from : one.series.from + "-" + one.series.to;
+    const std::string stem =
+        one.series.to.empty() ? one.series.from : one.series.from + "-" + one.series.to;
     if (!mom) {
-      files.push_back(openOutputFile((fs::path(folder) / namer.name(stem, ".csv")).string(), force));
+      files.push_back(
+          openOutputFile((fs::path(folder) / namer.name(stem, ".csv")).string(), force));
       files.back().write(series::seriesCsv(one));
       continue;
     }
     const std::array<std::string, 3> texts = series::seriesMom(one);
     for (int c = 0; c < 3; ++c) {
-      const std::string name = namer.name(stem + "_" + series::componentLetter(one.series.kind, c), ".mom");
+      const std::string name =
+          namer.name(stem + "_" + series::componentLetter(one.series.kind, c), ".mom");
       files.push_back(openOutputFile((fs::path(folder) / name).string(), force));
       files.back().write(texts[static_cast<std::size_t>(c)]);
     }
@@ -235,8 +249,8 @@ int runSeries(const ParsedOptions& options, CommandStreams& streams) {
   if (const auto path = options.value("json")) json.emplace(openOutputFile(*path, force));
 
   InputTally tally;
-  std::vector<StationSeries> inputs = log ? logSeries(options, streams.err, tally)
-                                          : reportSeries(options, streams.err, tally);
+  std::vector<StationSeries> inputs =
+      log ? logSeries(options, streams.err, tally) : reportSeries(options, streams.err, tally);
   refuseLocalThresholds(inputs, analysis);
   refuseIfStrict(tally, options);
 
@@ -246,7 +260,8 @@ int runSeries(const ParsedOptions& options, CommandStreams& streams) {
     series::AnalysisOptions own = analysis;
     for (const std::string& station : input.stations)
       if (const auto found = known.find(station); found != known.end())
-        own.steps.known_epochs.insert(own.steps.known_epochs.end(), found->second.begin(), found->second.end());
+        own.steps.known_epochs.insert(own.steps.known_epochs.end(), found->second.begin(),
+                                      found->second.end());
     series::SeriesResult result = series::analyseSeries(input.series, own);
     alarm = alarm || result.status == series::Status::kAlarm;
     all.push_back({std::move(input.series), std::move(result)});
@@ -269,8 +284,11 @@ int runSeries(const ParsedOptions& options, CommandStreams& streams) {
 const Subcommand& seriesSubcommand() {
   static const Subcommand command{
       .name = "series",
-      .summary = "how each baseline moves over time: velocity, steps, outliers, displacement, alarms",
-      .usage = "[options] [O-FILE...]\n       baselines series --log [--year YYYY] [options] LOG-FILE...",
+      .summary =
+          "how each baseline moves over time: velocity, steps, outliers, displacement, alarms",
+      .usage =
+          "[options] [O-FILE...]\n       baselines series --log [--year YYYY] [options] "
+          "LOG-FILE...",
       .description =
           "Follows each station pair over time (reversed reports negated), its reports in the "
           "order of the middle of their observation periods, components east, north, up in the "
@@ -300,20 +318,25 @@ const Subcommand& seriesSubcommand() {
                "--log: what a quelmar LOG file's components are (default enu)"},
               {"same-baseline-m", '\0', "M",
                "--log: records whose vectors agree within M metres are one baseline (default 1)"},
-              {"with-float", '\0', "", "analyse float reports too (they always count for --float-alarm)"},
+              {"with-float", '\0', "",
+               "analyse float reports too (they always count for --float-alarm)"},
               {"alpha", '\0', "P", "significance of the step search (default 0.01)"},
               {"alpha-outlier", '\0', "P", "significance of the outlier search (default 0.01)"},
-              {"min-segment", '\0', "N", "reports on each side of a step, outliers not counted (default 3)"},
+              {"min-segment", '\0', "N",
+               "reports on each side of a step, outliers not counted (default 3)"},
               {"step-mm", '\0', "MM", "report only steps larger than MM in 3D (default 0)"},
               {"step", '\0', "STATION,DATE",
                "a known step (an antenna change) at STATION: every pair of it gets an offset "
                "there; repeatable"},
-              {"reference", '\0', "DATE", "the epoch the displacement is counted from (default the first report)"},
+              {"reference", '\0', "DATE",
+               "the epoch the displacement is counted from (default the first report)"},
               {"warn", '\0', "KEY=MM,...",
                "warning thresholds, KEY east, north, up, 2d, 3d or length (e.g. 2d=10,up=15)"},
               {"alarm", '\0', "KEY=MM,...", "alarm thresholds, keys as for --warn"},
-              {"float-alarm", '\0', "N", "warning when the last N reports are all float (default 3; 0: off)"},
-              {"stale-days", '\0', "DAYS", "warning when the last report is older than DAYS before --now"},
+              {"float-alarm", '\0', "N",
+               "warning when the last N reports are all float (default 3; 0: off)"},
+              {"stale-days", '\0', "DAYS",
+               "warning when the last report is older than DAYS before --now"},
               {"now", '\0', "DATE", "the date of --stale-days (default today, UTC)"},
               {"json", 'j', "FILE", "also write the results as JSON to FILE"},
               {"csv", '\0', "FOLDER", "one CSV file of the points, model and residuals per pair"},

@@ -107,7 +107,8 @@ std::optional<MidasVelocity> midasVelocity(const Series& series, const std::vect
     const double sigma = robustSigma(kept, centre);
     const auto n = static_cast<double>(kept.size());
     result.velocity(static_cast<int>(c)) = centre;
-    result.sigma(static_cast<int>(c)) = 3 * std::sqrt(std::numbers::pi / 2) * sigma / std::sqrt(n / 4);
+    result.sigma(static_cast<int>(c)) =
+        3 * std::sqrt(std::numbers::pi / 2) * sigma / std::sqrt(n / 4);
     result.slopes_kept[c] = static_cast<int>(kept.size());
   }
   return result;

@@ -6,12 +6,11 @@
 // velocity as the median of the slopes between points about one year apart, which a few
 // outliers, seasonal signals and steps barely move.
 
+#include <Eigen/Dense>
 #include <array>
 #include <cstddef>
 #include <optional>
 #include <vector>
-
-#include <Eigen/Dense>
 
 #include "series/series.h"
 
@@ -31,8 +30,8 @@ struct MidasRules {
 struct MidasVelocity {
   Eigen::Vector3d velocity = Eigen::Vector3d::Zero();  // mm per year
   Eigen::Vector3d sigma = Eigen::Vector3d::Zero();     // mm per year
-  std::array<int, 3> slopes_kept{};                     // per component
-  int pairs = 0;                                        // slopes of both passes
+  std::array<int, 3> slopes_kept{};                    // per component
+  int pairs = 0;                                       // slopes of both passes
 };
 
 // The velocity of the points not `excluded` (empty: none), the pairs within one segment of

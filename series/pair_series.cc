@@ -20,7 +20,9 @@ Eigen::Matrix3d toEigen(const Matrix3& m) {
   return e;
 }
 
-double middleEpoch(const Report& report) { return decimalYear((report.start_mjd + report.end_mjd) / 2); }
+double middleEpoch(const Report& report) {
+  return decimalYear((report.start_mjd + report.end_mjd) / 2);
+}
 
 Series seriesOf(std::span<const Report> reports, const StationGraph& graph, const StationPair& pair,
                 bool with_float) {
@@ -41,7 +43,8 @@ Series seriesOf(std::span<const Report> reports, const StationGraph& graph, cons
     if (!report.fixed && !with_float) continue;
     const double sign = graph.isReversed(pair, report) ? -1.0 : 1.0;
     const LocalENU enu = frame.components(report.vector);
-    const Eigen::Vector3d absolute = sign * kMillimetresPerMetre * Eigen::Vector3d(enu.e, enu.n, enu.u);
+    const Eigen::Vector3d absolute =
+        sign * kMillimetresPerMetre * Eigen::Vector3d(enu.e, enu.n, enu.u);
     if (first) series.base = absolute;
     first = false;
     SeriesPoint point;
@@ -70,7 +73,8 @@ std::string unusableForSeries(const Report& report) {
 std::vector<Series> pairSeries(std::span<const Report> reports, bool with_float) {
   const StationGraph graph(reports);
   std::vector<Series> all;
-  for (const StationPair& pair : graph.pairs()) all.push_back(seriesOf(reports, graph, pair, with_float));
+  for (const StationPair& pair : graph.pairs())
+    all.push_back(seriesOf(reports, graph, pair, with_float));
   return all;
 }
 

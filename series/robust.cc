@@ -12,10 +12,12 @@ constexpr double kMadToSigma = 1.4826;
 double median(std::span<double> values) {
   if (values.empty()) return std::numeric_limits<double>::quiet_NaN();
   const std::size_t half = values.size() / 2;
-  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(half), values.end());
+  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(half),
+                   values.end());
   const double upper = values[half];
   if (values.size() % 2 == 1) return upper;
-  const double lower = *std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(half));
+  const double lower =
+      *std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(half));
   return (lower + upper) / 2;
 }
 

@@ -4,11 +4,10 @@
 // components relative to a base value, with its full covariance. The analyses of series/
 // (variance factor, steps, outliers, velocities, displacement) read it and never change it.
 
+#include <Eigen/Dense>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <Eigen/Dense>
 
 namespace velk::series {
 
@@ -18,11 +17,11 @@ enum class ComponentKind { kLocal, kGeocentric };
 
 // One report of a series.
 struct SeriesPoint {
-  double epoch = 0;                 // decimal year of GPS time (see series/epochs.h)
+  double epoch = 0;  // decimal year of GPS time (see series/epochs.h)
   Eigen::Vector3d value = Eigen::Vector3d::Zero();       // mm, minus the series' base
   Eigen::Matrix3d covariance = Eigen::Matrix3d::Zero();  // mm², positive definite
-  std::string file;                 // the O-file (or the LOG file and line) it comes from
-  bool is_float = false;            // a float solution (kept only when asked for)
+  std::string file;       // the O-file (or the LOG file and line) it comes from
+  bool is_float = false;  // a float solution (kept only when asked for)
 };
 
 // The points are in time order (ties keep their reading order). `base` is the value the

@@ -28,7 +28,8 @@ std::vector<int> fittedPerSegment(const Series& series, const std::vector<bool>&
                                   const std::vector<double>& step_epochs) {
   std::vector<int> counts(step_epochs.size() + 1, 0);
   for (std::size_t i = 0; i < series.points.size(); ++i)
-    if (!excluded[i]) ++counts[static_cast<std::size_t>(segmentAt(step_epochs, series.points[i].epoch))];
+    if (!excluded[i])
+      ++counts[static_cast<std::size_t>(segmentAt(step_epochs, series.points[i].epoch))];
   return counts;
 }
 
@@ -56,7 +57,8 @@ OutlierSearch findOutliers(const Series& series, const std::vector<double>& step
       const SeriesPoint& point = series.points[i];
       const int segment = segmentAt(step_epochs, point.epoch);
       if (fitted[static_cast<std::size_t>(segment)] <= 1) continue;
-      const double t = standardizedSquare(point, point.value - fit.valueAt(point.epoch, segment), f);
+      const double t =
+          standardizedSquare(point, point.value - fit.valueAt(point.epoch, segment), f);
       if (t > worst_t) {
         worst_t = t;
         worst = i;
@@ -94,7 +96,8 @@ Displacement displacementBetween(const Series& series, const ModelFit& fit,
   // The displacement is linear in the parameters: J θ with J = [Δt I, −I (reference
   // segment), +I (last segment)].
   Eigen::MatrixXd jacobian = Eigen::MatrixXd::Zero(3, fit.covariance.rows());
-  if (fit.with_trend) jacobian.block<3, 3>(0, 0) = (last_epoch - reference_epoch) * Eigen::Matrix3d::Identity();
+  if (fit.with_trend)
+    jacobian.block<3, 3>(0, 0) = (last_epoch - reference_epoch) * Eigen::Matrix3d::Identity();
   jacobian.block<3, 3>(0, fit.offsetIndex(to)) += Eigen::Matrix3d::Identity();
   jacobian.block<3, 3>(0, fit.offsetIndex(from)) -= Eigen::Matrix3d::Identity();
   const Eigen::Matrix3d covariance = jacobian * fit.covariance * jacobian.transpose();
@@ -125,15 +128,17 @@ std::vector<Measure> reached(const Displacement& displacement, const Thresholds&
 std::vector<std::string> warningNotes(const Series& series, const AnalysisOptions& options) {
   std::vector<std::string> notes;
   if (options.float_alarm > 0 && series.trailing_float_reports >= options.float_alarm)
-    notes.push_back("the last " + std::to_string(series.trailing_float_reports) +
-                    (series.trailing_float_reports == 1 ? " report is float" : " reports are float"));
+    notes.push_back(
+        "the last " + std::to_string(series.trailing_float_reports) +
+        (series.trailing_float_reports == 1 ? " report is float" : " reports are float"));
   if (options.stale_days && (series.last_report_epoch || !series.points.empty())) {
-    const double last = series.last_report_epoch ? *series.last_report_epoch : series.points.back().epoch;
+    const double last =
+        series.last_report_epoch ? *series.last_report_epoch : series.points.back().epoch;
     const double age = (options.now - last) * kDaysPerYear;
     if (age > *options.stale_days) {
       char text[96];
-      std::snprintf(text, sizeof text, "the last report is %.0f days old (limit %g)", std::floor(age),
-                    *options.stale_days);
+      std::snprintf(text, sizeof text, "the last report is %.0f days old (limit %g)",
+                    std::floor(age), *options.stale_days);
       notes.emplace_back(text);
     }
   }
@@ -152,12 +157,18 @@ Velocity leastSquaresVelocity(const ModelFit& fit) {
 
 const char* measureKey(Measure measure) {
   switch (measure) {
-    case Measure::kEast: return "east";
-    case Measure::kNorth: return "north";
-    case Measure::kUp: return "up";
-    case Measure::kHorizontal: return "2d";
-    case Measure::k3d: return "3d";
-    case Measure::kLength: return "length";
+    case Measure::kEast:
+      return "east";
+    case Measure::kNorth:
+      return "north";
+    case Measure::kUp:
+      return "up";
+    case Measure::kHorizontal:
+      return "2d";
+    case Measure::k3d:
+      return "3d";
+    case Measure::kLength:
+      return "length";
   }
   return "";
 }
@@ -170,35 +181,52 @@ std::optional<Measure> measureOfKey(const std::string& key) {
 
 const char* statusName(Status status) {
   switch (status) {
-    case Status::kOk: return "ok";
-    case Status::kWarning: return "warning";
-    case Status::kAlarm: return "alarm";
-    case Status::kInsufficient: return "insufficient";
-    case Status::kUnstable: return "unstable";
+    case Status::kOk:
+      return "ok";
+    case Status::kWarning:
+      return "warning";
+    case Status::kAlarm:
+      return "alarm";
+    case Status::kInsufficient:
+      return "insufficient";
+    case Status::kUnstable:
+      return "unstable";
   }
   return "";
 }
 
 double Displacement::value(Measure measure) const {
   switch (measure) {
-    case Measure::kEast: return enu(0);
-    case Measure::kNorth: return enu(1);
-    case Measure::kUp: return enu(2);
-    case Measure::kHorizontal: return horizontal;
-    case Measure::k3d: return d3;
-    case Measure::kLength: return length;
+    case Measure::kEast:
+      return enu(0);
+    case Measure::kNorth:
+      return enu(1);
+    case Measure::kUp:
+      return enu(2);
+    case Measure::kHorizontal:
+      return horizontal;
+    case Measure::k3d:
+      return d3;
+    case Measure::kLength:
+      return length;
   }
   return 0;
 }
 
 double Displacement::sigmaOf(Measure measure) const {
   switch (measure) {
-    case Measure::kEast: return sigma(0);
-    case Measure::kNorth: return sigma(1);
-    case Measure::kUp: return sigma(2);
-    case Measure::kHorizontal: return horizontal_sigma;
-    case Measure::k3d: return d3_sigma;
-    case Measure::kLength: return length_sigma;
+    case Measure::kEast:
+      return sigma(0);
+    case Measure::kNorth:
+      return sigma(1);
+    case Measure::kUp:
+      return sigma(2);
+    case Measure::kHorizontal:
+      return horizontal_sigma;
+    case Measure::k3d:
+      return d3_sigma;
+    case Measure::kLength:
+      return length_sigma;
   }
   return 0;
 }
@@ -243,8 +271,8 @@ SeriesResult analyseSeries(const Series& series, const AnalysisOptions& options)
     result.velocity = result.lsq_velocity;
     if (result.span_years >= kMidasLeastSpanYears) {
       if (const auto midas = midasVelocity(series, outliers.excluded, segments, options.midas)) {
-        result.velocity = Velocity{VelocityMethod::kMidas, midas->velocity, midas->sigma,
-                                   midas->slopes_kept};
+        result.velocity =
+            Velocity{VelocityMethod::kMidas, midas->velocity, midas->sigma, midas->slopes_kept};
       }
     }
   }
@@ -266,10 +294,14 @@ SeriesResult analyseSeries(const Series& series, const AnalysisOptions& options)
 
   result.warnings_reached = reached(*result.displacement, options.warn);
   result.alarms_reached = reached(*result.displacement, options.alarm);
-  if (outliers.unstable) result.status = Status::kUnstable;
-  else if (!result.alarms_reached.empty()) result.status = Status::kAlarm;
-  else if (!result.warnings_reached.empty() || !result.notes.empty()) result.status = Status::kWarning;
-  else result.status = Status::kOk;
+  if (outliers.unstable)
+    result.status = Status::kUnstable;
+  else if (!result.alarms_reached.empty())
+    result.status = Status::kAlarm;
+  else if (!result.warnings_reached.empty() || !result.notes.empty())
+    result.status = Status::kWarning;
+  else
+    result.status = Status::kOk;
   return result;
 }
 

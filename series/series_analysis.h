@@ -6,13 +6,12 @@
 // least squares), the displacement since a reference epoch with its sigmas, and the
 // warning and alarm levels it reaches.
 
+#include <Eigen/Dense>
 #include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <Eigen/Dense>
 
 #include "series/midas.h"
 #include "series/series.h"
@@ -37,9 +36,9 @@ struct AnalysisOptions {
   MidasRules midas;
   std::optional<double> reference_epoch;  // decimal year; nothing: the first point's
   Thresholds warn, alarm;
-  int float_alarm = 3;                     // this many last reports all float: warning
-  std::optional<double> stale_days;        // a last report older than this before `now`: warning
-  double now = 0;                          // decimal year
+  int float_alarm = 3;               // this many last reports all float: warning
+  std::optional<double> stale_days;  // a last report older than this before `now`: warning
+  double now = 0;                    // decimal year
 };
 
 enum class Status { kOk, kWarning, kAlarm, kInsufficient, kUnstable };

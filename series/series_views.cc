@@ -43,7 +43,9 @@ std::string exact(double value) {
   return std::isfinite(value) ? fixedText(value, exactDecimals(value)) : "";
 }
 
-std::string isoOfYear(double decimal_year) { return isoDateTime(modifiedJulianDateOfYear(decimal_year)); }
+std::string isoOfYear(double decimal_year) {
+  return isoDateTime(modifiedJulianDateOfYear(decimal_year));
+}
 
 std::string pairName(const Series& series) {
   return series.to.empty() ? cp850ToUtf8(series.from)
@@ -77,21 +79,32 @@ std::string components(const Eigen::Vector3d& v, int decimals) {
 
 std::string componentHeading(ComponentKind kind, std::string_view prefix) {
   std::string heading;
-  for (int c = 0; c < 3; ++c) heading += std::string(c ? " " : "") + std::string(prefix) + componentLetter(kind, c);
+  for (int c = 0; c < 3; ++c)
+    heading += std::string(c ? " " : "") + std::string(prefix) + componentLetter(kind, c);
   return heading;
 }
 
 void pairsTable(std::span<const AnalysedSeries> all, std::string& out) {
-  TextTable table({{"From"}, {"To"}, {"Reports", Align::kRight}, {"Span y", Align::kRight},
-                   {"Velocity mm/y"}, {"Method"}, {"Steps", Align::kRight},
-                   {"Outliers", Align::kRight}, {"Displacement mm"}, {"2D mm", Align::kRight},
-                   {"3D mm", Align::kRight}, {"Length mm", Align::kRight}, {"Status"}});
+  TextTable table({{"From"},
+                   {"To"},
+                   {"Reports", Align::kRight},
+                   {"Span y", Align::kRight},
+                   {"Velocity mm/y"},
+                   {"Method"},
+                   {"Steps", Align::kRight},
+                   {"Outliers", Align::kRight},
+                   {"Displacement mm"},
+                   {"2D mm", Align::kRight},
+                   {"3D mm", Align::kRight},
+                   {"Length mm", Align::kRight},
+                   {"Status"}});
   for (const AnalysedSeries& one : all) {
     const SeriesResult& r = one.result;
     const std::optional<Displacement>& d = r.displacement;
-    table.addRow({cp850ToUtf8(one.series.from), cp850ToUtf8(one.series.to), std::to_string(r.reports),
-                  fixed(r.span_years, 2), velocityCell(r), methodName(r), std::to_string(r.steps.size()),
-                  std::to_string(r.outliers.size()), d ? components(d->enu, 1) : "-",
+    table.addRow({cp850ToUtf8(one.series.from), cp850ToUtf8(one.series.to),
+                  std::to_string(r.reports), fixed(r.span_years, 2), velocityCell(r), methodName(r),
+                  std::to_string(r.steps.size()), std::to_string(r.outliers.size()),
+                  d ? components(d->enu, 1) : "-",
                   d ? withSigma(d->horizontal, d->horizontal_sigma, 1) : "-",
                   d ? withSigma(d->d3, d->d3_sigma, 1) : "-",
                   d ? withSigma(d->length, d->length_sigma, 1) : "-", statusName(r.status)});
@@ -107,14 +120,15 @@ void pairsTable(std::span<const AnalysedSeries> all, std::string& out) {
 
 void stepsTable(const AnalysedSeries& one, std::string& out) {
   const ComponentKind kind = one.series.kind;
-  TextTable table({{"First report"}, {"Epoch"}, {"Known"}, {"Size mm"}, {"Sigma mm"}, {"T", Align::kRight}});
+  TextTable table(
+      {{"First report"}, {"Epoch"}, {"Known"}, {"Size mm"}, {"Sigma mm"}, {"T", Align::kRight}});
   for (const Step& step : one.result.steps) {
     const bool inside = step.point < one.series.points.size();
     const std::string file = inside ? fileNameToUtf8(one.series.points[step.point].file) : "-";
     const std::string known = step.known ? "at " + isoOfYear(step.epoch) : "no";
     table.addRow({file, isoOfYear(inside ? one.series.points[step.point].epoch : step.epoch), known,
-                  components(step.size, 1),
-                  components(step.covariance.diagonal().cwiseSqrt(), 1), fixed(step.t, 1)});
+                  components(step.size, 1), components(step.covariance.diagonal().cwiseSqrt(), 1),
+                  fixed(step.t, 1)});
   }
   out += "\nSteps of " + pairName(one.series) + "\n" + table.render("  ");
   out += "  Size: " + componentHeading(kind, "d") +
@@ -131,19 +145,23 @@ void outliersTable(const AnalysedSeries& one, std::string& out) {
                   components(one.result.points[outlier.point].residual, 1), fixed(outlier.t, 1)});
   }
   out += "\nOutliers of " + pairName(one.series) + "\n" + table.render("  ");
-  out += "  Residual: " + componentHeading(one.series.kind, "d") +
-         " of the report from the model; T: rᵀ(f C)⁻¹r, 3 degrees of freedom, when it was left out.\n";
+  out +=
+      "  Residual: " + componentHeading(one.series.kind, "d") +
+      " of the report from the model; T: rᵀ(f C)⁻¹r, 3 degrees of freedom, when it was left out.\n";
 }
 
 void notes(const AnalysedSeries& one, std::string& out) {
   const SeriesResult& r = one.result;
   std::vector<std::string> lines = r.notes;
   for (const Measure m : r.alarms_reached)
-    lines.push_back(std::string("alarm: ") + measureKey(m) + " " + fixed(r.displacement->value(m), 1) + " mm");
+    lines.push_back(std::string("alarm: ") + measureKey(m) + " " +
+                    fixed(r.displacement->value(m), 1) + " mm");
   for (const Measure m : r.warnings_reached)
     if (std::find(r.alarms_reached.begin(), r.alarms_reached.end(), m) == r.alarms_reached.end())
-      lines.push_back(std::string("warning: ") + measureKey(m) + " " + fixed(r.displacement->value(m), 1) + " mm");
-  if (r.status == Status::kUnstable) lines.emplace_back("more than a third of the reports stand out: unstable");
+      lines.push_back(std::string("warning: ") + measureKey(m) + " " +
+                      fixed(r.displacement->value(m), 1) + " mm");
+  if (r.status == Status::kUnstable)
+    lines.emplace_back("more than a third of the reports stand out: unstable");
   if (r.status == Status::kInsufficient) lines.emplace_back("fewer than 3 reports: not analysed");
   if (lines.empty()) return;
   out += "\n" + pairName(one.series) + ":\n";
@@ -182,11 +200,15 @@ void pairJson(JsonWriter& json, const AnalysedSeries& one) {
   json.key("reports").integer(static_cast<std::int64_t>(r.reports));
   exactNumber(json, "span_years", r.span_years);
   json.key("velocity");
-  if (r.velocity) velocityJson(json, *r.velocity, false, r.variance_factor);
-  else json.null();
+  if (r.velocity)
+    velocityJson(json, *r.velocity, false, r.variance_factor);
+  else
+    json.null();
   json.key("lsq_velocity");
-  if (r.lsq_velocity) velocityJson(json, *r.lsq_velocity, true, r.variance_factor);
-  else json.null();
+  if (r.lsq_velocity)
+    velocityJson(json, *r.lsq_velocity, true, r.variance_factor);
+  else
+    json.null();
   json.key("steps").beginArray();
   for (const Step& step : r.steps) {
     json.beginObject();
@@ -269,8 +291,9 @@ std::string seriesText(std::span<const AnalysedSeries> all, const AnalysisOption
   std::string out = "Series of " + plural(all.size(), "pair", "pairs") + " (" +
                     plural(reports, "report", "reports") + "): steps at alpha " +
                     roundTripText(options.steps.alpha) + " (at least " +
-                    std::to_string(options.steps.min_segment) + " reports a side), outliers at alpha " +
-                    roundTripText(options.alpha_outlier) + "\n\n";
+                    std::to_string(options.steps.min_segment) +
+                    " reports a side), outliers at alpha " + roundTripText(options.alpha_outlier) +
+                    "\n\n";
   pairsTable(all, out);
   for (const AnalysedSeries& one : all) {
     if (!one.result.steps.empty()) stepsTable(one, out);
@@ -281,8 +304,8 @@ std::string seriesText(std::span<const AnalysedSeries> all, const AnalysisOption
   bool first = true;
   for (const auto& [status, count] : by_status) {
     const bool level = status == Status::kAlarm || status == Status::kWarning;
-    out += std::string(first ? " " : ", ") + plural(count, "pair", "pairs") + (level ? " at " : " ") +
-           statusName(status);
+    out += std::string(first ? " " : ", ") + plural(count, "pair", "pairs") +
+           (level ? " at " : " ") + statusName(status);
     first = false;
   }
   if (all.empty()) out += " no pair";
@@ -348,7 +371,8 @@ std::array<std::string, 3> seriesMom(const AnalysedSeries& one) {
   const SeriesResult& r = one.result;
   const double period = medianInterval(series);
   std::string heading = "# sampling period " + exact(period) + "\n";
-  for (const Step& step : r.steps) heading += "# offset " + exact(modifiedJulianDateOfYear(step.epoch)) + "\n";
+  for (const Step& step : r.steps)
+    heading += "# offset " + exact(modifiedJulianDateOfYear(step.epoch)) + "\n";
   // Samples in time order: the sum of the values falling on each and their count.
   std::map<long long, std::pair<Eigen::Vector3d, int>> samples;
   if (!series.points.empty()) {
@@ -365,7 +389,8 @@ std::array<std::string, 3> seriesMom(const AnalysedSeries& one) {
     for (const auto& [k, sample] : samples) {
       const std::string epoch = exact(first + static_cast<double>(k) * period);
       const Eigen::Vector3d mean = sample.first / sample.second;
-      for (int c = 0; c < 3; ++c) files[static_cast<std::size_t>(c)] += epoch + " " + exact(mean(c)) + "\n";
+      for (int c = 0; c < 3; ++c)
+        files[static_cast<std::size_t>(c)] += epoch + " " + exact(mean(c)) + "\n";
     }
     return files;
   }

@@ -1,9 +1,8 @@
 #include "series/step_search.h"
 
 #include <algorithm>
-#include <limits>
-
 #include <boost/math/distributions/chi_squared.hpp>
+#include <limits>
 
 #include "series/robust.h"
 
@@ -53,9 +52,8 @@ std::vector<std::pair<std::size_t, double>> standingKnownSteps(const Series& ser
   std::vector<std::pair<std::size_t, double>> kept;
   std::size_t previous = 0;
   for (const double epoch : epochs) {
-    const auto first = std::find_if(sums.points.begin(), sums.points.end(), [&](std::size_t i) {
-      return series.points[i].epoch >= epoch;
-    });
+    const auto first = std::find_if(sums.points.begin(), sums.points.end(),
+                                    [&](std::size_t i) { return series.points[i].epoch >= epoch; });
     const auto position = static_cast<std::size_t>(first - sums.points.begin());
     if (position <= previous || position >= sums.points.size()) continue;
     kept.emplace_back(position, epoch);
@@ -188,7 +186,8 @@ StepEpochs searchSteps(const Series& series, const StepOptions& options, double 
   return steps;
 }
 
-std::vector<Step> describeSteps(const Series& series, const StepEpochs& steps, const ModelFit& fit) {
+std::vector<Step> describeSteps(const Series& series, const StepEpochs& steps,
+                                const ModelFit& fit) {
   std::vector<Step> described;
   for (std::size_t s = 0; s < steps.epochs.size(); ++s) {
     Step step;
@@ -199,8 +198,9 @@ std::vector<Step> describeSteps(const Series& series, const StepEpochs& steps, c
     step.point = static_cast<std::size_t>(first - series.points.begin());
     const int before = fit.offsetIndex(static_cast<int>(s)), after = before + 3;
     step.size = fit.offsets[s + 1] - fit.offsets[s];
-    step.covariance = fit.covariance.block<3, 3>(after, after) + fit.covariance.block<3, 3>(before, before) -
-                      fit.covariance.block<3, 3>(after, before) - fit.covariance.block<3, 3>(before, after);
+    step.covariance =
+        fit.covariance.block<3, 3>(after, after) + fit.covariance.block<3, 3>(before, before) -
+        fit.covariance.block<3, 3>(after, before) - fit.covariance.block<3, 3>(before, after);
     step.t = step.size.dot(step.covariance.ldlt().solve(step.size));
     described.push_back(step);
   }
@@ -214,7 +214,8 @@ std::vector<Step> findSteps(const Series& series, const StepOptions& options) {
   std::size_t fitted = 0;
   for (std::size_t i = 0; i < series.points.size(); ++i) fitted += isExcluded(options, i) ? 0 : 1;
   if (fitted == 0) return {};
-  return describeSteps(series, steps, fitModel(series, options.excluded, steps.epochs, f, with_trend));
+  return describeSteps(series, steps,
+                       fitModel(series, options.excluded, steps.epochs, f, with_trend));
 }
 
 }  // namespace velk::series

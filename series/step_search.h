@@ -10,11 +10,10 @@
 // the same way. Each split costs a few 3×3 products on prefix sums of the points' moments,
 // not a refit: a series of 10,000 points is searched in milliseconds.
 
+#include <Eigen/Dense>
 #include <cstddef>
 #include <optional>
 #include <vector>
-
-#include <Eigen/Dense>
 
 #include "series/series.h"
 #include "series/trend_model.h"
@@ -23,8 +22,8 @@ namespace velk::series {
 
 struct StepOptions {
   double alpha = 0.01;
-  int min_segment = 3;     // points (not excluded) on each side of a step, at least 1
-  double step_mm = 0;      // a step must be larger than this in 3D (mm)
+  int min_segment = 3;  // points (not excluded) on each side of a step, at least 1
+  double step_mm = 0;   // a step must be larger than this in 3D (mm)
   // Epochs (decimal years) of steps known beforehand, such as an antenna change: the
   // segments they separate are searched, they are not. One outside the series, or with no
   // point between it and the previous, is passed over.
@@ -40,8 +39,8 @@ struct Step {
   std::size_t point = 0;  // index into the series' points
   double epoch = 0;       // decimal year: the first point's for a step found, else the date given
   bool known = false;
-  Eigen::Vector3d size = Eigen::Vector3d::Zero();            // mm: the offset after − before
-  Eigen::Matrix3d covariance = Eigen::Matrix3d::Zero();      // mm², of `size`
+  Eigen::Vector3d size = Eigen::Vector3d::Zero();        // mm: the offset after − before
+  Eigen::Matrix3d covariance = Eigen::Matrix3d::Zero();  // mm², of `size`
   double t = 0;  // sizeᵀ covariance⁻¹ size: the decrease of the sum of squares it brings
 };
 

@@ -83,7 +83,9 @@ SegmentTerms segmentTerms(const Moments& moments, bool with_trend) {
   return terms;
 }
 
-double trendReduction(const SegmentTerms& total) { return total.r.dot(trendOf(total)); }
+double trendReduction(const SegmentTerms& total) {
+  return total.r.dot(trendOf(total));
+}
 
 Eigen::Vector3d trendOf(const SegmentTerms& total) {
   Eigen::Matrix3d inverse;

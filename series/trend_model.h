@@ -6,10 +6,9 @@
 // segment (sums over its points), so that a segment's contribution is a handful of 3×3
 // products and a split's is the difference of two prefix sums.
 
+#include <Eigen/Dense>
 #include <cstddef>
 #include <vector>
-
-#include <Eigen/Dense>
 
 #include "series/series.h"
 
@@ -58,7 +57,7 @@ int segmentAt(const std::vector<double>& step_epochs, double epoch);
 // A fitted model.
 struct ModelFit {
   bool with_trend = false;
-  double origin = 0;  // the epoch the trend is counted from
+  double origin = 0;                                   // the epoch the trend is counted from
   Eigen::Vector3d velocity = Eigen::Vector3d::Zero();  // mm per year; 0 without a trend
   std::vector<Eigen::Vector3d> offsets;                // mm, one per segment
   // The covariance of the parameters, the trend's three first (when there is one) and then

@@ -21,7 +21,8 @@ Series madeSeries(const SeriesTruth& truth, std::uint64_t seed) {
     correlation(1, 2) = correlation(2, 1) = 0.3 * uniform(random);
     point.covariance = sigma.asDiagonal() * correlation * sigma.asDiagonal();
     const Eigen::Vector3d z(normal(random), normal(random), normal(random));
-    point.value = truth.velocity * (point.epoch - truth.start) + point.covariance.llt().matrixL() * z;
+    point.value =
+        truth.velocity * (point.epoch - truth.start) + point.covariance.llt().matrixL() * z;
     for (const MadeStep& step : truth.steps)
       if (static_cast<std::size_t>(day) >= step.point) point.value += step.size;
     for (const MadeStep& outlier : truth.outliers)

@@ -4,11 +4,10 @@
 // of its own and noise drawn from it, and a truth (velocity, steps, outliers) that the
 // analysis is checked against.
 
+#include <Eigen/Dense>
 #include <cstdint>
 #include <random>
 #include <vector>
-
-#include <Eigen/Dense>
 
 #include "series/series.h"
 
@@ -20,8 +19,8 @@ struct MadeStep {
 };
 
 struct SeriesTruth {
-  int days = 3 * 365 + 1;      // one report a day
-  double start = 2020.0;       // decimal year of the first
+  int days = 3 * 365 + 1;                                      // one report a day
+  double start = 2020.0;                                       // decimal year of the first
   Eigen::Vector3d velocity = Eigen::Vector3d(2.0, -1.0, 0.5);  // mm per year
   // The sigmas of every report (mm) before each report's own scaling by 0.8 to 1.25 and
   // its own correlations.

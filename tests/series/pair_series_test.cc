@@ -1,11 +1,12 @@
 // Series made from O-files of the network generator, read each on its own.
 
-#include <sstream>
+#include "series/pair_series.h"
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "reading/read_reports.h"
-#include "series/pair_series.h"
 #include "series/series_analysis.h"
 #include "tools/synthetic_network.h"
 

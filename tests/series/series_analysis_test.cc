@@ -1,3 +1,5 @@
+#include "series/series_analysis.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,7 +8,6 @@
 #include "series/epochs.h"
 #include "series/midas.h"
 #include "series/robust.h"
-#include "series/series_analysis.h"
 #include "series/step_search.h"
 #include "series/trend_model.h"
 #include "tests/series/made_series.h"
@@ -46,7 +47,8 @@ TEST(Epochs, ConvertDatesBothWays) {
   EXPECT_EQ(decimalYear(*parseDate("2000-01-01")), 2000.0);
   // 2000 is a leap year: 2001-01-01 is 366 days after 2000-01-01.
   EXPECT_NEAR(decimalYear(*parseDate("2001-01-01T06:00")), 2000 + 366.25 / 365.25, 1e-12);
-  for (const char* wrong : {"31.2.2019", "2019-13-01", "2019-05-02T24:00", "2.5.19", "2019-05-02x", ""})
+  for (const char* wrong :
+       {"31.2.2019", "2019-13-01", "2019-05-02T24:00", "2.5.19", "2019-05-02x", ""})
     EXPECT_FALSE(parseDate(wrong)) << wrong;
 }
 
@@ -96,7 +98,6 @@ TEST(Midas, PairsByItsRulesAndEachRuleCounts) {
   EXPECT_NE(midasVelocity(series, excluded, {})->velocity(0), both->velocity(0));
 }
 
-
 // The fit of trend and offsets against a dense least-squares solution of the same model,
 // and a step's T against the decrease of the sum of squares between two fits.
 TEST(TrendModel, AgreesWithADenseSolutionAndTIsTheDecreaseOfTheSumOfSquares) {
@@ -113,7 +114,8 @@ TEST(TrendModel, AgreesWithADenseSolutionAndTIsTheDecreaseOfTheSumOfSquares) {
   Eigen::VectorXd observed(3 * n);
   for (int i = 0; i < n; ++i) {
     const SeriesPoint& p = series.points[static_cast<std::size_t>(i)];
-    const Eigen::Matrix3d whiten = (f * p.covariance).llt().matrixL().solve(Eigen::Matrix3d::Identity());
+    const Eigen::Matrix3d whiten =
+        (f * p.covariance).llt().matrixL().solve(Eigen::Matrix3d::Identity());
     design.block<3, 3>(3 * i, 0) = whiten * (p.epoch - fit.origin);
     design.block<3, 3>(3 * i, i < 25 ? 3 : 6) = whiten;
     observed.segment<3>(3 * i) = whiten * p.value;
@@ -158,7 +160,8 @@ TEST(SeriesAnalysis, StatusFollowsThresholdsFloatsAgeAndOutliers) {
   options.alarm[static_cast<std::size_t>(Measure::kHorizontal)] = 8;
   const SeriesResult warned = analyseSeries(series, options);
   EXPECT_EQ(warned.status, Status::kWarning);
-  EXPECT_NEAR(warned.displacement->enu(1), 20 * warned.span_years, 4 * warned.displacement->sigma(1));
+  EXPECT_NEAR(warned.displacement->enu(1), 20 * warned.span_years,
+              4 * warned.displacement->sigma(1));
   options.alarm[static_cast<std::size_t>(Measure::kHorizontal)] = 4;
   EXPECT_EQ(analyseSeries(series, options).status, Status::kAlarm);
   // A threshold under twice the displacement's sigma is not reached.

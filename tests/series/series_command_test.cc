@@ -16,9 +16,13 @@ using testing::ProgramRun;
 using testing::readFile;
 using testing::ScratchFolder;
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
-std::size_t lines(const std::string& text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
+std::size_t lines(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
 
 // One pair measured 60 times (three reports a day), 15 mm north from the 31st report on.
 gen::NetworkOptions jumpingPair() {
@@ -33,9 +37,10 @@ gen::NetworkOptions jumpingPair() {
 TEST(SeriesCommand, AJumpRaisesTheAlarmAndEveryOutputShowsIt) {
   const ScratchFolder folder("series-jump");
   const gen::NetworkFiles files = gen::writeNetwork(jumpingPair(), folder.path());
-  const ProgramRun run = folder.run("baselines", "", {"series", "--list", "NETWORK.LST", "--warn", "north=5",
-                                                      "--alarm", "2d=10,up=50", "--json", "S.JSON",
-                                                      "--csv", "CSV", "--mom", "MOM"});
+  const ProgramRun run =
+      folder.run("baselines", "",
+                 {"series", "--list", "NETWORK.LST", "--warn", "north=5", "--alarm", "2d=10,up=50",
+                  "--json", "S.JSON", "--csv", "CSV", "--mom", "MOM"});
   EXPECT_EQ(run.status, 3) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_TRUE(has(run.out, "Steps of S001 - S002\n")) << run.out;
@@ -44,7 +49,8 @@ TEST(SeriesCommand, AJumpRaisesTheAlarmAndEveryOutputShowsIt) {
   EXPECT_TRUE(has(run.out, "Result: 1 pair at alarm\n"));
   const std::string json = readFile(folder / "S.JSON");
   std::smatch step;
-  ASSERT_TRUE(std::regex_search(json, step, std::regex(R"("enu_mm": \[(-?[0-9.]+), (-?[0-9.]+), )")));
+  ASSERT_TRUE(
+      std::regex_search(json, step, std::regex(R"("enu_mm": \[(-?[0-9.]+), (-?[0-9.]+), )")));
   EXPECT_NEAR(std::stod(step[2]), 15.0, 1.5);
   EXPECT_GE(step[2].length(), 11);  // at least 10 significant digits
   EXPECT_TRUE(has(json, R"("alarms": ["2d"],)"));
@@ -54,12 +60,16 @@ TEST(SeriesCommand, AJumpRaisesTheAlarmAndEveryOutputShowsIt) {
   EXPECT_TRUE(north.starts_with("# sampling period "));
   EXPECT_TRUE(has(north, "\n# offset "));
   // Without thresholds nothing is at alarm; existing files stop the run unless --force.
-  const ProgramRun again = folder.run("baselines", "", {"series", "--list", "NETWORK.LST", "--json", "S.JSON"});
+  const ProgramRun again =
+      folder.run("baselines", "", {"series", "--list", "NETWORK.LST", "--json", "S.JSON"});
   EXPECT_EQ(again.status, 1);
   EXPECT_EQ(readFile(folder / "S.JSON"), json);
-  EXPECT_EQ(folder.run("baselines", "", {"series", "--list", "NETWORK.LST", "-j", "S.JSON", "-f"}).status, 0);
+  EXPECT_EQ(
+      folder.run("baselines", "", {"series", "--list", "NETWORK.LST", "-j", "S.JSON", "-f"}).status,
+      0);
   // A known step at the jump's date takes its place.
-  const ProgramRun known = folder.run("baselines", "", {"series", "--list", "NETWORK.LST", "--step", "S002,2015-04-04T08:00"});
+  const ProgramRun known = folder.run(
+      "baselines", "", {"series", "--list", "NETWORK.LST", "--step", "S002,2015-04-04T08:00"});
   EXPECT_TRUE(has(known.out, "  at 2015-04-04T08:00:00  ")) << known.out;
 }
 
@@ -71,15 +81,22 @@ TEST(SeriesCommand, LogFileRecordsAreGroupedIntoBaselines) {
   options.stations = 3;
   options.measurements = gen::measureEach({{0, 1}, {0, 2}}, 12);
   gen::writeNetwork(options, folder.path());
-  ASSERT_EQ(folder.run("baselines", "", {"velk", "-e", "quelmar", "-t", "5", "-o", "SESS0101.LOG", "--list", "NETWORK.LST"}).status, 0);
-  const ProgramRun run = folder.run("baselines", "", {"series", "--log", "--year", "2015", "SESS0101.LOG"});
+  ASSERT_EQ(
+      folder
+          .run("baselines", "",
+               {"velk", "-e", "quelmar", "-t", "5", "-o", "SESS0101.LOG", "--list", "NETWORK.LST"})
+          .status,
+      0);
+  const ProgramRun run =
+      folder.run("baselines", "", {"series", "--log", "--year", "2015", "SESS0101.LOG"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(has(run.out, "Series of 2 pairs (24 reports)")) << run.out;
   EXPECT_TRUE(std::regex_search(run.out, std::regex("SESS0101.LOG [0-9]+ m +12 ")));
   // No year for quelmar's records, or a threshold that dX dY dZ do not have: exit 2.
   EXPECT_EQ(folder.run("baselines", "", {"series", "--log", "SESS0101.LOG"}).status, 2);
-  const ProgramRun xyz = folder.run("baselines", "", {"series", "--log", "--year", "2015", "--components", "xyz",
-                                                      "--warn", "up=3", "SESS0101.LOG"});
+  const ProgramRun xyz = folder.run("baselines", "",
+                                    {"series", "--log", "--year", "2015", "--components", "xyz",
+                                     "--warn", "up=3", "SESS0101.LOG"});
   EXPECT_EQ(xyz.status, 2);
   EXPECT_TRUE(has(xyz.err, "only 3d and length")) << xyz.err;
 }
@@ -97,10 +114,14 @@ TEST(SeriesCommand, WrongOptionsAndMissingInputs) {
     EXPECT_EQ(run.status, 2) << wrong.back() << ": " << run.err;
   }
   // An O-file that cannot be opened is passed over (4), or fails the run with --strict.
-  const ProgramRun missing = folder.run("baselines", "", {"series", "--list", "NETWORK.LST", "NOFILE.015"});
+  const ProgramRun missing =
+      folder.run("baselines", "", {"series", "--list", "NETWORK.LST", "NOFILE.015"});
   EXPECT_EQ(missing.status, 4);
   EXPECT_TRUE(has(missing.err, "NOFILE.015"));
-  EXPECT_EQ(folder.run("baselines", "", {"series", "--strict", "--list", "NETWORK.LST", "NOFILE.015"}).status, 1);
+  EXPECT_EQ(
+      folder.run("baselines", "", {"series", "--strict", "--list", "NETWORK.LST", "NOFILE.015"})
+          .status,
+      1);
 }
 
 }  // namespace

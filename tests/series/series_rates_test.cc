@@ -11,7 +11,6 @@
 namespace velk::series {
 namespace {
 
-using testing::MadeStep;
 using testing::madeSeries;
 using testing::seedCount;
 using testing::SeriesTruth;
@@ -82,7 +81,8 @@ TEST(SeriesRates, OutliersOfFifteenSigmasAreFlaggedAndNothingElse) {
       const std::size_t place = static_cast<std::size_t>(random() % series.points.size());
       if (std::find(places.begin(), places.end(), place) != places.end()) continue;
       places.push_back(place);
-      const Eigen::Vector3d direction = Eigen::Vector3d(normal(random), normal(random), normal(random)).normalized();
+      const Eigen::Vector3d direction =
+          Eigen::Vector3d(normal(random), normal(random), normal(random)).normalized();
       SeriesPoint& point = series.points[place];
       point.value += point.covariance.llt().matrixL() * (15.0 * direction);
     }
