@@ -15,7 +15,8 @@ struct BaselineCheck {
   double sigma3d = 0;      // metres; NaN when the report has no sigmas
   // "float", "low_ratio", "imprecise", "incomplete:WHAT", "inconsistent:WHAT"; WHAT is one
   // of names, vector, sigmas, mark1, date, covariance (incomplete) and mark2, local
-  // (inconsistent).
+  // (inconsistent). The network's checks add "float_disagrees" to a float report that
+  // fails the test against its pair's fixed mean.
   std::vector<std::string> flags;
   bool usable = false;        // the report takes part in the stations, repeats and loops
   bool inconsistent = false;  // one of its flags is `inconsistent:...`

@@ -1,6 +1,7 @@
 #include "checks/check_json.h"
 
 #include <cmath>
+#include <optional>
 
 #include "format/json_writer.h"
 
@@ -91,7 +92,46 @@ void writeRepeats(JsonWriter& json, std::span<const Report> reports, const Netwo
       json.endObject();
     }
     json.endArray();
+    json.key("largest").number(repeat.largest, kVectorDecimals);
+    json.key("split");
+    if (const std::optional<SplitInTime>& split = repeat.split) {
+      json.beginObject(Layout::kInline);
+      json.key("before").integer(static_cast<std::int64_t>(split->before));
+      json.key("after").integer(static_cast<std::int64_t>(split->after));
+      json.key("last_before").fileName(reports[split->last_before].file);
+      json.key("first_after").fileName(reports[split->first_after].file);
+      writeVector(json, "xyz", split->xyz.x, split->xyz.y, split->xyz.z);
+      writeVector(json, "enu", split->enu.e, split->enu.n, split->enu.u);
+      json.key("length").number(split->length, kVectorDecimals);
+      json.endObject();
+    } else {
+      json.null();
+    }
+    json.key("outlier");
+    if (repeat.outlier)
+      json.fileName(reports[*repeat.outlier].file);
+    else
+      json.null();
     writeTest(json, repeat.test);
+    json.endObject();
+  }
+  json.endArray();
+}
+
+void writeFloats(JsonWriter& json, std::span<const Report> reports, const NetworkCheck& check) {
+  json.key("floats").beginArray();
+  for (const FloatComparison& comparison : check.floats) {
+    const PairMean& pair = check.pairs[comparison.pair];
+    json.beginObject();
+    json.key("file").fileName(reports[comparison.report].file);
+    json.key("from").text(check.stations[static_cast<std::size_t>(pair.from)].name);
+    json.key("to").text(check.stations[static_cast<std::size_t>(pair.to)].name);
+    json.key("fixed_files").beginArray(Layout::kInline);
+    for (const std::size_t r : pair.reports) json.fileName(reports[r].file);
+    json.endArray();
+    writeVector(json, "xyz", comparison.xyz.x, comparison.xyz.y, comparison.xyz.z);
+    writeVector(json, "enu", comparison.enu.e, comparison.enu.n, comparison.enu.u);
+    writeTest(json, comparison.test);
     json.endObject();
   }
   json.endArray();
@@ -110,6 +150,7 @@ void writeLoops(JsonWriter& json, const NetworkCheck& check) {
     json.key("perimeter").number(loop.perimeter, kLengthDecimals);
     json.key("ppm").number(loop.ppm, kStatisticDecimals);
     json.key("same_session").boolean(loop.same_session);
+    json.key("float").boolean(loop.float_leg);
     writeTest(json, loop.test);
     json.endObject();
   }
@@ -132,6 +173,21 @@ void writeSuspects(JsonWriter& json, const NetworkCheck& check) {
   json.endArray();
 }
 
+void writeActOn(JsonWriter& json, std::span<const Report> reports, const NetworkCheck& check,
+                int top) {
+  json.key("act_on").beginArray();
+  for (const ReportToActOn& entry : firstToActOn(check.act_on, top)) {
+    const Report& report = reports[entry.report];
+    json.beginObject(Layout::kInline);
+    json.key("file").fileName(report.file);
+    json.key("from").text(report.fixed_station);
+    json.key("to").text(report.unknown_station);
+    json.key("why").text(entry.why);
+    json.endObject();
+  }
+  json.endArray();
+}
+
 void writeSummary(JsonWriter& json, const NetworkCheck& check, const CheckOptions& options,
                   bool flagged) {
   const CheckSummary summary = summarize(check);
@@ -144,6 +200,8 @@ void writeSummary(JsonWriter& json, const NetworkCheck& check, const CheckOption
   json.key("pairs").integer(summary.pairs);
   json.key("repeats").integer(summary.repeats);
   json.key("repeats_flagged").integer(summary.repeats_flagged);
+  json.key("floats").integer(summary.floats);
+  json.key("floats_flagged").integer(summary.floats_flagged);
   json.key("loops").integer(summary.loops);
   json.key("loops_flagged").integer(summary.loops_flagged);
   json.key("flagged").boolean(flagged);
@@ -156,6 +214,7 @@ void writeSummary(JsonWriter& json, const NetworkCheck& check, const CheckOption
   json.key("tolerance_ppm").number(options.tolerance_ppm, 3);
   json.key("variance_factor").number(options.variance_factor, 4);
   json.key("alpha").number(options.alpha, 9);
+  json.key("top").integer(options.top);
   json.endObject();
 }
 
@@ -168,9 +227,11 @@ std::string checkJson(std::span<const Report> reports, const NetworkCheck& check
   writeBaselines(json, reports, check);
   writeStations(json, reports, check);
   writeRepeats(json, reports, check);
+  writeFloats(json, reports, check);
   writeLoops(json, check);
   writeSuspects(json, check);
   writeSummary(json, check, options, flagged);
+  writeActOn(json, reports, check, options.top);
   json.endObject();
   return json.finish();
 }

@@ -11,6 +11,7 @@ struct CheckOptions {
   double tolerance_ppm = 1.0;      //   tolerance_mm / 1000 + tolerance_ppm × L × 1e-6
   double variance_factor = 1.0;    // multiplies every report's covariance
   double alpha = 0.01;             // significance level of the chi-square tests
+  int top = 10;                    // reports listed under "Reports to look at first"
 };
 
 }  // namespace velk

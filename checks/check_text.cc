@@ -1,6 +1,7 @@
 #include "checks/check_text.h"
 
 #include <cmath>
+#include <optional>
 
 #include "format/number_text.h"
 #include "format/text_encoding.h"
@@ -32,6 +33,10 @@ std::string joined(const std::vector<std::string>& words) {
   return text;
 }
 std::string mm(double metres) { return fixed(metres * 1000, 1); }
+// "1 loop", "2 loops".
+std::string counted(std::size_t count, std::string_view noun) {
+  return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
 std::string statistic(double value) { return fixed(value, 3); }
 
 class Writer {
@@ -50,11 +55,15 @@ class Writer {
     return station(check_.pairs[pair].from) + " - " + station(check_.pairs[pair].to);
   }
   void heading(std::string_view title, std::string_view note);
+  // A table, then one line under it that says what its columns mean.
+  void table(const TextTable& table, std::string_view indent, std::string_view legend);
   void baselines();
   void stations();
   void repeats();
+  void floats();
   void loops();
   void summary(bool flagged);
+  void reportsToActOn();
 
   std::span<const Report> reports_;
   const NetworkCheck& check_;
@@ -73,6 +82,13 @@ void Writer::heading(std::string_view title, std::string_view note) {
   out_ += '\n';
 }
 
+void Writer::table(const TextTable& table, std::string_view indent, std::string_view legend) {
+  out_ += table.render(indent);
+  out_ += indent;
+  out_ += legend;
+  out_ += '\n';
+}
+
 void Writer::baselines() {
   heading("Baselines", "");
   TextTable table({{"File", kLeft}, {"From", kLeft}, {"To", kLeft}, {"Solution", kLeft},
@@ -85,7 +101,9 @@ void Writer::baselines() {
                   report.lacks(ReportItem::kRatio) ? "-" : fixed(report.ratio, 2),
                   mm(baseline.sigma3d), flags});
   }
-  out_ += table.render("  ");
+  this->table(table, "  ",
+              "Ratio: the fixed solution's ambiguity ratio; Sigma3D: √(σx² + σy² + σz²) of the "
+              "solution used; Flags: what to look at in the report");
 }
 
 void Writer::stations() {
@@ -99,7 +117,9 @@ void Writer::stations() {
                   s.spread > 0 ? file(s.spread_from) + " " + file(s.spread_to) : "",
                   s.flagged ? "spread" : ""});
   }
-  out_ += table.render("  ");
+  this->table(table, "  ",
+              "Coordinates: how many reports give it; Spread: the largest distance between two "
+              "of them, given by the reports under Between");
 }
 
 void Writer::repeats() {
@@ -110,24 +130,57 @@ void Writer::repeats() {
     return;
   }
   TextTable tests({{"Pair", kLeft}, {"Reports", kRight}, {"Length m", kRight},
-                   {"Largest mm", kRight}, {"Limit mm", kRight}, {"T", kRight},
-                   {"Chi2", kRight}, {"Dof", kRight}, {"Flag", kLeft}});
+                   {"Largest mm", kRight}, {"Step mm", kRight}, {"Split", kLeft},
+                   {"Limit mm", kRight}, {"T", kRight}, {"Chi2", kRight}, {"Dof", kRight},
+                   {"Flag", kLeft}});
   TextTable differences({{"Pair", kLeft}, {"File", kLeft}, {"dX mm", kRight},
                          {"dY mm", kRight}, {"dZ mm", kRight}, {"dE mm", kRight},
                          {"dN mm", kRight}, {"dU mm", kRight}, {"t", kRight}});
   for (const RepeatCheck& repeat : check_.repeats) {
     const PairMean& pair = check_.pairs[repeat.pair];
+    const std::optional<SplitInTime>& split = repeat.split;
     tests.addRow({pairName(repeat.pair), std::to_string(pair.reports.size()),
-                  fixed(pair.length, 3), mm(repeat.test.length), mm(repeat.test.limit),
-                  statistic(repeat.test.t), statistic(repeat.test.critical),
-                  std::to_string(repeat.test.dof), repeat.test.flagged ? "flagged" : ""});
+                  fixed(pair.length, 3), mm(repeat.largest), split ? mm(split->length) : "-",
+                  split ? std::to_string(split->before) + "|" + std::to_string(split->after) +
+                              " at " + file(split->first_after)
+                        : "-",
+                  mm(repeat.test.limit), statistic(repeat.test.t),
+                  statistic(repeat.test.critical), std::to_string(repeat.test.dof),
+                  repeat.test.flagged ? "flagged" : ""});
     for (const RepeatDifference& d : repeat.differences)
       differences.addRow({pairName(repeat.pair), file(d.report), mm(d.xyz.x), mm(d.xyz.y),
                           mm(d.xyz.z), mm(d.enu.e), mm(d.enu.n), mm(d.enu.u), statistic(d.t)});
   }
-  out_ += tests.render("  ");
+  table(tests, "  ",
+        "Reports: of the mean, its fixed ones if any; Largest: the largest difference from it; "
+        "Step: the largest between the means before and after a Split in time (reports "
+        "before|after, the first after); flagged: T > Chi2, the critical value at alpha, and "
+        "Largest or Step > Limit");
   out_ += '\n';
-  out_ += differences.render("  ");
+  table(differences, "  ",
+        "dX to dU: the report minus its pair's mean; t: that difference against its covariance "
+        "(3 degrees of freedom), the largest for a report that stands out");
+}
+
+void Writer::floats() {
+  heading("Float reports of pairs with fixed reports",
+          "against the fixed mean; E N U at the pair's first station");
+  if (check_.floats.empty()) {
+    out_ += "  none\n";
+    return;
+  }
+  TextTable tests({{"Pair", kLeft}, {"File", kLeft}, {"Fixed", kRight}, {"dE mm", kRight},
+                   {"dN mm", kRight}, {"dU mm", kRight}, {"Length mm", kRight},
+                   {"Limit mm", kRight}, {"T", kRight}, {"Chi2", kRight}, {"Flag", kLeft}});
+  for (const FloatComparison& c : check_.floats) {
+    tests.addRow({pairName(c.pair), file(c.report),
+                  std::to_string(check_.pairs[c.pair].reports.size()), mm(c.enu.e), mm(c.enu.n),
+                  mm(c.enu.u), mm(c.test.length), mm(c.test.limit), statistic(c.test.t),
+                  statistic(c.test.critical), c.test.flagged ? "float_disagrees" : ""});
+  }
+  table(tests, "  ",
+        "Fixed: the fixed reports of the mean; Length: the float vector's distance from it; T: "
+        "against both covariances, Chi2: the critical value at alpha (3 degrees of freedom)");
 }
 
 void Writer::loops() {
@@ -150,6 +203,7 @@ void Writer::loops() {
     const std::string stations = joined(names);
     std::string flag = loop.test.flagged ? "flagged" : "";
     if (loop.same_session) flag += flag.empty() ? "same_session" : " same_session";
+    if (loop.float_leg) flag += flag.empty() ? "float" : " float";
     const std::string number = std::to_string(i + 1);
     tests.addRow({number, stations, fixed(loop.perimeter, 1), mm(loop.test.length),
                   mm(loop.test.limit), fixed(loop.ppm, 2), statistic(loop.test.t),
@@ -157,9 +211,13 @@ void Writer::loops() {
     components.addRow({number, mm(loop.misclosure.x), mm(loop.misclosure.y),
                        mm(loop.misclosure.z), mm(loop.enu.e), mm(loop.enu.n), mm(loop.enu.u)});
   }
-  out_ += tests.render("  ");
+  table(tests, "  ",
+        "Misclosure: the length of the sum of the vectors round the loop; Limit: what it must "
+        "exceed; ppm: per perimeter; T: against the legs' covariances, Chi2: the critical value "
+        "at alpha; float: a leg has float reports only");
   out_ += '\n';
-  out_ += components.render("  ");
+  table(components, "  ",
+        "dX to dU: the misclosure in X Y Z and in E N U at the loop's first station");
 }
 
 void Writer::summary(bool flagged) {
@@ -174,7 +232,10 @@ void Writer::summary(bool flagged) {
       table.addRow({pairName(suspect.pair), std::to_string(suspect.loops),
                     std::to_string(suspect.flagged_loops), statistic(suspect.t_sum),
                     suspect.alone ? "alone" : ""});
-    out_ += table.render("    ");
+    this->table(table, "    ",
+                "Loops: the loops of the basis through the pair; Flagged: of which flagged; Sum "
+                "of T: over those; alone: no other loop can tell this pair from the others of "
+                "its loop");
   }
   const CheckSummary s = summarize(check_);
   const auto line = [&](std::string_view what, int count, int flagged_count,
@@ -186,15 +247,39 @@ void Writer::summary(bool flagged) {
        " (" + std::to_string(s.inconsistent) + " inconsistent)");
   line("Stations", s.stations, s.stations_flagged);
   line("Repeated baselines", s.repeats, s.repeats_flagged);
+  line("Float reports against fixed means", s.floats, s.floats_flagged);
   line("Loops", s.loops, s.loops_flagged);
   out_ += flagged ? "  Result: flagged findings, see above\n" : "  Result: nothing flagged\n";
+  reportsToActOn();
+}
+
+void Writer::reportsToActOn() {
+  if (check_.act_on.empty()) {
+    out_ += "  Reports to look at first: none\n";
+    return;
+  }
+  out_ += "  Reports to look at first:\n";
+  TextTable table({{"File", kLeft}, {"From", kLeft}, {"To", kLeft}, {"Why", kLeft}});
+  const std::span<const ReportToActOn> shown = firstToActOn(check_.act_on, options_.top);
+  for (const ReportToActOn& entry : shown) {
+    const Report& report = reports_[entry.report];
+    table.addRow({report.file, cp850ToUtf8(report.fixed_station),
+                  cp850ToUtf8(report.unknown_station), cp850ToUtf8(entry.why)});
+  }
+  this->table(table, "    ",
+              "Why: the flagged evidence the report explains; first what a report alone "
+              "explains, then the reports of suspect pairs");
+  if (shown.size() < check_.act_on.size())
+    out_ += "    and " + counted(check_.act_on.size() - shown.size(), "more report") +
+            " (--top " + std::to_string(options_.top) + ")\n";
 }
 
 std::string Writer::render(bool flagged) {
   const CheckSummary s = summarize(check_);
-  out_ += "Check of " + std::to_string(s.reports) + " reports: " + std::to_string(s.stations) +
-          " stations, " + std::to_string(s.pairs) + " pairs, " + std::to_string(s.repeats) +
-          " repeated, " + std::to_string(s.loops) + " loops\n";
+  const auto n = [](int count) { return static_cast<std::size_t>(count); };
+  out_ += "Check of " + counted(n(s.reports), "report") + ": " + counted(n(s.stations), "station") +
+          ", " + counted(n(s.pairs), "pair") + ", " + std::to_string(s.repeats) + " repeated, " +
+          counted(n(s.loops), "loop") + "\n";
   out_ += "Tests at alpha " + trimmed(options_.alpha) + ", variance factor " +
           trimmed(options_.variance_factor) + "; flagged when T > chi-square and length > " +
           trimmed(options_.tolerance_mm) + " mm + " +
@@ -202,6 +287,7 @@ std::string Writer::render(bool flagged) {
   baselines();
   stations();
   repeats();
+  floats();
   loops();
   summary(flagged);
   return std::move(out_);

@@ -10,8 +10,10 @@
 namespace velk {
 
 // The findings for a person: a table per kind (baselines, stations, repeated baselines,
-// loops) with aligned columns, misclosures and differences in mm, then the summary with the
-// suspects first. Station names are shown in UTF-8.
+// float reports against fixed means, loops) with aligned columns and one line under each
+// saying what its columns mean, misclosures and differences in mm, then the summary: the
+// suspects, the counts, and the first CheckOptions::top reports to look at. Station names
+// are shown in UTF-8.
 std::string checkText(std::span<const Report> reports, const NetworkCheck& check,
                       const CheckOptions& options, bool flagged);
 

@@ -38,6 +38,7 @@ LoopCheck closeLoop(const BasisCycle& cycle, std::span<const PairMean> pairs) {
     loop.forward.push_back(forward);
     loop.misclosure = vm::plus(loop.misclosure, forward ? pair.mean : vm::scaled(pair.mean, -1.0));
     covariance = vm::plus(covariance, pair.covariance);
+    loop.float_leg = loop.float_leg || pair.float_only;
     loop.perimeter += pair.length;
   }
   loop.test.t = vm::quadraticForm(vm::factorOfPositiveDefinite(covariance), loop.misclosure);

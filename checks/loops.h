@@ -26,6 +26,8 @@ struct LoopCheck {
   // Every report of every leg was observed in one common period: such a loop closes by
   // construction and proves little.
   bool same_session = false;
+  // A leg is a pair measured by float reports only: the loop is only as good as those.
+  bool float_leg = false;
   // T = mᵀ C⁻¹ m, C the sum of the legs' covariances, 3 degrees of freedom; length: |m|;
   // reference: the perimeter.
   TestOutcome test;

@@ -14,8 +14,14 @@ NetworkCheck checkNetwork(std::span<const Report> reports, const CheckOptions& o
   FindingTest finding_test(options);
   check.repeats =
       checkRepeats(reports, check.pairs, check.stations, options.variance_factor, finding_test);
+  check.floats = compareFloatReports(reports, check.pairs, check.stations, options.variance_factor,
+                                     finding_test);
+  for (const FloatComparison& comparison : check.floats)
+    if (comparison.test.flagged)
+      check.baselines[comparison.report].flags.emplace_back("float_disagrees");
   check.loops = checkLoops(reports, check.pairs, check.stations, finding_test);
   check.suspects = rankSuspects(check.pairs, check.loops, check.stations);
+  check.act_on = rankReportsToActOn(reports, check);
   return check;
 }
 
@@ -32,6 +38,8 @@ CheckSummary summarize(const NetworkCheck& check) {
   summary.pairs = static_cast<int>(check.pairs.size());
   summary.repeats = static_cast<int>(check.repeats.size());
   summary.repeats_flagged = count(check.repeats, [](const auto& r) { return r.test.flagged; });
+  summary.floats = static_cast<int>(check.floats.size());
+  summary.floats_flagged = count(check.floats, [](const auto& f) { return f.test.flagged; });
   summary.loops = static_cast<int>(check.loops.size());
   summary.loops_flagged = count(check.loops, [](const auto& l) { return l.test.flagged; });
   return summary;
@@ -39,8 +47,8 @@ CheckSummary summarize(const NetworkCheck& check) {
 
 bool needsAttention(const NetworkCheck& check, bool strict) {
   const CheckSummary summary = summarize(check);
-  return summary.loops_flagged > 0 || summary.repeats_flagged > 0 ||
-         summary.stations_flagged > 0 || summary.inconsistent > 0 ||
+  return summary.loops_flagged > 0 || summary.repeats_flagged > 0 || summary.stations_flagged > 0 ||
+         summary.inconsistent > 0 || summary.floats_flagged > 0 ||
          (strict && summary.baselines_flagged > 0);
 }
 

@@ -39,6 +39,16 @@ void takeWeightedMean(std::span<const Report> reports, double variance_factor, P
 
 }  // namespace
 
+void takePairMean(std::span<const Report> reports, double variance_factor, PairMean& pair) {
+  if (pair.reports.size() == 1) {
+    pair.mean = pairVector(reports[pair.reports[0]], pair.reversed[0]);
+    pair.covariance = vm::scaled(reports[pair.reports[0]].covariance(), variance_factor);
+  } else {
+    takeWeightedMean(reports, variance_factor, pair);
+  }
+  pair.length = vm::norm(pair.mean);
+}
+
 Cartesian pairVector(const Report& report, bool reversed) {
   return reversed ? vm::scaled(report.vector, -1.0) : report.vector;
 }
@@ -62,17 +72,15 @@ std::vector<PairMean> buildPairNetwork(std::span<const Report> reports,
     PairMean pair;
     pair.from = stationIndex(stations, graph.stationName(station_pair.from));
     pair.to = stationIndex(stations, graph.stationName(station_pair.to));
+    pair.float_only = std::none_of(station_pair.reports.begin(), station_pair.reports.end(),
+                                   [&](std::size_t k) { return usable[k].fixed; });
     for (const std::size_t k : station_pair.reports) {
-      pair.reports.push_back(index_of[k]);
-      pair.reversed.push_back(graph.isReversed(station_pair, usable[k]));
+      const bool in_mean = pair.float_only || usable[k].fixed;
+      (in_mean ? pair.reports : pair.set_aside).push_back(index_of[k]);
+      (in_mean ? pair.reversed : pair.set_aside_reversed)
+          .push_back(graph.isReversed(station_pair, usable[k]));
     }
-    if (pair.reports.size() == 1) {
-      pair.mean = pairVector(reports[pair.reports[0]], pair.reversed[0]);
-      pair.covariance = vm::scaled(reports[pair.reports[0]].covariance(), variance_factor);
-    } else {
-      takeWeightedMean(reports, variance_factor, pair);
-    }
-    pair.length = vm::norm(pair.mean);
+    takePairMean(reports, variance_factor, pair);
     pairs.push_back(std::move(pair));
   }
   return pairs;

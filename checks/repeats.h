@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -21,13 +22,35 @@ struct RepeatDifference {
   double t = 0;
 };
 
-// A pair measured by two or more reports.
+// The split in time of a pair's reports, ordered by the middle of their observation
+// periods, across which the weighted means of the reports before and after it differ most.
+// Only splits with at least kSideOfSplit reports on each side, between two different
+// moments, count: a mark that moved shows as such a step, which the differences from the
+// one mean of all reports halve.
+struct SplitInTime {
+  std::size_t before = 0, after = 0;  // reports on each side
+  // The last report before the split and the first after it: indices into the reports.
+  std::size_t last_before = 0, first_after = 0;
+  Cartesian xyz;  // metres: the mean after the split − the mean before it
+  LocalENU enu;   // the same in the local frame of the pair's first station
+  double length = 0;
+};
+inline constexpr std::size_t kSideOfSplit = 3;
+
+// A pair whose mean is taken from two or more reports.
 struct RepeatCheck {
   std::size_t pair = 0;  // index into the pair network
   std::vector<RepeatDifference> differences;
-  // T = Σ dᵢᵀ Cᵢ⁻¹ dᵢ with 3(n − 1) degrees of freedom; length: the largest |dᵢ|; reference:
-  // the length of x̄.
+  double largest = 0;                // metres: the largest |dᵢ|
+  std::optional<SplitInTime> split;  // none below 2 × kSideOfSplit reports over time
+  // T = Σ dᵢᵀ Cᵢ⁻¹ dᵢ with 3(n − 1) degrees of freedom; reference: the length of x̄; length:
+  // how far the pair moved, the larger of `largest` and the split's length. Other evidence
+  // of a move (a step found in the pair's series) would join those two as one more length.
   TestOutcome test;
+  // When flagged: the report whose leaving out makes the test pass, if one does. Only the
+  // report of the largest t is tried (the one the differences single out), and only
+  // among three or more reports: of two, nothing tells which one is wrong.
+  std::optional<std::size_t> outlier;
 };
 
 std::vector<RepeatCheck> checkRepeats(std::span<const Report> reports,

@@ -22,7 +22,7 @@ double realIn(const ParsedOptions& options, std::string_view name, double fallba
 }  // namespace
 
 std::span<const OptionSpec> checkLimitOptions() {
-  static const std::array<OptionSpec, 7> kOptions{{
+  static const std::array<OptionSpec, 8> kOptions{{
       {"min-ratio", '\0', "R", "a fixed solution's ratio below R is low_ratio (3.0)"},
       {"max-sigma3d", '\0', "M", "sigma3D of M metres or more is imprecise (0.5)"},
       {"station-tolerance", '\0', "M",
@@ -34,6 +34,7 @@ std::span<const OptionSpec> checkLimitOptions() {
       {"variance-factor", '\0', "F",
        "multiply every report's covariance by F; raise it for optimistic sigmas (1.0)"},
       {"alpha", '\0', "A", "significance level of the chi-square tests (0.01)"},
+      {"top", '\0', "N", "check: list at most N reports under \"Reports to look at first\" (10)"},
   }};
   return kOptions;
 }
@@ -54,6 +55,10 @@ CheckOptions checkLimits(const ParsedOptions& options) {
   check.variance_factor = realIn(options, "variance-factor", check.variance_factor, 1e-6, false,
                                  1e6, "from 0.000001 to 1000000");
   check.alpha = realIn(options, "alpha", check.alpha, 0, true, 0.5, "more than 0, at most 0.5");
+  if (const std::optional<std::string> top = options.value("top")) {
+    check.top = parseIntegerOption("top", *top);
+    if (check.top < 1) throw UsageError("--top: 1 or more, not '" + *top + "'");
+  }
   return check;
 }
 

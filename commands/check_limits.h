@@ -8,8 +8,9 @@
 namespace velk {
 
 // The options of the checks' limits (--min-ratio, --max-sigma3d, --station-tolerance,
-// --variance-factor, --alpha, --tolerance-mm, --tolerance-ppm): the same for every
-// subcommand that judges reports, `check` and `plot network`.
+// --variance-factor, --alpha, --tolerance-mm, --tolerance-ppm) and the length of the list of
+// reports to look at first (--top): the same for every subcommand that judges reports,
+// `check` and `plot network`.
 std::span<const OptionSpec> checkLimitOptions();
 
 // The limits given, the defaults for the others. Throws UsageError for a value that does

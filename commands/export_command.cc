@@ -10,6 +10,7 @@
 #include "exports/dynaml.h"
 #include "exports/export_network.h"
 #include "exports/gama_local.h"
+#include "reading/calendar_date.h"
 
 namespace velk {
 namespace {
@@ -61,8 +62,9 @@ DynamlOptions dynamlOptions(const ParsedOptions& options, ExportFormat format) {
     dynaml.frame = *frame;
   }
   if (const std::optional<std::string> epoch = options.value("epoch")) {
-    dynaml.epoch = readDayMonthYear(*epoch);
-    if (!dynaml.epoch) throw UsageError("--epoch: a date DD.MM.YYYY, not '" + *epoch + "'");
+    dynaml.epoch = readCalendarDate(*epoch);
+    if (!dynaml.epoch)
+      throw UsageError("--epoch: a date d.m.yyyy or yyyy-mm-dd, not '" + *epoch + "'");
   }
   return dynaml;
 }
@@ -110,6 +112,8 @@ void writeGama(const ExportNetwork& network, const std::string& path, bool force
 int runExport(const ParsedOptions& options, CommandStreams& streams) {
   const ExportFormat format = formatOperand(options);
   const std::string output = requiredValue(options, "output");
+  if (format == ExportFormat::kDynaml && output == kStandardOutputName)
+    throw UsageError("dynaml writes two files: --output takes their prefix, not -");
   const double factor = varianceFactor(options);
   const DynamlOptions dynaml = dynamlOptions(options, format);
 
@@ -158,8 +162,8 @@ const Subcommand& exportSubcommand() {
       .options =
           {
               {"output", 'o', "PREFIX|FILE",
-               "dynaml: the prefix of the two files; gama: the file to write. Files must not "
-               "exist, unless --force"},
+               "dynaml: the prefix of the two files; gama: the file to write (- for standard "
+               "output). Files must not exist, unless --force"},
               {"force", 'f', "",
                "replace existing output files (in one step, once the new ones are complete)"},
               {"hold", '\0', "NAME[,NAME...]",
@@ -174,8 +178,8 @@ const Subcommand& exportSubcommand() {
               {"frame", '\0', "LABEL",
                "dynaml: the reference frame label of the files and measurements (default "
                "ITRF2014; one that DynAdjust accepts, e.g. GDA2020, ITRF2008, WGS84 (G2139))"},
-              {"epoch", '\0', "DD.MM.YYYY",
-               "dynaml: the epoch of the files (default the date of the first report that goes "
+              {"epoch", '\0', "DATE",
+               "dynaml: the epoch of the files, d.m.yyyy or yyyy-mm-dd (default the date of the first report that goes "
                "in); each measurement has its own report's date"},
               kListOption,
               kStrictOption,

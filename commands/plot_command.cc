@@ -16,6 +16,7 @@
 #include "plot/file_names.h"
 #include "plot/index_page.h"
 #include "plot/log_file.h"
+#include "plot/log_groups.h"
 #include "plot/log_series.h"
 #include "plot/network_picture.h"
 #include "plot/series_picture.h"
@@ -27,13 +28,17 @@ namespace fs = std::filesystem;
 
 const std::vector<OptionSpec> kOptions = [] {
   std::vector<OptionSpec> options{
-      {"output", 'o', "FILE", "network: the SVG file to write; it must not exist, unless --force"},
+      {"output", 'o', "FILE",
+       "network: the SVG file to write (- for standard output); it must not exist, unless "
+       "--force"},
       {"output-dir", 'd', "DIR",
        "series: the folder for the pictures and index.html (made if missing)"},
       {"pair", '\0', "FROM,TO", "series: draw this pair only (in either direction)"},
       {"log", '\0', "",
        "series: the operands and listed files are LOG files of novrale (types 4, 5, 6) or "
        "quelmar (types 5, 6), not O-files"},
+      {"same-baseline-m", '\0', "M",
+       "series --log: records whose components lie within M metres follow one baseline (1)"},
       {"components", '\0', "enu|xyz",
        "series --log: what the components of a quelmar LOG file are (default enu); novrale's "
        "tag column says it for its files"},
@@ -87,7 +92,7 @@ CheckedReports readAndCheck(const ParsedOptions& inputs, const CheckOptions& lim
 }
 
 int runNetwork(const ParsedOptions& options, CommandStreams& streams) {
-  refuse(options, {"output-dir", "pair", "log", "components"}, "network");
+  refuse(options, {"output-dir", "pair", "log", "components", "same-baseline-m"}, "network");
   const std::string output = requiredValue(options, "output");
   const CheckedReports checked =
       readAndCheck(withoutFirstOperand(options), checkLimits(options), streams.err);
@@ -99,7 +104,7 @@ int runNetwork(const ParsedOptions& options, CommandStreams& streams) {
   OutputFile file = openOutputFile(output, options.has("force"));
   file.write(plot::drawNetwork(drawing).svg);
   file.commit();
-  streams.out << output << '\n';
+  if (output != kStandardOutputName) streams.out << output << '\n';
   return finalStatus(checked.tally, false, streams.err);
 }
 
@@ -140,11 +145,20 @@ plot::LogComponents quelmarComponents(const ParsedOptions& options) {
   throw UsageError("--components: enu or xyz, not '" + value + "'");
 }
 
+double sameBaselineMetres(const ParsedOptions& options) {
+  const std::optional<std::string> text = options.value("same-baseline-m");
+  if (!text) return plot::kSameBaselineMetres;
+  const double metres = parseRealOption("same-baseline-m", *text);
+  if (!(metres > 0)) throw UsageError("--same-baseline-m: more than 0, not '" + *text + "'");
+  return metres;
+}
+
 std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::ostream& err,
                                            InputTally& tally) {
   refuse(options, {"pair"}, "series --log");
   for (const OptionSpec& limit : checkLimitOptions()) refuse(options, {limit.long_name}, "series --log");
   const plot::LogComponents components = quelmarComponents(options);
+  const double same_baseline_m = sameBaselineMetres(options);
   std::vector<plot::NamedSeries> series;
   tally.file_kind = "LOG file";
   for (const std::string& path : inputPaths(withoutFirstOperand(options), err, tally)) {
@@ -161,8 +175,8 @@ std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::os
       ++tally.files_passed_over;
       continue;
     }
-    for (plot::NamedSeries& picture :
-         plot::logSeries(file, fs::path(path).filename().string(), path, components))
+    for (plot::NamedSeries& picture : plot::logSeries(file, fs::path(path).filename().string(),
+                                                      path, components, same_baseline_m))
       series.push_back(std::move(picture));
   }
   if (series.empty()) throw RunError("no LOG record to draw");
@@ -181,17 +195,25 @@ void writeFolder(const std::string& folder, const std::vector<plot::NamedSeries>
   std::vector<plot::IndexEntry> entries;
   files.reserve(series.size() + 1);
   for (const plot::NamedSeries& one : series) {
+    const std::string summary = plot::seriesSummary(one);
+    if (one.drawing.samples.size() < 2) {  // a single LOG record: listed, not drawn
+      entries.push_back({one.drawing.name, "", 0, 0, summary, plot::isFlagged(one)});
+      continue;
+    }
     const plot::SeriesPicture picture = plot::drawSeries(one.drawing);
     const std::string name = namer.name(one.name, ".svg");
     files.push_back(openOutputFile((fs::path(folder) / name).string(), force));
     files.back().write(picture.svg);
-    entries.push_back({one.drawing.name, name, picture.width, picture.height});
+    entries.push_back(
+        {one.drawing.name, name, picture.width, picture.height, summary, plot::isFlagged(one)});
   }
   files.push_back(openOutputFile((fs::path(folder) / index_name).string(), force));
   files.back().write(plot::indexPage(
-      "Series of " + std::to_string(series.size()) + (series.size() == 1 ? " picture" : " pictures"),
+      "Series of " + std::to_string(series.size()) +
+          (series.size() == 1 ? " picture" : " pictures"),
       "Each picture shows the differences of every measurement from its weighted mean, with "
-      "error bars of one sigma and a band of three times the weighted RMS.",
+      "error bars of one sigma and a band of three robust sigmas (1.4826 times the median "
+      "absolute deviation, at least the median sigma); flagged series come first.",
       entries));
   std::vector<OutputFile*> all;
   for (OutputFile& file : files) all.push_back(&file);
@@ -202,7 +224,8 @@ void writeFolder(const std::string& folder, const std::vector<plot::NamedSeries>
 int runSeries(const ParsedOptions& options, CommandStreams& streams) {
   refuse(options, {"output"}, "series");
   const std::string folder = requiredValue(options, "output-dir");
-  if (!options.has("log")) refuse(options, {"components"}, "series without --log");
+  if (!options.has("log"))
+    refuse(options, {"components", "same-baseline-m"}, "series without --log");
   InputTally tally;
   const std::vector<plot::NamedSeries> series =
       options.has("log") ? logPictures(options, streams.err, tally)
@@ -218,6 +241,7 @@ int runPlot(const ParsedOptions& options, CommandStreams& streams) {
   if (options.operands().size() == 1 && !options.has(kListOption.long_name))
     throw UsageError(std::string(options.has("log") ? "no LOG files" : "no O-files") +
                      " given (name them, or give --list FILE)");
+  refuse(options, {"top"}, kind);  // a limit of check's text, not of the pictures
   if (kind == "network") return runNetwork(options, streams);
   if (kind == "series") return runSeries(options, streams);
   throw UsageError("draws 'network' or 'series', not '" + kind + "'");
@@ -229,26 +253,34 @@ const Subcommand& plotSubcommand() {
   static const Subcommand command{
       .name = "plot",
       .summary = "draw the network or the series of repeated baselines as SVG pictures",
-      .usage = "network --output FILE.svg [options] [O-FILE...]\n"
-               "       baselines plot series --output-dir DIR [--pair FROM,TO] [options] [O-FILE...]\n"
-               "       baselines plot series --log --output-dir DIR [--components enu|xyz] LOG-FILE...",
+      .usage =
+          "network --output FILE.svg [options] [O-FILE...]\n"
+          "       baselines plot series --output-dir DIR [--pair FROM,TO] [options] [O-FILE...]\n"
+          "       baselines plot series --log --output-dir DIR [--components enu|xyz]\n"
+          "                             [--same-baseline-m M] LOG-FILE...",
       .description =
           "Pictures are self-contained SVG files (no script, no external font or file) that open "
           "in any browser and in the usual office and GIS programs.\n\n"
           "'plot network' draws the stations in the local East-North plane of the first "
           "report's mark 1, north up, each with its name, and each measured pair as a line "
-          "styled by its status, the first that applies: suspect (of the loop checks), flagged "
+          "coloured by its status, the first that applies: suspect (of the loop checks), flagged "
           "(one of its reports has a flag other than float, its repeat is flagged, or a flagged "
-          "loop runs through it), float (none of its reports fixed), fixed. The check's limits "
-          "are those of 'baselines check'.\n\n"
+          "loop runs through it), fine; solid when one of its reports is fixed, dashed when "
+          "all are float. The check's limits are those of 'baselines check'.\n\n"
           "'plot series' draws, for every pair of two or more usable reports, one picture "
           "FROM-TO.svg of four panels: dE, dN, dU in the local frame of the pair's first "
           "station and d(length), in mm, against the middle of each observation period, "
           "relative to the pair's weighted mean (that of 'baselines check', whose limits and "
           "variance factor apply); and DIR/index.html that shows them all. The "
           "pictures and the index are written together, the index last: all of them or none. "
-          "With --log it draws LOG files instead, one picture per file (per station for a "
-          "novrale type-4 file); their means weight each record with max(sigma, 0.5 mm).\n\n"
+          "With --log it draws LOG files instead: the records of each file are grouped into "
+          "baselines (components within --same-baseline-m metres of the group's first record, "
+          "and in a novrale type-4 file the same fixed station), one picture per group named "
+          "by the file, the station and the length; a group of one record is listed in the "
+          "index, not drawn. Their means weight each record with 1/max(sigma, 0.5 mm)².\n\n"
+          "In every picture a band of three robust sigmas surrounds the mean, flagged reports "
+          "are diamonds, and each point names its file, GPS time and values when the pointer "
+          "rests on it. The index lists flagged series first.\n\n"
           "The names of the files written are shown on standard output.\n\n"
           "Exit status: 0 done; 1 a failed run, nothing written (with --strict, also an input "
           "passed over); 2 a wrong command line or no input; 4 done, but inputs were passed "

@@ -126,20 +126,6 @@ void requireHeldStationInEveryPart(const StationGraph& graph,
                    "would be singular; hold one of each part with --hold): " + floating);
 }
 
-std::optional<std::int32_t> digitsValue(std::string_view text) {
-  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
-  if (text.empty() || !std::all_of(text.begin(), text.end(), is_digit)) return std::nullopt;
-  std::int32_t value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
-
-int daysInMonth(std::int32_t year, std::int32_t month) {
-  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
 // At least `width` digits, with leading zeros.
 std::string zeroPadded(std::int32_t value, std::size_t width) {
   std::string text = std::to_string(value);
@@ -148,17 +134,6 @@ std::string zeroPadded(std::int32_t value, std::size_t width) {
 }
 
 }  // namespace
-
-std::optional<CalendarDate> readDayMonthYear(std::string_view text) {
-  if (text.size() != 10 || text[2] != '.' || text[5] != '.') return std::nullopt;
-  const auto day = digitsValue(text.substr(0, 2));
-  const auto month = digitsValue(text.substr(3, 2));
-  const auto year = digitsValue(text.substr(6, 4));
-  if (!day || !month || !year || *month < 1 || *month > 12 || *day < 1 ||
-      *day > daysInMonth(*year, *month))
-    return std::nullopt;
-  return CalendarDate{*year, *month, *day};
-}
 
 std::string dayMonthYearText(const CalendarDate& date) {
   return zeroPadded(date.day, 2) + "." + zeroPadded(date.month, 2) + "." +

@@ -12,9 +12,7 @@
 
 namespace velk {
 
-// Dates as DynaML writes them, and as the command takes them: "dd.mm.yyyy". Reading
-// gives nothing when the text is not a real calendar date in that form.
-std::optional<CalendarDate> readDayMonthYear(std::string_view text);
+// A date as DynaML writes it: "dd.mm.yyyy".
 std::string dayMonthYearText(const CalendarDate& date);
 
 // One line for the user (standard error), without the program's name.

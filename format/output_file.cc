@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,6 +135,17 @@ OutputFile OutputFile::replace(const std::string& path) {
   return file;
 }
 
+OutputFile OutputFile::standardOutput() {
+  ignoreFileSizeSignal();
+  OutputFile file("-", true);
+  file.to_standard_output_ = true;
+  file.fd_ = ::memfd_create("standard output", MFD_CLOEXEC);
+  if (file.fd_ < 0)
+    throw RunError(std::string("cannot keep the output for standard output: ") +
+                   std::strerror(errno));
+  return file;
+}
+
 // 0, or why no temporary could be made.
 int OutputFile::openTemporary() {
   if (name_.empty()) return EISDIR;
@@ -174,7 +186,8 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       buffer_(std::move(other.buffer_)),
       buffered_(other.buffered_),
       named_(other.named_),
-      done_(other.done_) {
+      done_(other.done_),
+      to_standard_output_(other.to_standard_output_) {
   other.fd_ = -1;
   other.reservation_fd_ = -1;
   other.done_ = true;
@@ -256,6 +269,7 @@ void OutputFile::commitAll(std::span<OutputFile* const> files) {
     for (OutputFile* file : files) file->giveName();
     std::vector<const std::string*> synced;
     for (OutputFile* file : files) {
+      if (file->to_standard_output_) continue;
       bool seen = false;
       for (const std::string* folder : synced) seen = seen || *folder == file->folder_;
       if (seen) continue;
@@ -272,6 +286,7 @@ void OutputFile::commitAll(std::span<OutputFile* const> files) {
 void OutputFile::writeToStableStorage() {
   flushBuffer();
   buffer_.reset();  // the memory is not needed any more
+  if (to_standard_output_) return;
   if (::fsync(fd_) != 0) fail("cannot write the output file", errno);
 }
 
@@ -285,6 +300,7 @@ void OutputFile::checkReservation() const {
 }
 
 void OutputFile::giveName() {
+  if (to_standard_output_) return copyToStandardOutput();
   static const std::string kNaming = "cannot give its name to the output file";
   if (reservation_fd_ >= 0 && temporary_.empty()) {
     // Remove, then link: a crash in between leaves nothing under the name, never a part.
@@ -297,6 +313,26 @@ void OutputFile::giveName() {
   }
   temporary_.clear();
   releaseReservation();
+  named_ = true;
+}
+
+// The content kept in memory goes out whole; a pipe whose reader has gone fails the run.
+void OutputFile::copyToStandardOutput() {
+  static const std::string kWriting = "cannot write to standard output";
+  if (::lseek(fd_, 0, SEEK_SET) != 0) fail(kWriting, errno);
+  std::array<char, 1 << 16> block;
+  for (;;) {
+    const ssize_t got = ::read(fd_, block.data(), block.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) fail(kWriting, errno);
+    if (got == 0) break;
+    for (std::size_t done = 0; done < static_cast<std::size_t>(got);) {
+      const ssize_t put = ::write(STDOUT_FILENO, block.data() + done, static_cast<std::size_t>(got) - done);
+      if (put < 0 && errno == EINTR) continue;
+      if (put < 0) fail(kWriting, errno);
+      done += static_cast<std::size_t>(put);
+    }
+  }
   named_ = true;
 }
 
@@ -351,7 +387,7 @@ void OutputFile::discard() {
 // file keeps its new content, since the old one is gone.
 void OutputFile::withdrawNewName() {
   struct stat ours {}, named {};
-  if (replaces_ || ::fstat(fd_, &ours) != 0 || ::lstat(path_.c_str(), &named) != 0) return;
+  if (replaces_ || to_standard_output_ || ::fstat(fd_, &ours) != 0 || ::lstat(path_.c_str(), &named) != 0) return;
   if (sameFile(named, ours.st_dev, ours.st_ino)) ::unlink(path_.c_str());
 }
 

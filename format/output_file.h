@@ -33,6 +33,9 @@ class OutputFile : public RecordSink {
   // existing file is untouched, and it stays so when the run fails. Throws RunError when
   // the file cannot be made.
   static OutputFile replace(const std::string& path);
+  // The same promise on standard output, for the name "-": the content is kept in memory
+  // and written out at commit, so a failed run writes nothing there. Its path() is "-".
+  static OutputFile standardOutput();
 
   OutputFile(OutputFile&& other) noexcept;
   OutputFile& operator=(OutputFile&&) = delete;
@@ -73,6 +76,7 @@ class OutputFile : public RecordSink {
   void writeToStableStorage();
   void checkReservation() const;
   void giveName();
+  void copyToStandardOutput();
   void nameUnnamedTemporary();
   int linkUnnamedTemporary(const std::string& name) const;
   void withdrawNewName();
@@ -94,6 +98,7 @@ class OutputFile : public RecordSink {
   std::size_t buffered_ = 0;
   bool named_ = false;            // the temporary has been given the final name
   bool done_ = false;             // committed or given up: nothing left to clean
+  bool to_standard_output_ = false;  // commit copies the content to standard output
 };
 
 }  // namespace velk

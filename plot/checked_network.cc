@@ -65,13 +65,16 @@ PairFindings findingsOf(std::span<const Report> reports, const NetworkCheck& che
 }
 
 PairStatus statusOf(const StationPair& pair, const StationGraph& graph,
-                    std::span<const Report> named, const PairFindings& findings) {
+                    const PairFindings& findings) {
   const NamePair key = sortedNames(graph.stationName(pair.from), graph.stationName(pair.to));
   if (findings.suspect.count(key)) return PairStatus::kSuspect;
   if (findings.flagged.count(key)) return PairStatus::kFlagged;
-  const bool any_fixed = std::any_of(pair.reports.begin(), pair.reports.end(),
-                                     [&](std::size_t k) { return named[k].fixed; });
-  return any_fixed ? PairStatus::kFixed : PairStatus::kFloat;
+  return PairStatus::kFine;
+}
+
+bool floatOnly(const StationPair& pair, std::span<const Report> named) {
+  return std::none_of(pair.reports.begin(), pair.reports.end(),
+                      [&](std::size_t k) { return named[k].fixed; });
 }
 
 }  // namespace
@@ -102,7 +105,8 @@ NetworkDrawing checkedNetwork(std::span<const Report> reports, const NetworkChec
     const auto from = drawn.find(graph.stationName(pair.from));
     const auto to = drawn.find(graph.stationName(pair.to));
     if (from == drawn.end() || to == drawn.end()) continue;
-    drawing.lines.push_back({from->second, to->second, statusOf(pair, graph, named, findings)});
+    drawing.lines.push_back(
+        {from->second, to->second, statusOf(pair, graph, findings), floatOnly(pair, named)});
   }
 
   const CheckSummary summary = summarize(check);
@@ -115,11 +119,83 @@ NetworkDrawing checkedNetwork(std::span<const Report> reports, const NetworkChec
   return drawing;
 }
 
+namespace {
+
+// A report's flags other than `float` (its marker says float), "low_ratio, imprecise".
+std::map<std::size_t, std::string> reportFlags(const NetworkCheck& check) {
+  std::map<std::size_t, std::string> flags;
+  for (const BaselineCheck& baseline : check.baselines)
+    for (const std::string& flag : baseline.flags) {
+      if (flag == "float") continue;
+      std::string& text = flags[baseline.report];
+      text += (text.empty() ? "" : ", ") + flag;
+    }
+  return flags;
+}
+
+// What the checks found about the pair as a whole.
+std::vector<std::string> pairFlags(std::size_t pair, const RepeatCheck* repeat,
+                                   const NetworkCheck& check) {
+  std::vector<std::string> flags;
+  if (repeat != nullptr && repeat->test.flagged) flags.push_back("repeat flagged");
+  for (const FloatComparison& comparison : check.floats)
+    if (comparison.pair == pair && comparison.test.flagged) {
+      flags.push_back("float disagrees");
+      break;
+    }
+  for (const Suspect& suspect : check.suspects)
+    if (suspect.pair == pair) flags.push_back("suspect");
+  int loops = 0;
+  for (const LoopCheck& loop : check.loops)
+    if (loop.test.flagged && std::find(loop.legs.begin(), loop.legs.end(), pair) != loop.legs.end())
+      ++loops;
+  if (loops > 0)
+    flags.push_back("on " + std::to_string(loops) + " flagged loop" + (loops == 1 ? "" : "s"));
+  return flags;
+}
+
+// One report of a pair against the pair's mean: its index and its difference.
+struct PairDifference {
+  std::size_t report = 0;
+  Cartesian xyz;
+  LocalENU enu;
+};
+
+// The reports drawn for a pair: those of its mean (against it) and its float reports set
+// aside (against the fixed mean), in time order when drawn. A pair of one report has none.
+std::vector<PairDifference> pairDifferences(std::size_t pair, const RepeatCheck* repeat,
+                                            const NetworkCheck& check) {
+  std::vector<PairDifference> differences;
+  if (repeat != nullptr) {
+    for (const RepeatDifference& difference : repeat->differences)
+      differences.push_back({difference.report, difference.xyz, difference.enu});
+  } else if (check.pairs[pair].reports.size() == 1) {
+    differences.push_back({check.pairs[pair].reports.front(), {}, {}});  // it is the mean
+  }
+  for (const FloatComparison& comparison : check.floats)
+    if (comparison.pair == pair)
+      differences.push_back({comparison.report, comparison.xyz, comparison.enu});
+  if (differences.size() < 2) differences.clear();
+  return differences;
+}
+
+const RepeatCheck* repeatOf(std::size_t pair, const NetworkCheck& check) {
+  for (const RepeatCheck& repeat : check.repeats)
+    if (repeat.pair == pair) return &repeat;
+  return nullptr;
+}
+
+}  // namespace
+
 std::vector<NamedSeries> pairSeries(std::span<const Report> reports, const NetworkCheck& check,
                                     double variance_factor) {
+  const std::map<std::size_t, std::string> flags = reportFlags(check);
   std::vector<NamedSeries> result;
-  for (const RepeatCheck& repeat : check.repeats) {
-    const PairMean& pair = check.pairs[repeat.pair];
+  for (std::size_t p = 0; p < check.pairs.size(); ++p) {
+    const RepeatCheck* repeat = repeatOf(p, check);
+    const std::vector<PairDifference> differences = pairDifferences(p, repeat, check);
+    if (differences.empty()) continue;
+    const PairMean& pair = check.pairs[p];
     const StationCheck& from = check.stations[static_cast<std::size_t>(pair.from)];
     const std::string from_name = cp850ToUtf8(from.name);
     const std::string to_name = cp850ToUtf8(check.stations[static_cast<std::size_t>(pair.to)].name);
@@ -130,12 +206,14 @@ std::vector<NamedSeries> pairSeries(std::span<const Report> reports, const Netwo
     SeriesDrawing& drawing = series.drawing;
     drawing.name = from_name + " \u2192 " + to_name;
     drawing.frame = "E, N, U in the local frame of " + from_name +
-                    " and length, less the pair's weighted mean (weights: the inverse covariances)";
-    drawing.time_axis = "time (UTC): the middle of each observation period";
+                    " and length, less the pair's weighted mean (weights: the inverse "
+                    "covariances; fixed reports only where the pair has some)";
+    drawing.time_axis = "GPS time: the middle of each observation period";
+    series.flags = pairFlags(p, repeat, check);
     drawing.components = {"dE", "dN", "dU", "d(length)"};
     const double mean_length = norm(pair.mean);
     std::array<std::vector<double>, 4> values, sigmas;
-    for (const RepeatDifference& difference : repeat.differences) {
+    for (const PairDifference& difference : differences) {
       const Report& report = reports[difference.report];
       Matrix3 covariance = report.covariance();
       for (double& cell : covariance.cells) cell *= variance_factor;
@@ -147,6 +225,9 @@ std::vector<NamedSeries> pairSeries(std::span<const Report> reports, const Netwo
       SeriesSample sample;
       sample.time = (report.start_mjd + report.end_mjd) / 2;
       sample.fixed = report.fixed;
+      sample.source = report.file;
+      if (const auto found = flags.find(difference.report); found != flags.end())
+        sample.flags = found->second;
       sample.value = {difference.enu.e * 1000, difference.enu.n * 1000, difference.enu.u * 1000,
                       (length - mean_length) * 1000};
       sample.sigma = {std::sqrt(local(1, 1)) * 1000, std::sqrt(local(2, 2)) * 1000,

@@ -13,9 +13,10 @@ namespace velk::plot {
 
 // The network picture of checked reports: the stations that usable reports place, in the
 // local East-North plane of the first report's mark 1, and every pair of two such
-// stations, drawn by its status: suspect; flagged (one of its reports has a flag other than
-// `float`, its repeat is flagged, or a flagged loop runs through it); float (no report
-// fixed); fixed. `left_out` receives a line for each station that no usable report places.
+// stations, coloured by its status (suspect; flagged: one of its reports has a flag other
+// than `float`, its repeat is flagged, or a flagged loop runs through it; fine) and marked
+// float only when none of its reports is fixed. `left_out` receives a line for each
+// station that no usable report places.
 NetworkDrawing checkedNetwork(std::span<const Report> reports, const NetworkCheck& check,
                               std::vector<std::string>& left_out);
 

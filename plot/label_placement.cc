@@ -14,27 +14,28 @@ constexpr double kRingStep = 6;    // px from one ring of candidate places to th
 constexpr int kRingDirections = 24;
 constexpr double kPi = 3.14159265358979323846;
 
-// The boxes placed so far, found by the cells of a grid that they touch.
-class BoxIndex {
+// Items found by the cells of a square grid that their bounding boxes touch: a query
+// looks only at the items of the cells its own box touches.
+class CellGrid {
  public:
-  explicit BoxIndex(double cell) : cell_(cell) {}
+  explicit CellGrid(double cell) : cell_(cell) {}
 
-  void add(const Box& box) {
-    const auto index = static_cast<int>(boxes_.size());
-    boxes_.push_back(box);
-    forCells(box, [&](std::int64_t key) { cells_[key].push_back(index); });
+  void add(const Box& bounds, std::size_t item) {
+    forCells(bounds, [&](std::int64_t key) { cells_[key].push_back(item); });
   }
 
-  bool isFree(const Box& box) const {
-    bool free = true;
+  // Whether `hit` holds for none of the items near `box`.
+  template <typename Hit>
+  bool noneNear(const Box& box, Hit hit) const {
+    bool none = true;
     forCells(box, [&](std::int64_t key) {
-      if (!free) return;
+      if (!none) return;
       const auto found = cells_.find(key);
       if (found == cells_.end()) return;
-      for (const int index : found->second)
-        if (boxes_[static_cast<std::size_t>(index)].overlaps(box)) free = false;
+      for (const std::size_t item : found->second)
+        if (hit(item)) none = false;
     });
-    return free;
+    return none;
   }
 
  private:
@@ -50,8 +51,47 @@ class BoxIndex {
   }
 
   double cell_;
+  std::unordered_map<std::int64_t, std::vector<std::size_t>> cells_;
+};
+
+// The boxes placed so far.
+class BoxIndex {
+ public:
+  explicit BoxIndex(double cell) : grid_(cell) {}
+
+  void add(const Box& box) {
+    grid_.add(box, boxes_.size());
+    boxes_.push_back(box);
+  }
+
+  bool isFree(const Box& box) const {
+    return grid_.noneNear(box, [&](std::size_t i) { return boxes_[i].overlaps(box); });
+  }
+
+ private:
+  CellGrid grid_;
   std::vector<Box> boxes_;
-  std::unordered_map<std::int64_t, std::vector<int>> cells_;
+};
+
+// The lines.
+class SegmentIndex {
+ public:
+  SegmentIndex(std::span<const Segment> segments, double cell) : segments_(segments), grid_(cell) {
+    for (std::size_t i = 0; i < segments.size(); ++i) grid_.add(boundsOf(segments[i]), i);
+  }
+
+  bool isClear(const Box& box) const {
+    return grid_.noneNear(box, [&](std::size_t i) { return crosses(segments_[i], box); });
+  }
+
+ private:
+  static Box boundsOf(const Segment& s) {
+    return {std::min(s.from.x, s.to.x), std::min(s.from.y, s.to.y), std::max(s.from.x, s.to.x),
+            std::max(s.from.y, s.to.y)};
+  }
+
+  std::span<const Segment> segments_;
+  CellGrid grid_;
 };
 
 Box boxAt(Point centre, double width, double height) {
@@ -82,25 +122,52 @@ constexpr double kFirstDirections[] = {0, kPi, -kPi / 2, kPi / 2,
 
 }  // namespace
 
-std::vector<PlacedLabel> placeLabels(std::span<const LabelRequest> labels, double marker_radius) {
+bool crosses(const Segment& segment, const Box& box) {
+  const double dx = segment.to.x - segment.from.x, dy = segment.to.y - segment.from.y;
+  // The segment is from + t (dx, dy), t in [0, 1]: narrow t to each slab of the box.
+  double enter = 0, leave = 1;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {segment.from.x - box.left, box.right - segment.from.x,
+                       segment.from.y - box.top, box.bottom - segment.from.y};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;  // parallel to this side and outside it
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0) {
+      enter = std::max(enter, t);
+    } else {
+      leave = std::min(leave, t);
+    }
+  }
+  return enter <= leave;
+}
+
+std::vector<PlacedLabel> placeLabels(std::span<const LabelRequest> labels, double marker_radius,
+                                     std::span<const Segment> lines) {
   double cell = 32;
   for (const LabelRequest& label : labels) cell = std::max({cell, label.width, label.height});
   BoxIndex taken(cell);
   for (const LabelRequest& label : labels)
     taken.add(boxAt(label.anchor, 2 * marker_radius, 2 * marker_radius));
+  const SegmentIndex drawn(lines, cell);
 
   std::vector<PlacedLabel> placed;
   placed.reserve(labels.size());
   for (const LabelRequest& label : labels) {
     PlacedLabel result;
     bool found = false;
-    for (const double angle : kFirstDirections) {
-      const Box box = boxInDirection(label, angle, marker_radius + kGap);
-      if (taken.isFree(box)) {
-        result.box = box;
-        found = true;
-        break;
+    for (const bool clear_of_lines : {true, false}) {
+      for (const double angle : kFirstDirections) {
+        const Box box = boxInDirection(label, angle, marker_radius + kGap);
+        if (taken.isFree(box) && (!clear_of_lines || drawn.isClear(box))) {
+          result.box = box;
+          found = true;
+          break;
+        }
       }
+      if (found) break;
     }
     // Rings further out: every obstacle is finitely far, so a ring beyond them all is free.
     for (int ring = 1; !found; ++ring) {

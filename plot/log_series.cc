@@ -5,33 +5,11 @@
 
 #include "format/run_error.h"
 #include "format/text_encoding.h"
+#include "plot/log_groups.h"
 #include "reading/report.h"
 
 namespace velk::plot {
 namespace {
-
-// The records of one picture.
-struct RecordGroup {
-  std::string station;  // empty: the whole file
-  std::vector<const LogRecord*> records;
-};
-
-std::vector<RecordGroup> groups(const LogFile& file, const std::string& path) {
-  const bool per_station =
-      file.layout == LogLayout::kNovrale && file.records.front().tag == "v.gpps /";
-  std::vector<RecordGroup> result;
-  for (const LogRecord& record : file.records) {
-    if (file.layout == LogLayout::kNovrale && record.tag != file.records.front().tag)
-      throw RunError(path + " line " + std::to_string(record.line) + ": tag '" + record.tag +
-                     "' differs from the first record's '" + file.records.front().tag + "'");
-    const std::string key = per_station ? record.station : std::string();
-    auto group = std::find_if(result.begin(), result.end(),
-                              [&](const RecordGroup& g) { return g.station == key; });
-    if (group == result.end()) group = result.insert(result.end(), {key, {}});
-    group->records.push_back(&record);
-  }
-  return result;
-}
 
 // Days on the drawing's axis: the modified Julian date where the year is printed; else
 // 366 days a year, a day number smaller than the one before starting the next year.
@@ -62,7 +40,8 @@ std::string typeText(const LogFile& file, LogComponents components) {
   return "novrale type 6, LOG geocentrique";
 }
 
-SeriesDrawing drawingOf(const RecordGroup& group, const LogFile& file, LogComponents components) {
+SeriesDrawing drawingOf(const std::vector<const LogRecord*>& records, const LogFile& file,
+                        LogComponents components, const std::string& file_name) {
   SeriesDrawing drawing;
   drawing.unit = "record";
   drawing.days = file.layout == LogLayout::kNovrale ? DayCount::kModifiedJulian : DayCount::kYearUnknown;
@@ -73,13 +52,15 @@ SeriesDrawing drawingOf(const RecordGroup& group, const LogFile& file, LogCompon
                   std::string(" and length as the LOG file gives them (") + typeText(file, components) +
                   "), less their weighted means; error bars: the sigmas as printed";
   drawing.time_axis = drawing.days == DayCount::kModifiedJulian
-                          ? "epoch of the LOG records (UTC)"
-                          : "epoch of the LOG records (the file gives no year)";
-  const std::vector<double> time = times(group.records, drawing.days);
-  drawing.samples.resize(group.records.size());
+                          ? "epoch of the LOG records (GPS time)"
+                          : "epoch of the LOG records (GPS time; the file gives no year)";
+  const std::vector<double> time = times(records, drawing.days);
+  drawing.samples.resize(records.size());
+  for (std::size_t i = 0; i < records.size(); ++i)
+    drawing.samples[i].source = file_name + " line " + std::to_string(records[i]->line);
   for (std::size_t c = 0; c < 4; ++c) {
     std::vector<double> values, sigmas;
-    for (const LogRecord* record : group.records) {
+    for (const LogRecord* record : records) {
       values.push_back(c < 3 ? record->components[c] : record->length);
       sigmas.push_back(c < 3 ? record->sigmas[c] : record->sigma3d);
     }
@@ -88,7 +69,7 @@ SeriesDrawing drawingOf(const RecordGroup& group, const LogFile& file, LogCompon
     for (std::size_t i = 0; i < values.size(); ++i) {
       SeriesSample& sample = drawing.samples[i];
       sample.time = time[i];
-      sample.fixed = group.records[i]->fixed;
+      sample.fixed = records[i]->fixed;
       sample.value[c] = (values[i] - mean) * 1000;
       sample.sigma[c] = sigmas[i] * 1000;
       differences.push_back(sample.value[c]);
@@ -114,19 +95,21 @@ double flooredWeightedMean(std::span<const double> values, std::span<const doubl
 }
 
 std::vector<NamedSeries> logSeries(const LogFile& file, const std::string& file_name,
-                                   const std::string& path, LogComponents quelmar_components) {
+                                   const std::string& path, LogComponents quelmar_components,
+                                   double same_baseline_m) {
   if (file.records.empty()) return {};
   const LogComponents components = file.layout == LogLayout::kQuelmar
                                        ? quelmar_components
                                        : *componentsOfTag(file.records.front().tag);
   const std::string name = isValidUtf8(file_name) ? file_name : cp850ToUtf8(file_name);
   std::vector<NamedSeries> result;
-  for (const RecordGroup& group : groups(file, path)) {
+  for (const LogGroup& group : groupLogRecords(file, same_baseline_m, path)) {
+    std::vector<const LogRecord*> records;
+    for (const std::size_t k : group.records) records.push_back(&file.records[k]);
     NamedSeries series;
-    series.name = group.station.empty() ? name : name + "-" + cp850ToUtf8(group.station);
-    series.drawing = drawingOf(group, file, components);
-    series.drawing.name =
-        group.station.empty() ? name : name + ", station " + cp850ToUtf8(group.station);
+    series.name = name + "-" + logGroupStem(group);
+    series.drawing = drawingOf(records, file, components, name);
+    series.drawing.name = name + ", " + logGroupName(group);
     result.push_back(std::move(series));
   }
   return result;

@@ -19,24 +19,34 @@ constexpr double kLabelSize = 12;
 constexpr double kMarkerRadius = 5;
 constexpr double kLegendSample = 32;  // px of line shown for each style
 
-// The style of each status, from the most urgent: colour, width, dashes, legend text.
-struct LineStyle {
+// The colour and width of each status, from the most urgent, and its legend text.
+struct StatusColour {
   PairStatus status;
   std::string_view colour;
   double width;
-  std::string_view dash;
   std::string_view legend;
 };
-constexpr std::array<LineStyle, 4> kLineStyles{{
-    {PairStatus::kSuspect, "#c0007a", 4, "", "suspect"},
-    {PairStatus::kFlagged, "#d62728", 2.5, "9 4", "flagged"},
-    {PairStatus::kFloat, "#ff7f0e", 1.5, "3 3", "float only"},
-    {PairStatus::kFixed, "#1f4e8c", 1.5, "", "fixed"},
+constexpr std::array<StatusColour, 3> kStatusColours{{
+    {PairStatus::kSuspect, "#c0007a", 4, "suspect"},
+    {PairStatus::kFlagged, "#d62728", 2.5, "flagged"},
+    {PairStatus::kFine, "#1f4e8c", 1.5, "fine"},
 }};
 
+// The dashes of a float-only pair; a pair with a fixed report is solid.
+constexpr std::string_view kFloatDash = "7 4";
+constexpr std::string_view kLegendStyleColour = "#555555";
 
-Paint linePaint(const LineStyle& style) {
-  return {.stroke = style.colour, .stroke_width = style.width, .dash = style.dash};
+const StatusColour& colourOf(PairStatus status) {
+  for (const StatusColour& colour : kStatusColours)
+    if (colour.status == status) return colour;
+  return kStatusColours.back();
+}
+
+Paint linePaint(const NetworkLine& line) {
+  const StatusColour& colour = colourOf(line.status);
+  return {.stroke = colour.colour,
+          .stroke_width = colour.width,
+          .dash = line.float_only ? kFloatDash : std::string_view()};
 }
 
 // The stations' positions in px, north up, the most westerly at x = 0 and the most
@@ -84,17 +94,33 @@ std::array<Point, 3> triangleAt(Point centre) {
 
 Point shifted(Point point, Point by) { return {point.x + by.x, point.y + by.y}; }
 
+// An entry of the legend: the station marker, a colour or a line style.
 struct LegendEntry {
-  const LineStyle* style;  // nullptr: the station marker
+  enum class Kind { kStation, kColour, kStyle } kind;
+  Paint sample;
   std::string text;
 };
 
 std::vector<LegendEntry> legendEntries(const NetworkDrawing& drawing) {
-  std::vector<LegendEntry> entries{{nullptr, "station"}};
-  for (const LineStyle& style : kLineStyles) {
-    const auto count = std::count_if(drawing.lines.begin(), drawing.lines.end(),
-                                     [&](const NetworkLine& line) { return line.status == style.status; });
-    entries.push_back({&style, std::string(style.legend) + " (" + std::to_string(count) + ")"});
+  std::vector<LegendEntry> entries{{LegendEntry::Kind::kStation, {}, "station"}};
+  for (const StatusColour& colour : kStatusColours) {
+    const auto count =
+        std::count_if(drawing.lines.begin(), drawing.lines.end(),
+                      [&](const NetworkLine& line) { return line.status == colour.status; });
+    entries.push_back({LegendEntry::Kind::kColour,
+                       {.stroke = colour.colour, .stroke_width = colour.width},
+                       std::string(colour.legend) + " (" + std::to_string(count) + ")"});
+  }
+  for (const bool float_only : {false, true}) {
+    const auto count =
+        std::count_if(drawing.lines.begin(), drawing.lines.end(),
+                      [&](const NetworkLine& line) { return line.float_only == float_only; });
+    entries.push_back(
+        {LegendEntry::Kind::kStyle,
+         {.stroke = kLegendStyleColour,
+          .stroke_width = 1.5,
+          .dash = float_only ? kFloatDash : std::string_view()},
+         std::string(float_only ? "float only" : "fixed") + " (" + std::to_string(count) + ")"});
   }
   return entries;
 }
@@ -113,11 +139,11 @@ void drawLegend(SvgWriter& svg, const std::vector<LegendEntry>& entries, Point a
   double x = at.x;
   const double middle = at.y - kTextSize * 0.3;
   for (const LegendEntry& entry : entries) {
-    if (entry.style == nullptr) {
+    if (entry.kind == LegendEntry::Kind::kStation) {
       const auto triangle = triangleAt({x + kLegendSample / 2, middle});
       svg.polygon(triangle, {.fill = "#000000"});
     } else {
-      svg.line({x, middle}, {x + kLegendSample, middle}, linePaint(*entry.style));
+      svg.line({x, middle}, {x + kLegendSample, middle}, entry.sample);
     }
     x += kLegendSample + 6;
     svg.text({x, at.y}, entry.text, {.size = kTextSize});
@@ -185,7 +211,11 @@ NetworkPicture drawNetwork(const NetworkDrawing& drawing) {
   for (std::size_t i = 0; i < drawing.stations.size(); ++i)
     requests.push_back({frame.positions[i], textWidth(drawing.stations[i].name, kLabelSize),
                         kLabelSize * (kAscent + kDescent)});
-  std::vector<PlacedLabel> labels = placeLabels(requests, kMarkerRadius);
+  std::vector<Segment> segments;
+  for (const NetworkLine& line : drawing.lines)
+    segments.push_back({frame.positions[static_cast<std::size_t>(line.from)],
+                        frame.positions[static_cast<std::size_t>(line.to)]});
+  std::vector<PlacedLabel> labels = placeLabels(requests, kMarkerRadius, segments);
 
   Box map{0, 0, 0, 0};
   for (const Point& position : frame.positions)
@@ -213,12 +243,12 @@ NetworkPicture drawNetwork(const NetworkDrawing& drawing) {
 
   svg.openGroup("pairs");
   // The most urgent drawn last, on top.
-  for (auto style = kLineStyles.rbegin(); style != kLineStyles.rend(); ++style)
+  for (auto colour = kStatusColours.rbegin(); colour != kStatusColours.rend(); ++colour)
     for (const NetworkLine& line : drawing.lines)
-      if (line.status == style->status)
+      if (line.status == colour->status)
         svg.line(shifted(frame.positions[static_cast<std::size_t>(line.from)], offset),
                  shifted(frame.positions[static_cast<std::size_t>(line.to)], offset),
-                 linePaint(*style));
+                 linePaint(line));
   svg.closeGroup();
 
   svg.openGroup("stations");

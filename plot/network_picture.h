@@ -7,12 +7,12 @@
 
 namespace velk::plot {
 
-// How a measured pair is drawn: the first that applies, from the most to the least urgent.
+// What the checks say of a measured pair, drawn as its line's colour: the first that
+// applies, from the most to the least urgent.
 enum class PairStatus {
   kSuspect,  // a suspect of the loop checks
   kFlagged,  // a flag of one of its reports, of its repeat, or a flagged loop through it
-  kFloat,    // none of its reports has a fixed solution
-  kFixed,
+  kFine,
 };
 
 struct NetworkStation {
@@ -20,9 +20,13 @@ struct NetworkStation {
   double east = 0, north = 0;  // metres in the plane of the picture
 };
 
+// A measured pair: its colour says its status, its style how it was solved (solid: at least
+// one report fixed; dashed: float only), so a float pair that is suspect is dashed in the
+// suspect colour.
 struct NetworkLine {
   int from = 0, to = 0;  // indices into the stations
-  PairStatus status = PairStatus::kFixed;
+  PairStatus status = PairStatus::kFine;
+  bool float_only = false;
 };
 
 // What the title counts.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "plot/svg_writer.h"
 #include "plot/text_metrics.h"
@@ -23,6 +25,7 @@ constexpr double kTickSize = 11;
 
 constexpr std::string_view kFixedColour = "#1f4e8c";
 constexpr std::string_view kFloatColour = "#e36c0a";
+constexpr std::string_view kFlaggedColour = "#d62728";
 constexpr std::string_view kErrorBarColour = "#9db3d3";
 constexpr std::string_view kBandColour = "#2ca02c";
 constexpr std::string_view kGridColour = "#e3e3e3";
@@ -50,8 +53,28 @@ struct Scale {
   }
 };
 
-ValueAxis panelAxis(const SeriesDrawing& drawing, std::size_t component) {
-  const double band = 3 * drawing.weighted_rms[component];
+// Half the width of each panel's band: 3 robust sigmas.
+std::array<double, 4> bandsOf(const SeriesDrawing& drawing) {
+  std::array<double, 4> bands{};
+  for (std::size_t c = 0; c < 4; ++c) {
+    std::vector<double> values, sigmas;
+    for (const SeriesSample& sample : drawing.samples) {
+      values.push_back(sample.value[c]);
+      sigmas.push_back(sample.sigma[c]);
+    }
+    bands[c] = 3 * robustSigma(values, sigmas);
+  }
+  return bands;
+}
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+ValueAxis panelAxis(const SeriesDrawing& drawing, std::size_t component, double band) {
   double low = -band, high = band;
   for (const SeriesSample& sample : drawing.samples) {
     low = std::min(low, sample.value[component]);
@@ -90,12 +113,37 @@ double timeLabelWidth(DayCount days) {
   return textWidth(dayName(0, days) + " (+1 y)", kTickSize);
 }
 
-void drawMarker(SvgWriter& svg, Point at, bool fixed) {
-  if (fixed) {
+// A circle (fixed) or a square (float); a diamond, filled when fixed, for a flagged report.
+void drawMarker(SvgWriter& svg, Point at, bool fixed, bool flagged) {
+  if (flagged) {
+    const std::array<Point, 4> diamond{
+        {{at.x, at.y - 4.5}, {at.x + 4.5, at.y}, {at.x, at.y + 4.5}, {at.x - 4.5, at.y}}};
+    svg.polygon(diamond, {.fill = fixed ? kFlaggedColour : std::string_view("#ffffff"),
+                          .stroke = kFlaggedColour,
+                          .stroke_width = 1.4});
+  } else if (fixed) {
     svg.circle(at, 2.8, {.fill = kFixedColour});
   } else {
     svg.rect(at.x - 3, at.y - 3, 6, 6, {.fill = "#ffffff", .stroke = kFloatColour, .stroke_width = 1.4});
   }
+}
+
+std::string signedMillimetres(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%+.1f", value);
+  return buffer;
+}
+
+// What a pointer resting on a sample shows: where it comes from, when, and its values.
+std::string sampleTitle(const SeriesDrawing& drawing, const SeriesSample& sample) {
+  std::string title = sample.source + ", " + timeName(sample.time, drawing.days) + " (GPS time), " +
+                      (sample.fixed ? "fixed" : "float") + ":";
+  for (std::size_t c = 0; c < 4; ++c)
+    title += (c == 0 ? " " : ", ") + drawing.components[c] + " " +
+             signedMillimetres(sample.value[c]) + " \u00b1 " + millimetres(sample.sigma[c]);
+  title += " mm";
+  if (!sample.flags.empty()) title += "; flagged: " + sample.flags;
+  return title;
 }
 
 void drawLegend(SvgWriter& svg, Point at) {
@@ -106,12 +154,15 @@ void drawLegend(SvgWriter& svg, Point at) {
     svg.text({x, at.y}, text, {.size = kTextSize});
     x += textWidth(text, kTextSize) + 18;
   };
-  drawMarker(svg, {x + 4, middle}, true);
+  drawMarker(svg, {x + 4, middle}, true, false);
   x += 12;
   label("fixed solution");
-  drawMarker(svg, {x + 4, middle}, false);
+  drawMarker(svg, {x + 4, middle}, false, false);
   x += 12;
   label("float solution");
+  drawMarker(svg, {x + 4, middle}, true, true);
+  x += 12;
+  label("flagged report");
   svg.line({x, middle - 6}, {x, middle + 6}, {.stroke = kErrorBarColour, .stroke_width = 1.5});
   x += 8;
   label("±1 sigma");
@@ -120,7 +171,7 @@ void drawLegend(SvgWriter& svg, Point at) {
   label("weighted mean");
   svg.rect(x, middle - 6, 24, 12, {.fill = kBandColour, .opacity = 0.15});
   x += 30;
-  label("±3 × weighted RMS");
+  label("±3 robust sigmas");
   svg.closeGroup();
 }
 
@@ -134,10 +185,28 @@ double tickLabelRoom(const std::array<ValueAxis, 4>& axes) {
   return widest + 10;
 }
 
+// An error bar from `low` to `high` (px, y downwards); an end beyond the panel is cut at its
+// edge and ends in an arrow pointing on.
+void drawErrorBar(SvgWriter& svg, double x, double low, double high, const Box& area) {
+  const Paint bar{.stroke = kErrorBarColour, .stroke_width = 1};
+  svg.line({x, std::clamp(low, area.top, area.bottom)},
+           {x, std::clamp(high, area.top, area.bottom)}, bar);
+  const Paint head{.fill = kErrorBarColour};
+  if (high < area.top) {
+    const std::array<Point, 3> arrow{{{x, area.top}, {x - 3, area.top + 6}, {x + 3, area.top + 6}}};
+    svg.polygon(arrow, head);
+  }
+  if (low > area.bottom) {
+    const std::array<Point, 3> arrow{
+        {{x, area.bottom}, {x - 3, area.bottom - 6}, {x + 3, area.bottom - 6}}};
+    svg.polygon(arrow, head);
+  }
+}
+
 void drawPanel(SvgWriter& svg, const SeriesDrawing& drawing, std::size_t component,
-               const ValueAxis& axis, const Box& area, const TimeAxis& time, const Scale& x) {
+               const ValueAxis& axis, double band, const Box& area, const TimeAxis& time,
+               const Scale& x, const std::vector<std::string>& titles) {
   const Scale y{axis.low, axis.high, area.bottom, area.top};
-  auto clamped = [&](double value) { return std::clamp(y(value), area.top, area.bottom); };
 
   svg.openGroup("panel-" + std::to_string(component + 1));
   svg.rect(area.left, area.top, area.width(), area.height(), {.fill = "#ffffff", .stroke = "#999999"});
@@ -149,16 +218,21 @@ void drawPanel(SvgWriter& svg, const SeriesDrawing& drawing, std::size_t compone
     svg.text({area.left - 7, y(tick) + kTickSize * 0.35}, tickText(tick, axis.decimals),
              {.size = kTickSize, .anchor = Anchor::kEnd});
   }
-  const double band = 3 * drawing.weighted_rms[component];
   svg.rect(area.left, y(band), area.width(), y(-band) - y(band), {.fill = kBandColour, .opacity = 0.15});
   svg.line({area.left, y(0)}, {area.right, y(0)}, {.stroke = "#333333", .stroke_width = 1.2});
   for (const SeriesSample& sample : drawing.samples) {
     const double value = sample.value[component], sigma = sample.sigma[component];
-    svg.line({x(sample.time), clamped(value - sigma)}, {x(sample.time), clamped(value + sigma)},
-             {.stroke = kErrorBarColour, .stroke_width = 1});
+    drawErrorBar(svg, x(sample.time), y(value - sigma), y(value + sigma), area);
   }
-  for (const SeriesSample& sample : drawing.samples)
-    drawMarker(svg, {x(sample.time), y(sample.value[component])}, sample.fixed);
+  // Flagged reports last, on top.
+  for (const bool flagged : {false, true})
+    for (std::size_t i = 0; i < drawing.samples.size(); ++i) {
+      const SeriesSample& sample = drawing.samples[i];
+      if (sample.flags.empty() == flagged) continue;
+      svg.openTitledGroup(titles[i]);
+      drawMarker(svg, {x(sample.time), y(sample.value[component])}, sample.fixed, flagged);
+      svg.closeGroup();
+    }
   svg.text({kMargin + kAxisTitleRoom - 8, (area.top + area.bottom) / 2},
            drawing.components[component] + " (mm)",
            {.size = kTextSize, .anchor = Anchor::kMiddle, .bold = true, .rotation = -90});
@@ -166,6 +240,25 @@ void drawPanel(SvgWriter& svg, const SeriesDrawing& drawing, std::size_t compone
 }
 
 }  // namespace
+
+double robustSigma(std::span<const double> deviations, std::span<const double> sigmas) {
+  std::vector<double> absolute;
+  for (const double deviation : deviations) absolute.push_back(std::abs(deviation));
+  return std::max(1.4826 * median(absolute), median({sigmas.begin(), sigmas.end()}));
+}
+
+std::string timeName(double time, DayCount days) {
+  const double day = std::floor(time);
+  long minutes = std::lround((time - day) * 24 * 60);
+  long whole_day = static_cast<long>(day);
+  if (minutes == 24 * 60) {
+    minutes = 0;
+    ++whole_day;
+  }
+  char clock[48];
+  std::snprintf(clock, sizeof clock, " %02ld:%02ld", minutes / 60, minutes % 60);
+  return dayName(whole_day, days) + clock;
+}
 
 double weightedRms(std::span<const double> values, std::span<const double> sigmas) {
   double weighted_squares = 0, weights = 0;
@@ -201,9 +294,12 @@ SeriesPicture drawSeries(const SeriesDrawing& drawing) {
                 textWidth(drawing.frame, kTextSize) + 2 * kMargin});
   const double height = kMargin + kHeaderHeight + 4 * kPanelHeight + 3 * kPanelGap +
                         kFooterHeight + kMargin;
+  const std::array<double, 4> bands = bandsOf(drawing);
   std::array<ValueAxis, 4> axes;
   for (std::size_t component = 0; component < 4; ++component)
-    axes[component] = panelAxis(drawing, component);
+    axes[component] = panelAxis(drawing, component, bands[component]);
+  std::vector<std::string> titles;
+  for (const SeriesSample& sample : drawing.samples) titles.push_back(sampleTitle(drawing, sample));
   // Room on the right for half of the last time label.
   const double left = kMargin + kAxisTitleRoom + tickLabelRoom(axes),
                right = width - kMargin - timeLabelWidth(drawing.days) / 2;
@@ -227,8 +323,8 @@ SeriesPicture drawSeries(const SeriesDrawing& drawing) {
 
   double top = kMargin + kHeaderHeight;
   for (std::size_t component = 0; component < 4; ++component) {
-    drawPanel(svg, drawing, component, axes[component], {left, top, right, top + kPanelHeight},
-              time, x);
+    drawPanel(svg, drawing, component, axes[component], bands[component],
+              {left, top, right, top + kPanelHeight}, time, x, titles);
     top += kPanelHeight + kPanelGap;
   }
   const double axis_top = top - kPanelGap;

@@ -15,12 +15,14 @@ enum class DayCount {
   kYearUnknown,     // days of the year of years not given: day = 366 k + day of year - 1
 };
 
-// One observation of the series: four components relative to the mean, in mm.
+// One observation of the series: four components relative to the weighted mean, in mm.
 struct SeriesSample {
   double time = 0;  // days, as the drawing's DayCount says
   std::array<double, 4> value{};
   std::array<double, 4> sigma{};  // one standard deviation, mm
   bool fixed = true;              // fixed or float solution
+  std::string source;             // UTF-8: the O-file's name, or the LOG file and line
+  std::string flags;              // the report's flags ("low_ratio, imprecise"); empty: none
 };
 
 struct SeriesDrawing {
@@ -41,7 +43,21 @@ struct SeriesPicture {
   double width = 0, height = 0;
 };
 
+// Four panels, one per component: every sample a marker (a circle when fixed, a square when
+// float, a diamond when flagged) with a <title> naming its source, time and values, its
+// ±1 sigma error bar (ending in an arrow where the panel cuts it), the weighted mean and a
+// band of ±3 robust sigmas.
 SeriesPicture drawSeries(const SeriesDrawing& drawing);
+
+// A robust sigma of deviations from the weighted mean: 1.4826 × their median absolute value
+// (the median absolute deviation, scaled to a normal distribution's sigma: Rousseeuw and
+// Croux 1993), but never below the median of the formal sigmas, so that a series of equal
+// values keeps a band and one blunder cannot widen it. Medians of an even count are the
+// mean of the two middle values; 0 for no values.
+double robustSigma(std::span<const double> deviations, std::span<const double> sigmas);
+
+// A sample's time as a reader names it: "2017-03-23 08:08" or "day 82 08:08".
+std::string timeName(double time, DayCount days);
 
 // sqrt(Σ wᵢ vᵢ² / Σ wᵢ) with wᵢ = 1 / sigmaᵢ² (sigmas > 0).
 double weightedRms(std::span<const double> values, std::span<const double> sigmas);

@@ -96,6 +96,12 @@ void SvgWriter::openGroup(std::string_view id) {
   ++open_groups_;
 }
 
+void SvgWriter::openTitledGroup(std::string_view title) {
+  xml_.open("g");
+  xml_.element("title", svgText(title));
+  ++open_groups_;
+}
+
 void SvgWriter::closeGroup() {
   if (open_groups_ == 0) throw std::logic_error("SVG: closeGroup() without an open group");
   --open_groups_;

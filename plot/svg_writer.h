@@ -61,6 +61,9 @@ class SvgWriter {
 
   // <g id=...>: groups a picture's parts so that they can be found (tests, editors).
   void openGroup(std::string_view id);
+  // <g> whose first child is <title>: a browser shows the title when the pointer rests on
+  // any shape of the group.
+  void openTitledGroup(std::string_view title);
   void closeGroup();
 
   void rect(double x, double y, double width, double height, const Paint& paint);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "format/fixed_text.h"
+#include "reading/report_items.h"
 
 namespace velk {
 
@@ -43,13 +44,14 @@ inline std::string_view solutionKind(const BaselineRecord& record, int width) {
 // has no fixed capacity.
 class BaselineTable {
  public:
-  BaselineTable() : entries_(1) {}
+  BaselineTable() : entries_(1), items_(1) {}
 
   // A report header line: a new current entry named after the O-file (first 8 of its
   // 12 characters).
   void open_entry(std::string_view report_file_name) {
     entries_.emplace_back();
     entries_.back().name = report_file_name.substr(0, 8);
+    items_.emplace_back();
   }
 
   std::int32_t baseline_count() const { return static_cast<std::int32_t>(entries_.size() - 1); }
@@ -60,8 +62,22 @@ class BaselineTable {
     return std::span<const BaselineRecord>(entries_).subspan(1);
   }
 
+  // What the report behind each entry gave, entries 1 to baseline_count in order; the
+  // records hold other values where it gave nothing (see EntryItems).
+  EntryItems& current_items() { return items_.back(); }
+  std::span<const EntryItems> items() const {
+    return std::span<const EntryItems>(items_).subspan(1);
+  }
+  // The items that the report of entry `index` (from 0, as entries() counts) lacks, in the
+  // terms of the per-report reading (reportItemBit).
+  std::uint32_t missingItems(std::size_t index) const {
+    const BaselineRecord& record = entries_[index + 1];
+    return items_[index + 1].missing(record.fixed_station.view(), record.unknown_station.view());
+  }
+
  private:
   std::vector<BaselineRecord> entries_;
+  std::vector<EntryItems> items_;
 };
 
 // What the reader carries from one line, and one O-file, to the next; never reset.

@@ -36,7 +36,7 @@ std::optional<double> readRealField(std::string_view field, int decimals);
 // closed up on those before it, and the digits summed in pairs, fours and eights. False,
 // and nothing read, for any other field, which readRealField takes. Inline: every
 // coordinate of every report comes through it.
-inline bool readPlainRealAtOnce(std::string_view field, int decimals, double& value) {
+[[gnu::always_inline]] inline bool readPlainRealAtOnce(std::string_view field, int decimals, double& value) {
   const std::size_t size = field.size();
   if (size < 8 || size > 16) return false;
   // The field right-aligned in 16 blanks: two overlapping moves of 8.

@@ -7,6 +7,7 @@
 #include "format/fixed_text.h"
 #include "format/record_sink.h"
 #include "reading/number_field.h"
+#include "reading/report_items.h"
 #include "reading/report_line.h"
 
 namespace velk {
@@ -21,34 +22,12 @@ struct SectionValues {
   std::optional<double> integer_ratio, ratio_equals;
 };
 
-// A "Common start" or "Common end" line: a date and a time of day, or nothing when the
-// date does not read as one.
-struct PeriodBound {
-  CalendarDate date;
-  double seconds_of_day = 0;
-};
-
 // A station block: its short name and description, then the line that says which
 // station of the baseline it is.
 struct StationBlock {
   std::optional<std::string> name;
   std::string description;
 };
-
-int daysInMonth(std::int32_t year, std::int32_t month) {
-  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
-bool isUsableName(const std::string& name) {
-  if (name.empty()) return false;
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) return false;
-  }
-  return true;
-}
 
 enum class Section { kNone, kFloat, kFixed };
 
@@ -136,10 +115,10 @@ class SeparateReportReader {
         line_.realField(1, 8, 0, path_);
         return;
       case MainLine::kCommonStart:
-        start_ = readPeriodBound();
+        start_ = readPeriodLine();
         return;
       case MainLine::kCommonEnd:
-        end_ = readPeriodBound();
+        end_ = readPeriodLine();
         return;
       case MainLine::kEpochInterval:
         line_.realField(26, 30, 1, path_);
@@ -156,20 +135,13 @@ class SeparateReportReader {
   }
 
   // "Common start   (GPS time) : 2017-03-23 07:09:00": the year, hour and minute are the
-  // fields the dialog reads (an unreadable one ends the run as there); the month, the day
-  // and the seconds only this reader takes, and a date that does not read is no date.
-  std::optional<PeriodBound> readPeriodBound() const {
-    const std::int32_t hour = line_.integerField(40, 41, path_);
-    const std::int32_t minute = line_.integerField(43, 44, path_);
-    const std::int32_t year = line_.integerField(29, 32, path_);
-    const std::optional<std::int32_t> month = readIntegerField(line_.columns(34, 35));
-    const std::optional<std::int32_t> day = readIntegerField(line_.columns(37, 38));
-    const std::optional<std::int32_t> second = readIntegerField(line_.columns(46, 47));
-    if (!month || !day || !second || year < 1 || *month < 1 || *month > 12 || *day < 1 ||
-        *day > daysInMonth(year, *month) || hour < 0 || hour > 23 || minute < 0 ||
-        minute > 59 || *second < 0 || *second > 60)
-      return std::nullopt;
-    return PeriodBound{{year, *month, *day}, hour * 3600.0 + minute * 60.0 + *second};
+  // fields the dialog reads (an unreadable one ends the run as there); a date that does
+  // not read as a whole is no date.
+  std::optional<PeriodBound> readPeriodLine() const {
+    line_.integerField(40, 41, path_);
+    line_.integerField(43, 44, path_);
+    line_.integerField(29, 32, path_);
+    return readPeriodBound(line_);
   }
 
   void readSectionLine() {
@@ -253,7 +225,7 @@ class SeparateReportReader {
       report.unknown_station = *unknown_block_->name;
       report.unknown_description = unknown_block_->description;
     }
-    if (!isUsableName(report.fixed_station) || !isUsableName(report.unknown_station))
+    if (!isUsableStationName(report.fixed_station) || !isUsableStationName(report.unknown_station))
       report.markMissing(ReportItem::kNames);
   }
 

@@ -1,10 +1,12 @@
 #include "reading/scan_report.h"
 
 #include <cmath>
+#include <cstring>
 #include <cstddef>
 #include <string>
 
 #include "reading/number_field.h"
+#include "reading/report_items.h"
 #include "reading/report_line.h"
 
 namespace velk {
@@ -57,13 +59,14 @@ class ReportScanner {
         scanSectionLine();
       }
     }
+    if (scan_state_ != ScanState::MainScan) storeSectionItems();
   }
 
  private:
-  void scanMainLine() {
+  [[gnu::always_inline]] void scanMainLine() {
     switch (classifyMainLine(line_)) {
       case MainLine::kReportHeader:
-        table_.open_entry(report_file_name_);
+        openEntry();
         return;
       case MainLine::kDay: {
         const std::int32_t day_number = integerField(1, 3);
@@ -72,12 +75,15 @@ class ReportScanner {
       }
       case MainLine::kShortName:
         state_.current_short_name = line_.columns(1, 4);
+        short_name_read_ = true;
         return;
       case MainLine::kFixedStation:
         entryForStore().fixed_station = state_.current_short_name;
+        if (entry_opened_here_) reportItems().fixed_name_read = short_name_read_;
         return;
       case MainLine::kUnknownStation:
         entryForStore().unknown_station = state_.current_short_name;
+        if (entry_opened_here_) reportItems().unknown_name_read = short_name_read_;
         return;
       case MainLine::kEpochToProcess:
         realField(1, 8, 0);  // checked, not kept
@@ -90,9 +96,11 @@ class ReportScanner {
         return;
       case MainLine::kCommonStart:
         readPeriodLine(state_.start_fraction, &BaselineRecord::start_time, " -- date1 :");
+        notePeriodLine(reportItems().start_text, reportItems().start_seen);
         return;
       case MainLine::kCommonEnd:
         readPeriodLine(state_.end_fraction, &BaselineRecord::end_time, " -- date2 :");
+        notePeriodLine(reportItems().end_text, reportItems().end_seen);
         return;
       case MainLine::kEpochInterval:
         realField(26, 30, 1);  // checked, not kept
@@ -110,25 +118,33 @@ class ReportScanner {
     switch (classifySectionLine(line_)) {
       case SectionLine::kSigmaX:
         storeSigma(state_.sigma_x, &BaselineRecord::sigma_x);
+        noteSectionSigma(0);
         return;
       case SectionLine::kSigmaY:
         storeSigma(state_.sigma_y, &BaselineRecord::sigma_y);
+        noteSectionSigma(1);
         return;
       case SectionLine::kSigmaZ:
         storeSigma(state_.sigma_z, &BaselineRecord::sigma_z);
+        noteSectionSigma(2);
         return;
       case SectionLine::kVector:
         readVectorLine();
+        noteSectionItem(ReportItem::kVector);
         return;
       case SectionLine::kMark1:
         readCoordinateLine(kMark1);
+        noteSectionItem(ReportItem::kMark1);
         return;
       case SectionLine::kMark2:
         readCoordinateLine(kMark2);
+        noteSectionItem(ReportItem::kMark2);
+        storeSectionItems();
         scan_state_ = ScanState::MainScan;
         return;
       case SectionLine::kLocal:
         readCoordinateLine(kLocal);
+        noteSectionItem(ReportItem::kLocal);
         return;
       case SectionLine::kCorrelationY:
         readXYCorrelation();
@@ -137,7 +153,9 @@ class ReportScanner {
         readXZAndYZCorrelations();
         return;
       case SectionLine::kOtherSigma:  // "  SigmaN" and the like change nothing
+        return;
       case SectionLine::kOther:
+        if (line_.at(1) == 'G' && line_.holds(1, 4, "GPS ")) noteHiddenHeader();
         return;
     }
   }
@@ -149,12 +167,72 @@ class ReportScanner {
     entry.solution_kind = edition_.float_kind;
     entry.mid_epoch = (state_.end_fraction + state_.start_fraction) / 2.0 + entry.day_number;
     scan_state_ = ScanState::FloatSection;
+    startSectionItems();
   }
 
   void enterFixedSection() {
     entryForStore().solution_kind = edition_.fixed_kind;
     scan_state_ = ScanState::FixedSection;
+    startSectionItems();
   }
+
+  // What the report gave, kept beside its entry in the terms of the per-report reading: a
+  // second section of a kind replaces the first, names and dates count only when this
+  // report gave them.
+  void openEntry() {
+    table_.open_entry(report_file_name_);
+    table_.current_items().header_line = line_.number();
+    entry_opened_here_ = true;
+    short_name_read_ = false;
+  }
+
+  // Lines of an O-file without a header of its own store into the entry of the file read
+  // before (the dialog's way); they change nothing of what that entry's report gave.
+  void startSectionItems() {
+    if (!entry_opened_here_) return;
+    section_items_ = {};
+    EntryItems& items = table_.current_items();
+    if (scan_state_ == ScanState::FixedSection) {
+      items.has_fixed = true;
+      items.fixed_section_line = line_.number();
+      items.fixed_given = 0;
+    } else {
+      items.has_float = true;
+      items.float_given = 0;
+    }
+  }
+
+  // A section's items are gathered here and stored with its entry where the section ends
+  // (its mark 2 line, or the end of the file).
+  void noteSectionItem(ReportItem item) { section_items_.items |= reportItemBit(item); }
+
+  void noteSectionSigma(int axis) {
+    section_items_.sigmas = static_cast<std::uint8_t>(section_items_.sigmas | (1 << axis));
+  }
+
+  void storeSectionItems() {
+    if (!entry_opened_here_) return;
+    EntryItems& items = table_.current_items();
+    (scan_state_ == ScanState::FixedSection ? items.fixed_given : items.float_given) =
+        section_items_.given();
+  }
+
+  void noteHiddenHeader() {
+    EntryItems& items = table_.current_items();
+    if (entry_opened_here_ && items.hidden_header_line == 0) items.hidden_header_line = line_.number();
+  }
+
+
+  EntryItems& reportItems() { return table_.current_items(); }
+
+  template <typename Text>
+  void notePeriodLine(Text& text, bool& seen) {
+    if (!entry_opened_here_) return;
+    const std::string_view columns = line_.columns(kPeriodFirstColumn, kPeriodLastColumn);
+    std::memcpy(text.data(), columns.data(), text.size());
+    seen = true;
+  }
+
 
   // "Common start" / "Common end": the time of day as a day fraction, and the date in the
   // edition's form (novrale the year, the later line winning; quelmar the time text).
@@ -185,6 +263,7 @@ class ReportScanner {
   }
 
   void readRatioLine() {
+    noteSectionItem(ReportItem::kRatio);
     BaselineRecord& entry = entryForStore();
     if (edition_.ratio_echo) writeFreeForm(console_, " Fixed solution :");
     const double ratio =
@@ -271,6 +350,10 @@ class ReportScanner {
   ReportLine line_;
   ScanState scan_state_ = ScanState::MainScan;
   bool warned_of_scratch_stores_ = false;
+  // What the current report gave so far (see openEntry).
+  bool entry_opened_here_ = false;
+  bool short_name_read_ = false;
+  SectionItemsSeen section_items_;
   std::string_view report_file_name_;
   std::string_view file_system_name_;
   BaselineTable& table_;

@@ -7,18 +7,22 @@
 //                      [--edition both|quelmar|novrale] [--list NAME] [--prefix XX]
 //
 // A network of known truth, for tests: every report with a fixed solution whose noise is drawn
-// from its own printed covariance, and the true coordinates in a file beside the O-files
-// (one line per station, "NAME X Y Z"):
+// from its own printed covariance (unless --float makes it float only), and the true
+// coordinates in a file beside the O-files (one line per station, "NAME X Y Z", then what the
+// motion options put in: see truthFileText in tools/synthetic_network.h):
 //
 //   campaign_generator --network STATIONS --dir DIR [--pairs SHAPE] [--repeats K]
 //                      [--session-size K] [--spread-km KM] [--correlations yes|no]
 //                      [--a-priori-offset M] [--error REPORT,DX,DY,DZ | --error REPORT,AXIS,M]
-//                      [--jump REPORT,AXIS,M]
+//                      [--jump REPORT,AXIS,M] [--float FRACTION] [--velocity STATION,AXIS,M]...
+//                      [--every DAYS] [--outliers K,M]
 //                      [--truth NAME] [--seed S] [--line-ends dos|unix]
 //                      [--edition both|quelmar|novrale] [--list NAME] [--prefix XX]
 //
 // for example `campaign_generator --network 20 --pairs ring --repeats 3 --dir /tmp/net`
-// (20 stations, 60 reports). The list names the O-files without a directory, as the
+// (20 stations, 60 reports), or `campaign_generator --network 2 --pairs 1-2 --repeats 1096
+// --every 1 --velocity 2,north,0.003 --outliers 5,0.05 --dir /tmp/series` (a daily series of
+// three years). The list names the O-files without a directory, as the
 // converters expect when they run inside DIR. The same options always give the same files,
 // byte for byte.
 
@@ -48,8 +52,9 @@ constexpr std::string_view kUsage =
     "       campaign_generator --network STATIONS --dir DIR [network options] [common options]\n"
     "A campaign:\n"
     "  --reports N          number of O-files to write (1 or more)\n"
-    "A network of known truth (every report fixed, the truth written beside the O-files):\n"
-    "  --network STATIONS   number of stations, 2 to 999, named S001, S002, ...\n"
+    "A network of known truth (the truth written beside the O-files):\n"
+    "  --network STATIONS   number of stations, 2 to 10000, named S001, S002, ..., S999,\n"
+    "                       then T000, T001, ..., T009, T00A, ... (base 36)\n"
     "  --pairs SHAPE        the pairs measured: ring, complete, triangles (a strip),\n"
     "                       grid:ROWSxCOLUMNS, or station numbers from 1 as in 1-2,2-3,3-1\n"
     "                       (default ring)\n"
@@ -63,7 +68,14 @@ constexpr std::string_view kUsage =
     "  --error R,DX,DY,DZ   report R (from 1, in list order) given an error of DX DY DZ metres\n"
     "  --error R,AXIS,M     or of M metres along x, y, z, east, north or up\n"
     "  --jump R,AXIS,M      the same error (either form) in report R and every later one\n"
-    "  --truth NAME         name of the truth file inside DIR (default TRUTH.TXT)\n"
+    "  --float FRACTION     that share of the reports float only, chosen at random\n"
+    "  --velocity S,AXIS,M  station S (number from 1, or name) moves M metres a year along\n"
+    "                       its own east, north or up, or along x, y or z; repeatable\n"
+    "  --every DAYS         successive observation periods DAYS apart (default: a few a day)\n"
+    "  --outliers K,M       K reports chosen at random moved by M metres in random directions\n"
+    "  --truth NAME         name of the truth file inside DIR (default TRUTH.TXT); it also\n"
+    "                       names the float-only reports, the outliers, the velocities and\n"
+    "                       their reference epoch\n"
     "Common options:\n"
     "  --dir DIR            folder for the files written (created if need be)\n"
     "  --seed S             unsigned integer; the same seed gives the same files (default 1)\n"
@@ -89,6 +101,10 @@ struct NetworkRequest {
   double a_priori_offset = 0;
   std::optional<std::string> error;
   bool jump = false;  // the error given by --jump: it stays from its report on
+  double float_fraction = 0;
+  std::vector<std::string> velocities;  // as given, read once the station count is known
+  int every_days = 0;
+  std::optional<std::string> outliers;
   std::string truth_name = "TRUTH.TXT";
 };
 
@@ -204,6 +220,16 @@ bool takeNetworkOption(std::string_view option, std::string_view value, NetworkR
     if (request.error) throw UsageError("--error and --jump: one error at most");
     request.error = std::string(value);
     request.jump = option == "--jump";
+  } else if (option == "--float") {
+    request.float_fraction = parseNumber<double>(option, value);
+    if (!(request.float_fraction >= 0 && request.float_fraction <= 1))
+      throw UsageError("--float: a share from 0 to 1, not " + std::string(value));
+  } else if (option == "--velocity") {
+    request.velocities.emplace_back(value);
+  } else if (option == "--every") {
+    request.every_days = parseCount(option, value, 1);
+  } else if (option == "--outliers") {
+    request.outliers = std::string(value);
   } else if (option == "--truth") {
     request.truth_name = std::string(value);
   } else {
@@ -307,14 +333,15 @@ std::vector<campaign::StationPair> pairsOf(const NetworkRequest& request) {
   return listedPairs(shape, request.stations);
 }
 
-campaign::Axis parseAxis(std::string_view text) {
+campaign::Axis parseAxis(std::string_view option, std::string_view text) {
   if (text == "x") return campaign::Axis::kX;
   if (text == "y") return campaign::Axis::kY;
   if (text == "z") return campaign::Axis::kZ;
   if (text == "east") return campaign::Axis::kEast;
   if (text == "north") return campaign::Axis::kNorth;
   if (text == "up") return campaign::Axis::kUp;
-  throw UsageError("--error: the axis is x, y, z, east, north or up, not " + std::string(text));
+  throw UsageError(std::string(option) + ": the axis is x, y, z, east, north or up, not " +
+                   std::string(text));
 }
 
 campaign::InjectedError errorOf(std::string_view text, const campaign::NetworkOptions& options) {
@@ -328,12 +355,40 @@ campaign::InjectedError errorOf(std::string_view text, const campaign::NetworkOp
                      std::to_string(options.measurements.size()));
   }
   if (fields.size() == 3) {
-    return campaign::errorAlong(options, report, parseAxis(fields[1]),
+    return campaign::errorAlong(options, report, parseAxis("--error", fields[1]),
                                 parseNumber<double>("--error", fields[2]));
   }
   return {report,
           {parseNumber<double>("--error", fields[1]), parseNumber<double>("--error", fields[2]),
            parseNumber<double>("--error", fields[3])}};
+}
+
+// A station by its number from 1 or by its name.
+int stationOf(std::string_view option, std::string_view text, int stations) {
+  for (int i = 0; i < stations; ++i) {
+    if (campaign::stationName(i) == text) return i;
+  }
+  const int number = parseNumber<int>(option, text);
+  if (number < 1 || number > stations) {
+    throw UsageError(std::string(option) + ": station " + std::string(text) + " is not in 1 to " +
+                     std::to_string(stations));
+  }
+  return number - 1;
+}
+
+campaign::StationVelocity velocityOf(std::string_view text, int stations) {
+  const std::vector<std::string_view> fields = split(text, ',');
+  if (fields.size() != 3) {
+    throw UsageError("--velocity: STATION,AXIS,METRES_PER_YEAR, not " + std::string(text));
+  }
+  return {stationOf("--velocity", fields[0], stations), parseAxis("--velocity", fields[1]),
+          parseNumber<double>("--velocity", fields[2])};
+}
+
+campaign::Outliers outliersOf(std::string_view text) {
+  const std::vector<std::string_view> fields = split(text, ',');
+  if (fields.size() != 2) throw UsageError("--outliers: COUNT,METRES, not " + std::string(text));
+  return {parseCount("--outliers", fields[0], 0), parseNumber<double>("--outliers", fields[1])};
 }
 
 campaign::NetworkOptions networkOptions(const CommandLine& line) {
@@ -351,6 +406,12 @@ campaign::NetworkOptions networkOptions(const CommandLine& line) {
   if (line.prefix) options.prefix = *line.prefix;
   if (request.error) options.error = errorOf(*request.error, options);
   options.error_persists = request.jump;
+  options.float_fraction = request.float_fraction;
+  for (const std::string& velocity : request.velocities) {
+    options.velocities.push_back(velocityOf(velocity, request.stations));
+  }
+  options.every_days = request.every_days;
+  if (request.outliers) options.outliers = outliersOf(*request.outliers);
   return options;
 }
 

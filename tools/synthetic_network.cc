@@ -1,11 +1,14 @@
 #include "tools/synthetic_network.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <deque>
+#include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 
 #include "tools/synthetic_report.h"
@@ -14,7 +17,6 @@ namespace velk::campaign {
 
 namespace {
 
-constexpr int kMaxStations = 999;
 constexpr int kMaxReportsPerSession = 99;  // the baseline number takes two digits of the name
 constexpr double kMaxSpreadKm = 2000;
 constexpr double kMaxOffsetMetres = 1000;  // keeps every printed field within its width
@@ -29,7 +31,14 @@ void require(bool condition, const std::string& message) {
 // measurements, the a priori offset, the error) leaves the draws of the other parts as they
 // were: the truth depends on the seed, the station count and the spread alone.
 
-enum class Stream : std::uint64_t { kStations = 1, kAPriori, kCalendar, kReports };
+enum class Stream : std::uint64_t {
+  kStations = 1,
+  kAPriori,
+  kCalendar,
+  kReports,
+  kFloat,
+  kOutliers
+};
 
 Random streamOf(std::uint64_t seed, Stream stream) {
   Random mixer(seed ^ (static_cast<std::uint64_t>(stream) * 0xd1b54a32d192ed03ULL));
@@ -65,9 +74,27 @@ void checkError(const NetworkOptions& options) {
   }
 }
 
+void checkMotions(const NetworkOptions& options) {
+  require(options.float_fraction >= 0 && options.float_fraction <= 1,
+          "the share of float-only reports is 0 to 1");
+  for (const StationVelocity& velocity : options.velocities) {
+    require(velocity.station >= 0 && velocity.station < options.stations,
+            "a velocity for station number " + std::to_string(velocity.station) +
+                " (from 0), which is not in the network");
+    require(std::abs(velocity.metres_per_year) <= 10, "a velocity is at most 10 m a year");
+  }
+  require(options.every_days >= 0 && options.every_days <= 3660,
+          "the interval between observation periods is 0 to 3660 days");
+  require(options.outliers.count >= 0 &&
+              static_cast<std::size_t>(options.outliers.count) <= options.measurements.size(),
+          "more outliers than reports");
+  require(options.outliers.metres >= 0 && options.outliers.metres <= kMaxOffsetMetres,
+          "an outlier is moved by 0 to 1000 m");
+}
+
 void checkOptions(const NetworkOptions& options) {
-  require(options.stations >= 2 && options.stations <= kMaxStations,
-          "a network has 2 to 999 stations, not " + std::to_string(options.stations));
+  require(options.stations >= 2 && options.stations <= kMaxNetworkStations,
+          "a network has 2 to 10000 stations, not " + std::to_string(options.stations));
   require(options.spread_km > 0 && options.spread_km <= kMaxSpreadKm,
           "the spread is more than 0 and at most 2000 km");
   require(options.a_priori_offset >= 0 && options.a_priori_offset <= kMaxOffsetMetres,
@@ -83,6 +110,7 @@ void checkOptions(const NetworkOptions& options) {
             reportLabel(i) + " joins " + stationName(pair.from) + " to itself");
   }
   checkError(options);
+  checkMotions(options);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -196,8 +224,8 @@ struct SessionSlot {
 
 class SessionBook {
  public:
-  explicit SessionBook(std::uint64_t seed)
-      : random_(streamOf(seed, Stream::kCalendar)), calendar_(random_) {}
+  SessionBook(std::uint64_t seed, int everyDays)
+      : random_(streamOf(seed, Stream::kCalendar)), calendar_(random_), everyDays_(everyDays) {}
   SessionBook(const SessionBook&) = delete;  // the calendar holds on to random_
   SessionBook& operator=(const SessionBook&) = delete;
 
@@ -214,6 +242,7 @@ class SessionBook {
 
  private:
   SessionTime nextTime() {
+    if (everyDays_ > 0) return calendar_.nextEvery(everyDays_);
     if (upcoming_.empty()) {
       for (const SessionTime& time : calendar_.nextDay()) upcoming_.push_back(time);
     }
@@ -224,6 +253,7 @@ class SessionBook {
 
   Random random_;
   Calendar calendar_;
+  int everyDays_;
   std::deque<SessionTime> upcoming_;
   std::map<int, SessionSlot> shared_;
 };
@@ -300,20 +330,22 @@ void placeMarks(Solution& solution) {
   solution.enu = roundToTenths(Vec3{local.e, local.n, local.u});
 }
 
+// `motion`: how far the stations moved from the reference epoch, to - from, metres.
 Solution fixedSolution(Random& random, const Station& from, const Tenths& trueVector,
-                       bool correlationRows, const Tenths& error) {
+                       const Vec3& motion, bool correlationRows, const Tenths& error) {
   Solution solution;
   drawPrecision(random, from, trueVector, 1, correlationRows, solution);
   const Vec3 noise = correlatedNoise(random, cholesky(printedCovariance(solution)));
   solution.mark1 = from.mark;
-  solution.vector = roundToTenths(inMetres(trueVector) + noise) + error;
+  solution.vector = roundToTenths(inMetres(trueVector) + motion + noise) + error;
   placeMarks(solution);
   solution.sigma0 = random.uniform(0.7, 1.6);
   return solution;
 }
 
 // The float solution lies a few centimetres off the fixed one, with sigmas 4 to 10 times
-// larger; no test looks at it beyond its being well formed.
+// larger: optimistic, as float sigmas are, so that a float-only report often disagrees with
+// the fixed ones of its pair beyond what its sigmas allow.
 Solution floatSolution(Random& random, const Station& from, const Tenths& fixedVector,
                        bool correlationRows) {
   Solution solution;
@@ -356,28 +388,140 @@ Vec3 unitAlong(Axis axis, const Tenths& mark1) {
   return {rotation(row, 1), rotation(row, 2), rotation(row, 3)};
 }
 
+Vec3 scaled(const Vec3& v, double factor) {
+  return {v.x * factor, v.y * factor, v.z * factor};
+}
+
+// The first `count` of the indices 0 to n - 1 shuffled (Fisher-Yates, stopped early).
+std::vector<std::size_t> drawDistinct(Random& random, std::size_t n, std::size_t count) {
+  std::vector<std::size_t> order(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = i;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::swap(order[i], order[i + static_cast<std::size_t>(random.next() % (n - i))]);
+  }
+  order.resize(count);
+  return order;
+}
+
+std::vector<bool> floatOnlyReports(const NetworkOptions& options) {
+  const std::size_t n = options.measurements.size();
+  std::vector<bool> floatOnly(n, false);
+  if (options.float_fraction == 0) return floatOnly;
+  Random random = streamOf(options.seed, Stream::kFloat);
+  const auto count =
+      static_cast<std::size_t>(std::llround(options.float_fraction * static_cast<double>(n)));
+  for (std::size_t report : drawDistinct(random, n, count)) floatOnly[report] = true;
+  return floatOnly;
+}
+
+// Report index -> displacement, whole tenths of a millimetre. The direction is uniform over
+// the sphere: z uniform in [-1, 1] and the azimuth uniform (Archimedes' hat-box theorem).
+std::map<std::size_t, Tenths> outlierDisplacements(const NetworkOptions& options) {
+  std::map<std::size_t, Tenths> outliers;
+  if (options.outliers.count == 0) return outliers;
+  Random random = streamOf(options.seed, Stream::kOutliers);
+  const auto count = static_cast<std::size_t>(options.outliers.count);
+  for (std::size_t report : drawDistinct(random, options.measurements.size(), count)) {
+    const double z = random.uniform(-1, 1);
+    const double azimuth = random.uniform(0, 2 * 3.14159265358979323846);
+    const double across = std::sqrt(1 - z * z);
+    const Vec3 direction{across * std::cos(azimuth), across * std::sin(azimuth), z};
+    outliers[report] = roundToTenths(scaled(direction, options.outliers.metres));
+  }
+  return outliers;
+}
+
+// Each station's velocity, geocentric metres per year.
+std::vector<Vec3> stationVelocities(const NetworkOptions& options, const StationSet& stations) {
+  std::vector<Vec3> velocities(stations.stations.size());
+  for (const StationVelocity& velocity : options.velocities) {
+    const auto station = static_cast<std::size_t>(velocity.station);
+    const Vec3 unit = unitAlong(velocity.axis, stations.stations[station].mark);
+    velocities[station] = velocities[station] + scaled(unit, velocity.metres_per_year);
+  }
+  return velocities;
+}
+
+constexpr double kDaysPerYear = 365.25;
+
+std::string axisName(Axis axis) {
+  switch (axis) {
+    case Axis::kX:
+      return "x";
+    case Axis::kY:
+      return "y";
+    case Axis::kZ:
+      return "z";
+    case Axis::kEast:
+      return "east";
+    case Axis::kNorth:
+      return "north";
+    case Axis::kUp:
+      return "up";
+  }
+  return "?";
+}
+
+// The shortest text that reads back as the same double.
+std::string exactText(double value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+std::string displacementText(const Cartesian& metres) {
+  return metresText(roundToTenths(metres.x)) + ' ' + metresText(roundToTenths(metres.y)) + ' ' +
+         metresText(roundToTenths(metres.z));
+}
+
+Cartesian asCartesian(const Vec3& v) {
+  return {v.x, v.y, v.z};
+}
+
 }  // namespace
 
 std::string stationName(int index) {
   char name[16];
-  std::snprintf(name, sizeof name, "S%03d", index + 1);
-  return name;
+  if (index < 999) {
+    std::snprintf(name, sizeof name, "S%03d", index + 1);
+    return name;
+  }
+  static constexpr std::string_view kDigits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  int rest = index - 999;
+  std::string text = "T000";
+  for (std::size_t place = 3; place >= 1 && rest > 0; --place, rest /= 36) {
+    text[place] = kDigits[static_cast<std::size_t>(rest % 36)];
+  }
+  return text;
 }
 
 Network generateNetwork(const NetworkOptions& options) {
   checkOptions(options);
   const StationSet stations = makeStations(options);
-  SessionBook sessions(options.seed);
+  SessionBook sessions(options.seed, options.every_days);
   Random random = streamOf(options.seed, Stream::kReports);
+  const std::vector<bool> floatOnly = floatOnlyReports(options);
+  const std::map<std::size_t, Tenths> outliers = outlierDisplacements(options);
+  const std::vector<Vec3> velocities = stationVelocities(options, stations);
 
   Network network;
   network.truth = coordinatesOf(stations.stations, stations.truth);
   network.a_priori = coordinatesOf(stations.stations, marksOf(stations.stations));
+  double referenceDays = 0;
   for (std::size_t i = 0; i < options.measurements.size(); ++i) {
     const Measurement& measurement = options.measurements[i];
     const auto from = static_cast<std::size_t>(measurement.pair.from);
     const auto to = static_cast<std::size_t>(measurement.pair.to);
     const auto [time, baseline] = sessions.place(measurement.session);
+    if (i == 0) {
+      referenceDays = middleDays(time);
+      network.reference_epoch = middleText(time);
+    }
+    const double years = (middleDays(time) - referenceDays) / kDaysPerYear;
+    const Vec3 motion = scaled(velocities[to], years) - scaled(velocities[from], years);
+    const auto outlier = outliers.find(i);
+    Tenths error = errorOf(options, i);
+    if (outlier != outliers.end()) error = error + outlier->second;
 
     Report report;
     report.name = reportName(options.prefix, time, baseline);
@@ -387,16 +531,29 @@ Network generateNetwork(const NetworkOptions& options) {
     report.correlation_rows = options.correlation_rows;
     setObservationCounts(random, report);
     const Tenths trueVector = stations.truth[to] - stations.truth[from];
-    report.fixed_solution = fixedSolution(random, *report.fixed, trueVector,
-                                          options.correlation_rows, errorOf(options, i));
+    report.fixed_solution =
+        fixedSolution(random, *report.fixed, trueVector, motion, options.correlation_rows, error);
     report.float_solution = floatSolution(random, *report.fixed, report.fixed_solution->vector,
                                           options.correlation_rows);
     report.ratio = random.uniform(3.2, 45);
     report.ambiguities = random.integer(6, 11);
+    // The float-only report draws as a fixed one does, so the others keep their draws.
+    if (floatOnly[i]) report.fixed_solution.reset();
 
-    network.reports.push_back({report.name,
-                               reportText(report, options.line_ends, options.ratio_lines),
-                               report.fixed->name, report.unknown->name});
+    NetworkReport written{report.name,
+                          reportText(report, options.line_ends, options.ratio_lines),
+                          report.fixed->name,
+                          report.unknown->name,
+                          years,
+                          floatOnly[i],
+                          {},
+                          std::nullopt};
+    if (floatOnly[i]) {
+      written.float_error =
+          asCartesian(inMetres(report.float_solution.vector) - (inMetres(trueVector) + motion));
+    }
+    if (outlier != outliers.end()) written.outlier = asCartesian(inMetres(outlier->second));
+    network.reports.push_back(std::move(written));
   }
   return network;
 }
@@ -426,6 +583,65 @@ std::string truthFileText(const Coordinates& truth) {
   return text;
 }
 
+std::string truthFileText(const Network& network, const NetworkOptions& options) {
+  std::string text = truthFileText(network.truth);
+  if (!options.velocities.empty()) text += "epoch " + network.reference_epoch + '\n';
+  for (const StationVelocity& velocity : options.velocities) {
+    text += "velocity " + stationName(velocity.station) + ' ' + axisName(velocity.axis) + ' ' +
+            exactText(velocity.metres_per_year) + '\n';
+  }
+  if (options.every_days > 0) text += "every " + std::to_string(options.every_days) + '\n';
+  for (const NetworkReport& report : network.reports) {
+    if (report.float_only)
+      text += "float " + report.name + ' ' + displacementText(report.float_error) + '\n';
+  }
+  for (const NetworkReport& report : network.reports) {
+    if (report.outlier)
+      text += "outlier " + report.name + ' ' + displacementText(*report.outlier) + '\n';
+  }
+  return text;
+}
+
+namespace {
+
+Cartesian readTriple(std::istringstream& fields) {
+  Cartesian point;
+  fields >> point.x >> point.y >> point.z;
+  return point;
+}
+
+}  // namespace
+
+TruthFile readTruthFile(const std::string& text) {
+  TruthFile truth;
+  std::istringstream lines(text);
+  int number = 0;
+  for (std::string line; std::getline(lines, line);) {
+    ++number;
+    std::istringstream fields(line);
+    std::string word, name;
+    if (!(fields >> word)) continue;
+    if (word == "epoch") {
+      fields >> truth.reference_epoch;
+    } else if (word == "velocity") {
+      TruthFile::Velocity velocity;
+      fields >> velocity.station >> velocity.axis >> velocity.metres_per_year;
+      truth.velocities.push_back(velocity);
+    } else if (word == "every") {
+      fields >> truth.every_days;
+    } else if (word == "float" || word == "outlier") {
+      fields >> name;
+      (word == "float" ? truth.float_reports : truth.outliers)[name] = readTriple(fields);
+    } else {
+      truth.stations[word] = readTriple(fields);
+    }
+    std::string rest;
+    require(!fields.fail() && !(fields >> rest),
+            "truth file line " + std::to_string(number) + " is not understood: " + line);
+  }
+  return truth;
+}
+
 NetworkFiles writeNetwork(const NetworkOptions& options, const std::filesystem::path& folder,
                           const std::string& listName, const std::string& truthName) {
   const Network network = generateNetwork(options);
@@ -438,7 +654,7 @@ NetworkFiles writeNetwork(const NetworkOptions& options, const std::filesystem::
     names.push_back(report.name);
   }
   writeTextFile(files.list, listFileText(names, options.line_ends));
-  writeTextFile(files.truth, truthFileText(network.truth));
+  writeTextFile(files.truth, truthFileText(network, options));
   return files;
 }
 

@@ -25,7 +25,10 @@
 
 namespace velk::campaign {
 
-// Stations are numbered from 0; station i is named stationName(i): "S001", "S002", ...
+// Stations are numbered from 0; station i is named stationName(i): "S001", "S002", ...,
+// "S999", then "T" and three base-36 digits (0-9, A-Z) counting on from 0: "T000", "T001",
+// ..., "T009", "T00A", ... Names sort as their numbers, and always take 4 characters.
+inline constexpr int kMaxNetworkStations = 10000;
 std::string stationName(int index);
 
 struct StationPair {
@@ -50,8 +53,26 @@ struct InjectedError {
   Cartesian geocentric{};  // metres, X Y Z
 };
 
+// An error along one axis: geocentric X, Y, Z or the East, North, Up of a local frame.
+enum class Axis { kX, kY, kZ, kEast, kNorth, kUp };
+
+// A station that moves steadily, along one axis of its own local frame (or geocentric X, Y,
+// Z). Several velocities of one station add up.
+struct StationVelocity {
+  int station = 0;  // from 0
+  Axis axis = Axis::kEast;
+  double metres_per_year = 0;
+};
+
+// K reports chosen at random (each at most once), each moved by `metres` in a direction drawn
+// uniformly over the sphere: its fixed vector, and the float vector that lies around it.
+struct Outliers {
+  int count = 0;
+  double metres = 0;
+};
+
 struct NetworkOptions {
-  int stations = 0;                       // 2 to 999
+  int stations = 0;                       // 2 to kMaxNetworkStations
   std::vector<Measurement> measurements;  // one report each, in this order
   std::uint64_t seed = 1;
   double spread_km = 10;  // the stations lie in a square of this side; 0.005 is 5 m
@@ -66,6 +87,18 @@ struct NetworkOptions {
   // The error stays from its report on, in every later report too: a mark that moved, a
   // jump in a series of one pair measured many times.
   bool error_persists = false;
+  // This share of the reports (rounded to whole reports, chosen at random) are float only:
+  // no fixed section, their float solution a few centimetres off with sigmas 4 to 10 times
+  // those of a fixed one.
+  double float_fraction = 0;
+  // The truth is the coordinates at the reference epoch, the middle of the first report's
+  // observation period; a report measures the vector between the stations where they are at
+  // the middle of its own period, years counted as days / 365.25 of GPS time.
+  std::vector<StationVelocity> velocities;
+  // Successive observation periods this many days apart, one a day at most (0: a few
+  // sessions a day, on from one day to the next or the one after).
+  int every_days = 0;
+  Outliers outliers;
 };
 
 // Station name -> coordinates, metres, whole tenths of a millimetre.
@@ -75,17 +108,25 @@ struct NetworkReport {
   std::string name;  // 8.3 name of the O-file
   std::string text;  // the whole O-file, line ends included
   std::string from, to;
+  double years = 0;  // middle of the observation period, years after the reference epoch
+  bool float_only = false;
+  Cartesian float_error{};  // float only: its printed float vector minus the true one, metres
+  std::optional<Cartesian> outlier;  // the displacement given to an outlier, metres
 };
 
 struct Network {
   Coordinates truth;
   Coordinates a_priori;                // what each station's reports print as mark 1
   std::vector<NetworkReport> reports;  // in the order of the measurements
+  std::string reference_epoch;         // "yyyy-mm-ddThh:mm:ss", GPS time
 };
 
 // The whole network in memory. Throws std::invalid_argument for options out of range (a
 // station number outside the network, a pair from a station to itself, more than 99 reports
-// in one session, an error for a report that does not exist, ...).
+// in one session, an error for a report that does not exist, more outliers than reports,
+// ...). Options left at their defaults draw nothing: adding one leaves the random draws of
+// the others as they were, so a report that is neither float only nor an outlier prints the
+// same with or without --float and --outliers.
 Network generateNetwork(const NetworkOptions& options);
 
 // The true coordinates alone. They depend only on the seed, the number of stations and the
@@ -94,11 +135,36 @@ Coordinates networkTruth(const NetworkOptions& options);
 
 // An error of `metres` along one axis: geocentric X, Y, Z or the East, North, Up of the local
 // frame of the report's mark 1.
-enum class Axis { kX, kY, kZ, kEast, kNorth, kUp };
 InjectedError errorAlong(const NetworkOptions& options, int report, Axis axis, double metres);
 
 // One line per station, "NAME X Y Z" with 4 decimals, in name order, line feeds.
 std::string truthFileText(const Coordinates& truth);
+
+// The station lines, then a line for each of what the options put in, each opening with a
+// lower-case word, metres and metres per year with 4 decimals:
+//   epoch yyyy-mm-ddThh:mm:ss          the reference epoch (with velocities only)
+//   velocity NAME AXIS M_PER_YEAR      AXIS x, y, z, east, north or up, as given
+//   every DAYS                         the interval between observation periods
+//   float REPORT DX DY DZ              a float-only report, its float vector minus the truth
+//   outlier REPORT DX DY DZ            an outlier and the displacement it was given
+// REPORT is the O-file's name. With none of those options the file is the station lines only.
+std::string truthFileText(const Network& network, const NetworkOptions& options);
+
+// What a truth file holds, read back.
+struct TruthFile {
+  Coordinates stations;
+  std::string reference_epoch;  // empty when the file has none
+  struct Velocity {
+    std::string station, axis;
+    double metres_per_year = 0;
+  };
+  std::vector<Velocity> velocities;
+  int every_days = 0;
+  std::map<std::string, Cartesian> float_reports, outliers;  // by O-file name
+};
+
+// Throws std::invalid_argument naming the first line it cannot read.
+TruthFile readTruthFile(const std::string& text);
 
 struct NetworkFiles {
   std::filesystem::path list;   // names the O-files without a folder, in report order

@@ -72,32 +72,57 @@ int epochCount(const SessionTime& time) {
   return (time.end_minute - time.start_minute) * 60 / time.interval_seconds + 1;
 }
 
+double middleDays(const SessionTime& time) {
+  int days = 0;
+  for (int year = 2000; year < time.year; ++year) days += daysInYear(year);
+  return days + (time.day - 1) + (time.start_minute + time.end_minute) / 2.0 / (24 * 60);
+}
+
+std::string middleText(const SessionTime& time) {
+  const auto [month, day] = calendarDate(time.year, time.day);
+  const int seconds = (time.start_minute + time.end_minute) * 30;  // of the day
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", time.year, month, day,
+                seconds / 3600, seconds / 60 % 60, seconds % 60);
+  return text;
+}
+
 Calendar::Calendar(Random& random)
     : random_(random), year_(random.integer(2015, 2024)), day_(random.integer(60, 300)) {}
+
+SessionTime Calendar::sessionAt(int session, int startMinute) {
+  SessionTime time;
+  time.year = year_;
+  time.day = day_;
+  time.session = session;
+  time.start_minute = startMinute;
+  time.end_minute = startMinute + random_.integer(60, 200);
+  static constexpr std::array<int, 4> kIntervals{5, 10, 15, 30};
+  time.interval_seconds = kIntervals[static_cast<std::size_t>(random_.integer(0, 3))];
+  return time;
+}
 
 std::vector<SessionTime> Calendar::nextDay() {
   std::vector<SessionTime> sessions;
   const int count = random_.integer(2, 3);
   int minute = random_.integer(7 * 60, 9 * 60);
   for (int session = 1; session <= count; ++session) {
-    SessionTime time;
-    time.year = year_;
-    time.day = day_;
-    time.session = session;
-    time.start_minute = minute;
-    time.end_minute = minute + random_.integer(60, 200);
-    static constexpr std::array<int, 4> kIntervals{5, 10, 15, 30};
-    time.interval_seconds = kIntervals[static_cast<std::size_t>(random_.integer(0, 3))];
-    sessions.push_back(time);
-    minute = time.end_minute + random_.integer(20, 60);
+    sessions.push_back(sessionAt(session, minute));
+    minute = sessions.back().end_minute + random_.integer(20, 60);
   }
   advance(random_.chance(0.3) ? 2 : 1);
   return sessions;
 }
 
+SessionTime Calendar::nextEvery(int days) {
+  const SessionTime time = sessionAt(1, random_.integer(7 * 60, 9 * 60));
+  advance(days);
+  return time;
+}
+
 void Calendar::advance(int days) {
   day_ += days;
-  if (day_ > daysInYear(year_)) {
+  while (day_ > daysInYear(year_)) {
     day_ -= daysInYear(year_);
     ++year_;
   }

@@ -153,6 +153,12 @@ struct SessionTime {
 
 int epochCount(const SessionTime& time);
 
+// The middle of the observation period in days of GPS time since 2000-01-01 00:00.
+double middleDays(const SessionTime& time);
+
+// The middle of the observation period as "yyyy-mm-ddThh:mm:ss".
+std::string middleText(const SessionTime& time);
+
 // A few sessions a day, each a few hours long, on from a day chosen at random.
 class Calendar {
  public:
@@ -161,8 +167,12 @@ class Calendar {
   // The sessions of the current day, then on to a later day.
   std::vector<SessionTime> nextDay();
 
+  // One session on the current day, then on `days` days (1 or more).
+  SessionTime nextEvery(int days);
+
  private:
   void advance(int days);
+  SessionTime sessionAt(int session, int startMinute);
 
   Random& random_;
   int year_;

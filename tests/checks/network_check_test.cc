@@ -59,6 +59,17 @@ TEST(Repeats, APairMeasuredThreeTimesAgainstItsWeightedMean) {
   EXPECT_NEAR(flagged.repeats[0].test.t, 600, 1e-4);
   EXPECT_TRUE(flagged.repeats[0].test.flagged);
   EXPECT_TRUE(needsAttention(flagged, false));
+  // The other two agree: the blunder alone explains the repeat and is listed first.
+  EXPECT_EQ(flagged.repeats[0].outlier, std::optional<std::size_t>{2});
+  ASSERT_EQ(flagged.act_on.size(), 1u);
+  EXPECT_EQ(flagged.act_on[0].report, 2u);
+  EXPECT_EQ(flagged.act_on[0].why,
+            "40.0 mm from its pair's mean; the pair's 2 other reports pass the test without it");
+  // Of two reports 60 mm apart, nothing tells which is wrong: both are listed.
+  const NetworkCheck two = checkNetwork(std::span(blunder).last(2), {});
+  ASSERT_EQ(two.act_on.size(), 2u);
+  EXPECT_EQ(two.act_on[1].why, "one of its pair's 2 reports, 60.0 mm apart");
+  EXPECT_FALSE(two.repeats[0].outlier);
   // Below the length limit it is not flagged, however significant.
   CheckOptions tolerant;
   tolerant.tolerance_mm = 45;
@@ -122,6 +133,12 @@ TEST(Suspects, ThePairOnEveryFlaggedLoopComesFirst) {
   EXPECT_EQ(first.flagged_loops, 2);
   EXPECT_FALSE(first.alone);
   for (std::size_t i = 1; i < 5; ++i) EXPECT_TRUE(diagonal.suspects[i].alone);
+  // Its report is the first to look at; every report of a suspect pair follows.
+  ASSERT_EQ(diagonal.act_on.size(), 5u);
+  EXPECT_EQ(diagonal.act_on[0].report, 4u);
+  EXPECT_EQ(diagonal.act_on[0].why, "on 2 of 2 flagged loops; every loop through it is flagged");
+  EXPECT_EQ(diagonal.act_on[1].why,
+            "on 1 of 2 flagged loops; alone: nothing tells it from the loop's other pairs");
 
   // An error on A B, which lies on one loop only: A B and B C tie (by name, then A C,
   // whose other loop closes.

@@ -33,13 +33,17 @@ TEST(CheckCommand, TheExampleCampaignsFloatBaselineSpoilsItsLoop) {
   EXPECT_EQ(run.err, "");
   // Loop CAST CHAU SAUL holds the float report SAUL -> CHAU and misses by 56 mm.
   EXPECT_TRUE(has(run.out, "CAST CHAU SAUL      15777.7           55.7      25.8"));
-  EXPECT_TRUE(has(run.out, "  21.690  11.345  flagged\n"));
+  EXPECT_TRUE(has(run.out, "  21.690  11.345  flagged float\n"));
   EXPECT_TRUE(has(run.out, "    SAUL - CHAU      1        1    21.690  alone\n"));
   EXPECT_TRUE(has(run.out, "AB082103.017  CAST  VERC  fixed      2.52         2.2  low_ratio\n"));
+  // The float report of the flagged loop is the first to look at.
+  EXPECT_TRUE(has(run.out, "  Reports to look at first:\n    File          From  To    Why\n"
+                           "    AB082201.017  SAUL  CHAU  float; on 1 of 1 flagged loop;"));
   const std::string json = readFile(folder / "CHECK.JSON");
   EXPECT_TRUE(has(json, R"("stations": ["CAST", "CHAU", "SAUL"],)"));
   EXPECT_TRUE(has(json, R"("flags": ["float"])"));
   EXPECT_TRUE(has(json, R"("loops_flagged": 1,)"));
+  EXPECT_TRUE(has(json, "\"act_on\": [\n    {\"file\": \"AB082201.017\", \"from\": \"SAUL\""));
   EXPECT_EQ(json.back(), '\n');
 
   // The JSON file is not overwritten without --force, and is with it.
@@ -58,10 +62,15 @@ TEST(CheckCommand, VarianceFactorStrictnessAndWrongValues) {
   EXPECT_TRUE(has(loose.out, "Result: nothing flagged"));
   // The float and low-ratio reports count with --strict only.
   EXPECT_EQ(check(folder, {"--variance-factor=4", "--strict"}).status, 3);
+  // --top cuts the list of reports to look at first, and says so.
+  const ProgramRun top = check(folder, {"--top", "1"});
+  EXPECT_TRUE(has(top.out, "AB082201.017  SAUL  CHAU  float;")) << top.out;
+  EXPECT_FALSE(has(top.out, "AB082102.017  CAST  CHAU  on 1"));
+  EXPECT_TRUE(has(top.out, "    and 2 more reports (--top 1)\n"));
 
   for (const std::vector<std::string>& wrong :
        {std::vector<std::string>{"--alpha", "0"}, {"--alpha", "0.7"}, {"--variance-factor", "0"},
-        {"--tolerance-mm", "-1"}, {"--max-sigma3d", "x"}, {"--bogus"}}) {
+        {"--tolerance-mm", "-1"}, {"--max-sigma3d", "x"}, {"--top", "0"}, {"--bogus"}}) {
     const ProgramRun run = check(folder, wrong);
     EXPECT_EQ(run.status, 2) << wrong[0];
     EXPECT_TRUE(has(run.err, "Try 'baselines check --help'.")) << run.err;

@@ -115,5 +115,26 @@ TEST(BaselinesInputs, AnUnreadableNumberFailsTheRunAndLeavesNothing) {
   EXPECT_FALSE(std::filesystem::exists(folder / "OUT.VEC"));
 }
 
+// "-" names standard output where one file is written; what would go there goes to
+// standard error instead, and a folder is refused as an output file.
+TEST(BaselinesOutputs, DashIsStandardOutputAndAFolderIsNoFile) {
+  const ScratchFolder folder("dash");
+  const std::string example = std::string(VELK_SOURCE_DIR) + "/examples/AB082101.017";
+  const ProgramRun velk =
+      folder.run("baselines", "", {"velk", "-e", "novrale", "-t", "2", "-o", "-", example});
+  EXPECT_EQ(velk.status, 0) << velk.err;
+  EXPECT_TRUE(velk.out.starts_with("12  CAST  SAUL     818.4932")) << velk.out;
+  const ProgramRun check = folder.run("baselines", "", {"check", "--json", "-", example});
+  EXPECT_TRUE(check.out.starts_with("{\n  \"baselines\": [")) << check.out;
+  EXPECT_NE(check.err.find("Check of 1 report"), std::string::npos) << check.err;
+  EXPECT_EQ(folder.run("baselines", "", {"velk", "-e", "novrale", "-t", "2", "-o", "-", "--echo",
+                                         example}).status, 2);
+  std::filesystem::create_directories(folder / "DIR");
+  const ProgramRun into_folder =
+      folder.run("baselines", "", {"velk", "-e", "novrale", "-t", "2", "-o", "DIR", example});
+  EXPECT_EQ(into_folder.status, 1);
+  EXPECT_EQ(into_folder.err, "baselines: output file DIR is a folder; name a file in it\n");
+}
+
 }  // namespace
 }  // namespace velk

@@ -33,7 +33,8 @@ class ExportCommand : public ::testing::Test {
 TEST_F(ExportCommand, AWrongCommandLineIsAUsageErrorAndWritesNothing) {
   const std::vector<std::vector<std::string>> wrong{
       {"dynaml", "-o", "NET", "--frame", "ETRS89", "AB082101.017"},
-      {"dynaml", "-o", "NET", "--epoch", "2017-03-23", "AB082101.017"},
+      {"dynaml", "-o", "NET", "--epoch", "2017-02-30", "AB082101.017"},
+      {"dynaml", "-o", "-", "AB082101.017"},
       {"dynaml", "-o", "NET", "--hold", "CAST,NONE", "AB082101.017"},
       {"dynaml", "-o", "NET", "--variance-factor", "0", "AB082101.017"},
       {"gama", "-o", "NET", "--frame", "GDA2020", "AB082101.017"},

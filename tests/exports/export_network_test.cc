@@ -1,4 +1,5 @@
 #include "exports/export_network.h"
+#include "reading/calendar_date.h"
 
 #include <gtest/gtest.h>
 
@@ -123,12 +124,13 @@ TEST(FindStationName, TakesTheReportsBytesOrTheirUtf8Form) {
   EXPECT_FALSE(findStationName(reports, "saul"));
 }
 
-TEST(DayMonthYear, ReadsRealDatesOnly) {
-  ASSERT_TRUE(readDayMonthYear("29.02.2016"));
-  EXPECT_EQ(dayMonthYearText(*readDayMonthYear("01.03.2017")), "01.03.2017");
-  for (const char* bad : {"29.02.2017", "31.04.2017", "1.3.2017", "2017-03-01", "01.13.2017",
-                          "00.01.2017", "01.03.20a7", "+1.03.2017"})
-    EXPECT_FALSE(readDayMonthYear(bad)) << bad;
+TEST(DayMonthYear, ReadsRealDatesInBothFormsOnly) {
+  ASSERT_TRUE(readCalendarDate("29.02.2016"));
+  EXPECT_EQ(dayMonthYearText(*readCalendarDate("1.3.2017")), "01.03.2017");
+  EXPECT_EQ(dayMonthYearText(*readCalendarDate("2017-03-01")), "01.03.2017");
+  for (const char* bad : {"29.02.2017", "31.04.2017", "2017-3-01", "01.13.2017", "00.01.2017",
+                          "01.03.20a7", "+1.03.2017", "1.3.17", "2017-03-01x", "123.1.2017", ""})
+    EXPECT_FALSE(readCalendarDate(bad)) << bad;
 }
 
 }  // namespace

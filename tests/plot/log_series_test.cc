@@ -10,6 +10,7 @@
 
 #include "format/run_error.h"
 #include "plot/file_names.h"
+#include "plot/log_groups.h"
 
 namespace velk::plot {
 namespace {
@@ -72,18 +73,47 @@ TEST(LogFile, NamesTheFileAndLineOfARecordThatDoesNotRead) {
   EXPECT_NE(errorOf(bad_kind).find("line 1: solution kind 'Fq'"), std::string::npos);
 }
 
-TEST(LogSeries, DrawsOnePicturePerFixedStationOfANovraleType4File) {
+// The first record of the golden file again a day later 0.4 m off (same baseline), 1.6 m off
+// (another), and from another fixed station (quelmar: unchanged, as it names no station).
+std::string withRepeats(const std::string& text) {
+  const std::string first = text.substr(0, text.find('\n') + 1);
+  auto changed = [&](const std::string& from, const std::string& to) {
+    std::string line = first;
+    if (line.find(from) != std::string::npos) line.replace(line.find(from), from.size(), to);
+    return line.replace(line.find(" 82.339"), 7, " 83.339");
+  };
+  return text + changed("  2889.447", "  2889.847") + changed("  2889.447", "  2891.047") +
+         changed(" CAST ", " SAUL ");
+}
+
+TEST(LogSeries, GroupsTheRecordsIntoBaselinesNamedByStationAndLength) {
+  const LogFile novrale = read(withRepeats(golden("novrale-4.txt")));
+  const std::vector<LogGroup> groups = groupLogRecords(novrale, kSameBaselineMetres, "x");
+  ASSERT_EQ(groups.size(), 7u);
+  EXPECT_EQ(groups[0].records, (std::vector<std::size_t>{0, 5}));
+  EXPECT_EQ(logGroupName(groups[0]), "CAST, 3068.2 m");  // the median of 3068.215 and 3068.215
+  EXPECT_EQ(groups[6].station, "SAUL");
+  // A looser tolerance joins the record 1.6 m off; quelmar names no station, so the
+  // record of SAUL joins too.
+  EXPECT_EQ(groupLogRecords(novrale, 2, "x")[0].records.size(), 3u);
+  const LogFile quelmar = read(withRepeats(golden("quelmar-5.txt")));
+  EXPECT_EQ(groupLogRecords(quelmar, kSameBaselineMetres, "x")[0].records,
+            (std::vector<std::size_t>{0, 5, 7}));
+
   const std::vector<NamedSeries> series =
-      logSeries(read(golden("novrale-4.txt")), "DEMO.LOG", "x/DEMO.LOG", LogComponents::kLocal);
-  ASSERT_EQ(series.size(), 2u);
-  EXPECT_EQ(series[0].name, "DEMO.LOG-CAST");
-  EXPECT_EQ(series[0].drawing.samples.size(), 3u);
-  EXPECT_EQ(series[1].drawing.name, "DEMO.LOG, station SAUL");
-  EXPECT_EQ(series[1].drawing.components[0], "dE");
+      logSeries(novrale, "DEMO.LOG", "x/DEMO.LOG", LogComponents::kLocal, kSameBaselineMetres);
+  ASSERT_EQ(series.size(), 7u);
+  EXPECT_EQ(series[0].name, "DEMO.LOG-CAST-3068.2m");
+  EXPECT_EQ(series[0].drawing.name, "DEMO.LOG, CAST, 3068.2 m");
+  EXPECT_EQ(series[0].drawing.samples.size(), 2u);
+  EXPECT_EQ(series[0].drawing.samples[1].source, "DEMO.LOG line 6");
+  EXPECT_NEAR(series[0].drawing.samples[1].value[0] - series[0].drawing.samples[0].value[0], 400,
+              1e-6);
   // Calendar days: 2017, day 82.339 is 23 March, 08:08 (modified Julian date 57835.339).
   EXPECT_NEAR(series[0].drawing.samples[0].time, 57835.339, 1e-9);
-  EXPECT_EQ(logSeries(read(golden("novrale-5.txt")), "A", "A", LogComponents::kLocal).size(), 1u);
-  EXPECT_EQ(logSeries(read(golden("quelmar-6.txt")), "A", "A", LogComponents::kGeocentric)[0]
+  EXPECT_EQ(timeName(57835.339, DayCount::kModifiedJulian), "2017-03-23 08:08");
+  EXPECT_EQ(logSeries(read(golden("quelmar-6.txt")), "A", "A", LogComponents::kGeocentric,
+                      kSameBaselineMetres)[0]
                 .drawing.components[2],
             "dZ");
 }
@@ -94,7 +124,9 @@ TEST(LogSeries, StartsTheNextYearWhereAQuelmarDayNumberFallsBack) {
   for (const char* epoch : {"364.000", "365.500", "  2.000", "  2.250"})
     text += std::string(epoch) +
             "      10.000 .001     20.000 .001     30.000 .001     37.417 .002   Fx.  10.16% GH\n";
-  const auto series = logSeries(read(text), "Q.LOG", "Q.LOG", LogComponents::kLocal);
+  const auto series =
+      logSeries(read(text), "Q.LOG", "Q.LOG", LogComponents::kLocal, kSameBaselineMetres);
+  ASSERT_EQ(series.size(), 1u);
   const auto& samples = series[0].drawing.samples;
   EXPECT_DOUBLE_EQ(samples[1].time - samples[0].time, 1.5);
   EXPECT_DOUBLE_EQ(samples[2].time, 366 + 1);

@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "plot/label_placement.h"
 #include "plot/svg_writer.h"
 #include "plot/text_metrics.h"
 #include "tests/plot/xml_tree.h"
@@ -39,7 +40,7 @@ NetworkDrawing largeNetwork() {
     drawing.stations.push_back(station);
   }
   for (int i = 1; i < 300; ++i)
-    drawing.lines.push_back({i - 1, i, static_cast<PairStatus>(i % 4)});
+    drawing.lines.push_back({i - 1, i, static_cast<PairStatus>(i % 3), i % 4 == 0});
   drawing.counts = {600, 300, 299, 12, 3};
   drawing.plane = "local East-North plane of S000";
   return drawing;
@@ -48,7 +49,9 @@ NetworkDrawing largeNetwork() {
 NetworkDrawing threeStationsAFewMetresApart() {
   NetworkDrawing drawing;
   drawing.stations = {{"CAST", 0, 0}, {"CAS2", 3.1, 1.2}, {"PILR", 1.4, 4.8}};
-  drawing.lines = {{0, 1, PairStatus::kFixed}, {1, 2, PairStatus::kFloat}, {0, 2, PairStatus::kSuspect}};
+  drawing.lines = {{0, 1, PairStatus::kFine, false},
+                   {1, 2, PairStatus::kFlagged, false},
+                   {0, 2, PairStatus::kSuspect, true}};
   drawing.counts = {3, 3, 3, 1, 1};
   drawing.plane = "local East-North plane of CAST";
   return drawing;
@@ -119,23 +122,40 @@ TEST(NetworkPicture, LabelsOfThreeHundredStationsOverFiveHundredKilometresDoNotO
   expectLabelsApartAndInsideThePage(largeNetwork());
 }
 
-TEST(NetworkPicture, DrawsEachPairInTheStyleOfItsStatusAndCountsInTheTitle) {
+// Colour: suspect, flagged or fine; dashes: float only. The float suspect is dashed in the
+// suspect colour, and the legend counts both ways. No label crosses a line where it can
+// stand clear of them.
+TEST(NetworkPicture, ColourSaysTheStatusDashesSayFloatOnlyAndLabelsKeepClearOfLines) {
   const NetworkDrawing drawing = threeStationsAFewMetresApart();
   const auto svg = XmlReader::parse(drawNetwork(drawing).svg);
   const auto lines = svg->withId("pairs")->all("line");
   ASSERT_EQ(lines.size(), 3u);
-  std::set<std::string> styles;
-  for (const XmlElement* line : lines)
-    styles.insert(line->attributes.at("stroke") + line->attributes.at("stroke-width"));
-  EXPECT_EQ(styles.size(), 3u) << "fixed, float and suspect told apart";
-  // The most urgent on top: the suspect pair is drawn last.
+  std::set<std::string> colours;
+  for (const XmlElement* line : lines) colours.insert(line->attributes.at("stroke"));
+  EXPECT_EQ(colours.size(), 3u) << "fine, flagged and suspect told apart";
+  // The most urgent on top: the suspect pair is drawn last, dashed as it is float only.
   EXPECT_EQ(lines.back()->attributes.at("stroke-width"), "4");
+  EXPECT_EQ(lines.back()->attributes.count("stroke-dasharray"), 1u);
+  EXPECT_EQ(lines.front()->attributes.count("stroke-dasharray"), 0u);
   EXPECT_EQ(svg->all("title").front()->text,
             "Network: 3 reports, 3 stations, 3 pairs, 1 loop (1 flagged)");
   const auto legend = svg->withId("legend")->all("text");
-  ASSERT_EQ(legend.size(), 5u);
+  ASSERT_EQ(legend.size(), 6u);
   EXPECT_EQ(legend[1]->text, "suspect (1)");
-  EXPECT_EQ(legend[3]->text, "float only (1)");
+  EXPECT_EQ(legend[3]->text, "fine (1)");
+  EXPECT_EQ(legend[4]->text, "fixed (2)");
+  EXPECT_EQ(legend[5]->text, "float only (1)");
+  EXPECT_EQ(svg->withId("legend")->all("line")[4]->attributes.count("stroke-dasharray"), 1u);
+
+  for (const XmlElement* label : svg->withId("labels")->all("text"))
+    for (const XmlElement* line : lines) {
+      const Segment segment{{line->number("x1"), line->number("y1")},
+                            {line->number("x2"), line->number("y2")}};
+      EXPECT_FALSE(crosses(segment, textBox(*label))) << label->text;
+    }
+  EXPECT_TRUE(crosses({{0, 0}, {10, 10}}, {4, 4, 6, 6}));
+  EXPECT_FALSE(crosses({{0, 0}, {10, 0}}, {4, 1, 6, 6}));
+  EXPECT_FALSE(crosses({{0, 0}, {3, 3}}, {4, 4, 6, 6}));
 }
 
 TEST(NetworkPicture, ScaleLengthsAreRound) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 
 #include "tests/plot/xml_tree.h"
 #include "tests/run/program_runner.h"
@@ -111,6 +112,28 @@ TEST(PlotSeries, WritesThePicturesAndTheIndexAllTogetherOrNotAtAll) {
   EXPECT_EQ(folder.run("baselines", "", one).status, 1);
 }
 
+// Float reports of a pair with fixed ones are drawn against the fixed mean, in the
+// float marker; a pair of one fixed report and floats has its picture too.
+TEST(PlotSeries, DrawsFloatReportsAgainstTheFixedMean) {
+  const ScratchFolder folder("plot-floats");
+  campaign::NetworkOptions options;
+  options.stations = 2;
+  options.measurements = campaign::measureEach({{0, 1}}, 8);
+  options.float_fraction = 0.5;
+  campaign::writeNetwork(options, folder / "camp");
+  const ProgramRun run =
+      folder.run("baselines", "", {"plot", "series", "--list", "camp/NETWORK.LST", "-d", "out"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string svg = readFile(folder / "out/S001-S002.svg");
+  EXPECT_NE(svg.find("S001 \u2192 S002: 8 reports"), std::string::npos);
+  const auto picture = parsedFile(folder / "out/S001-S002.svg");
+  EXPECT_EQ(panelValues(*picture, 1).size(), 4u);  // the fixed reports' dots
+  int float_points = 0;
+  for (const XmlElement* title : picture->all("title"))
+    if (title->text.find("(GPS time), float") != std::string::npos) ++float_points;
+  EXPECT_EQ(float_points, 4 * 4);  // four float reports in each of the four panels
+}
+
 TEST(PlotNetwork, DrawsTheExampleCampaignWithTheChecksFindings) {
   const ScratchFolder folder("plot-network");
   const ProgramRun run = folder.run("baselines", "", {"plot", "network", "--list", kExamples + "/CAMPAGNE.LST", "-o", "net.svg"});
@@ -119,38 +142,66 @@ TEST(PlotNetwork, DrawsTheExampleCampaignWithTheChecksFindings) {
   EXPECT_EQ(svg->all("title").front()->text, "Network: 5 reports, 4 stations, 5 pairs, 2 loops (1 flagged)");
   EXPECT_EQ(svg->withId("labels")->all("text").size(), 4u);
   EXPECT_EQ(svg->withId("pairs")->all("line").size(), 5u);
-  // The loop CAST-SAUL-CHAU misses by centimetres: its three pairs are suspects; CAST-VERC's
-  // ratio is low (flagged); SAUL-VERC is fixed.
+  // The loop CAST-SAUL-CHAU misses by centimetres: its three pairs are suspects, SAUL-CHAU
+  // float only among them; CAST-VERC's ratio is low (flagged); SAUL-VERC is fine.
   const auto legend = svg->withId("legend")->all("text");
   EXPECT_EQ(legend[1]->text, "suspect (3)");
   EXPECT_EQ(legend[2]->text, "flagged (1)");
-  EXPECT_EQ(legend[4]->text, "fixed (1)");
+  EXPECT_EQ(legend[3]->text, "fine (1)");
+  EXPECT_EQ(legend[5]->text, "float only (1)");
   // The limits of `check` apply: with a lower ratio limit CAST-VERC is fixed again.
   const ProgramRun lenient = folder.run("baselines", "", {"plot", "network", "--list", kExamples + "/CAMPAGNE.LST", "-o", "n2.svg", "--min-ratio", "2"});
   ASSERT_EQ(lenient.status, 0) << lenient.err;
-  EXPECT_EQ(parsedFile(folder / "n2.svg")->withId("legend")->all("text")[4]->text, "fixed (2)");
+  EXPECT_EQ(parsedFile(folder / "n2.svg")->withId("legend")->all("text")[3]->text, "fine (2)");
 }
 
-TEST(PlotSeries, DrawsTheLogFilesOfBothEditions) {
+// Three pairs each measured three times: one picture per baseline, whichever edition wrote
+// the LOG file; the example campaign's five baselines, each measured once, are listed only.
+TEST(PlotSeries, DrawsOnePicturePerBaselineOfALogFile) {
   const ScratchFolder folder("plot-log");
-  const std::string list = kExamples + "/CAMPAGNE.LST";
-  ASSERT_EQ(folder.run("baselines", "", {"velk", "-e", "novrale", "-t", "4", "-o", "GPPS.LOG", "-l", list}).status, 0);
-  ASSERT_EQ(folder.run("baselines", "", {"velk", "-e", "quelmar", "-t", "6", "-o", "XYZ.LOG", "-l", list}).status, 0);
-  const ProgramRun run = folder.run("baselines", "", {"plot", "series", "--log", "GPPS.LOG", "XYZ.LOG", "--components", "xyz", "-d", "out"});
+  campaign::NetworkOptions options;
+  options.stations = 3;
+  options.measurements = campaign::measureEach(campaign::ringPairs(3), 3);
+  campaign::writeNetwork(options, folder / "camp");
+  auto velk = [&](const char* edition, const char* type, const char* log, const std::string& list) {
+    return folder.run("baselines", "", {"velk", "-e", edition, "-t", type, "-o", log, "-l", list});
+  };
+  ASSERT_EQ(velk("quelmar", "5", "Q5.LOG", "camp/NETWORK.LST").status, 0);
+  ASSERT_EQ(velk("novrale", "4", "GPPS.LOG", "camp/NETWORK.LST").status, 0);
+  const ProgramRun run =
+      folder.run("baselines", "", {"plot", "series", "--log", "Q5.LOG", "GPPS.LOG", "-d", "out"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "out/GPPS.LOG-CAST.svg\nout/GPPS.LOG-SAUL.svg\nout/XYZ.LOG.svg\nout/index.html\n");
-  const auto xyz = parsedFile(folder / "out/XYZ.LOG.svg");
-  EXPECT_EQ(xyz->withId("panel-1")->all("text").back()->text, "dX (mm)");
-  EXPECT_EQ(xyz->withId("panel-1")->all("circle").size(), 4u);  // and one float square
-  EXPECT_EQ(parsedFile(folder / "out/GPPS.LOG-SAUL.svg")->withId("panel-3")->all("text").back()->text, "dU (mm)");
+  const std::regex written(R"(out/(Q5\.LOG-\d+\.\dm|GPPS\.LOG-S00[123]-\d+\.\dm)\.svg\n)");
+  std::vector<std::string> pictures;
+  for (std::sregex_iterator i(run.out.begin(), run.out.end(), written), end; i != end; ++i)
+    pictures.push_back((*i)[1]);
+  ASSERT_EQ(pictures.size(), 6u) << run.out;
+  EXPECT_TRUE(run.out.ends_with("out/index.html\n"));
+  for (const std::string& picture : pictures) {
+    const auto svg = parsedFile(folder / "out" / (picture + ".svg"));
+    EXPECT_EQ(svg->withId("panel-1")->all("circle").size(), 3u) << picture;
+    EXPECT_EQ(svg->withId("panel-3")->all("text").back()->text, "dU (mm)");
+    EXPECT_TRUE(svg->withId("panel-2")->all("title").front()->text.starts_with(
+        picture.substr(0, picture.find(".LOG") + 4) + " line "));
+  }
+
+  ASSERT_EQ(velk("quelmar", "5", "EX.LOG", kExamples + "/CAMPAGNE.LST").status, 0);
+  const ProgramRun single =
+      folder.run("baselines", "", {"plot", "series", "--log", "EX.LOG", "-d", "ex"});
+  ASSERT_EQ(single.status, 0) << single.err;
+  EXPECT_EQ(single.out, "ex/index.html\n");
+  const std::string index = readFile(folder / "ex/index.html");
+  EXPECT_NE(index.find("<p>1 record (1 float): EX.LOG line 4, not drawn</p>"), std::string::npos)
+      << index;
 
   std::string damaged = readFile(folder / "GPPS.LOG");
-  damaged.replace(damaged.find("2017", 10), 4, "20x7");
+  damaged.replace(damaged.find('\n') + 1, 4, "20x7");  // the year of line 2
   testing::writeFile(folder / "BAD.LOG", damaged);
-  const ProgramRun bad = folder.run("baselines", "", {"plot", "series", "--log", "GPPS.LOG", "BAD.LOG", "-d", "bad"});
+  const ProgramRun bad =
+      folder.run("baselines", "", {"plot", "series", "--log", "GPPS.LOG", "BAD.LOG", "-d", "bad"});
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.err.find("BAD.LOG line 2: the year does not read"), std::string::npos) << bad.err;
-  EXPECT_FALSE(fs::exists(folder / "bad/GPPS.LOG-CAST.svg"));
+  EXPECT_FALSE(fs::exists(folder / "bad" / (pictures[3] + ".svg")));
 }
 
 TEST(PlotCommandLine, RefusesWhatItCannotDraw) {
@@ -159,7 +210,9 @@ TEST(PlotCommandLine, RefusesWhatItCannotDraw) {
        {std::vector<std::string>{"plot"}, {"plot", "map", "-o", "x.svg"}, {"plot", "network", "-d", "x"},
         {"plot", "series", "-o", "x.svg"}, {"plot", "series", "-d", "x", "--components", "enu"},
         {"plot", "network"}, {"plot", "network", "-o", "x.svg"},
-        {"plot", "series", "--log", "-d", "x", "--components", "neu", "A.LOG"}}) {
+        {"plot", "series", "--log", "-d", "x", "--components", "neu", "A.LOG"},
+        {"plot", "series", "-d", "x", "--same-baseline-m", "2", "A.017"},
+        {"plot", "series", "--log", "-d", "x", "--same-baseline-m", "0", "A.LOG"}}) {
     const ProgramRun run = folder.run("baselines", "", wrong);
     EXPECT_EQ(run.status, 2) << wrong[1] << " " << run.err;
     EXPECT_NE(run.err.find("Try 'baselines plot --help'."), std::string::npos);

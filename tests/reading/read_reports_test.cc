@@ -9,6 +9,8 @@
 #include <sstream>
 
 #include "format/run_error.h"
+#include "reading/scan_report.h"
+#include "run/edition.h"
 
 namespace velk {
 namespace {
@@ -143,6 +145,50 @@ TEST(ReadReports, AnUnreadableNumberEndsTheRunNamingFileLineAndColumns) {
   } catch (const RunError& error) {
     EXPECT_STREQ(error.what(), "campaign/AB082101.017 line 76 columns 18-27: \"0.00x771\" is not a number");
   }
+}
+
+// The dialog's reader keeps beside each entry what its report gave; cut anywhere (a file
+// truncated in transfer, the disk full while the report was written), every report is
+// found lacking the same needed items by both readers.
+class NoConsole : public RecordSink {
+ public:
+  void put(std::string_view) override {}
+};
+
+TEST(ReadReports, BothReadersFindTheSameReportsIncomplete) {
+  const std::string whole = exampleReport();
+  std::vector<std::size_t> line_ends;
+  for (std::size_t at = whole.find('\n'); at != std::string::npos; at = whole.find('\n', at + 1))
+    line_ends.push_back(at + 1);
+  int incomplete = 0;
+  for (const std::size_t end : line_ends) {
+    const std::string text = whole.substr(0, end) + whole;  // a cut report, then a whole one
+    const Read separate = readText(text);
+    BaselineTable table;
+    ReportScanState state;
+    NoConsole console;
+    std::istringstream in(text);
+    scan_report(in, "AB082101.017", "AB082101.017", table, state,
+                novraleEdition().reading, console);
+    if (table.items().size() < separate.reports.size()) {
+      // Cut inside a section: the dialog's reading takes the next report into this entry.
+      ASSERT_EQ(table.items().size(), 1u);
+      EXPECT_EQ(table.items()[0].hidden_header_line, separate.reports[1].header_line);
+      ++incomplete;
+      continue;
+    }
+    ASSERT_EQ(table.items().size(), separate.reports.size()) << "cut after byte " << end;
+    EXPECT_EQ(table.items()[0].hidden_header_line, 0);
+    for (std::size_t i = 0; i < separate.reports.size(); ++i) {
+      EXPECT_EQ(table.missingItems(i) & kNeededReportItems,
+                separate.reports[i].missing & kNeededReportItems)
+          << "cut after byte " << end << ", report " << i << ": "
+          << separate.reports[i].missingText();
+      EXPECT_EQ(table.items()[i].header_line, separate.reports[i].header_line);
+    }
+    if (!separate.reports.front().isComplete()) ++incomplete;
+  }
+  EXPECT_GT(incomplete, 50);  // most cuts lose a needed item
 }
 
 }  // namespace

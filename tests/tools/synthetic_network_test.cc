@@ -46,7 +46,8 @@ void readFixedLine(const std::string& line, FixedSection& section) {
   if (key == " Mark2_xyz") section.mark2 = coordinateFields(line);
 }
 
-FixedSection fixedSectionOf(const std::string& text) {
+// The section whose title opens with `title`, and those after it.
+FixedSection fixedSectionOf(const std::string& text, const std::string& title = "THE FIXED") {
   FixedSection section;
   bool inFixed = false;
   for (std::string line : linesOf(text)) {
@@ -54,7 +55,7 @@ FixedSection fixedSectionOf(const std::string& text) {
     if (columns(line, 1, 13) == "Common start ") section.start = line;
     if (columns(line, 1, 13) == "Common end   ") section.end = line;
     if (columns(line, 1, 9) == "Baseline ") section.baseline = columns(line, 29, 40);
-    inFixed = inFixed || columns(line, 1, 9) == "THE FIXED";
+    inFixed = inFixed || line.rfind(title, 0) == 0;
     if (inFixed && !line.empty()) readFixedLine(line, section);
   }
   return section;
@@ -281,13 +282,103 @@ TEST(SyntheticNetwork, ShapesAndOptionsOutOfRange) {
 
   EXPECT_THROW(generateNetwork(options(4, {{{0, 4}}})), std::invalid_argument);
   EXPECT_THROW(generateNetwork(options(4, {{{2, 2}}})), std::invalid_argument);
-  EXPECT_THROW(generateNetwork(options(1000, {})), std::invalid_argument);
+  EXPECT_THROW(generateNetwork(options(10001, {})), std::invalid_argument);
   NetworkOptions crowded = options(4, measureEach(ringPairs(4), 25));
   for (Measurement& measurement : crowded.measurements) measurement.session = 1;
   EXPECT_THROW(generateNetwork(crowded), std::invalid_argument);
   NetworkOptions missing = options(4, measureEach(ringPairs(4)));
   missing.error = InjectedError{4, {0.1, 0, 0}};
   EXPECT_THROW(generateNetwork(missing), std::invalid_argument);
+}
+
+// Beyond S999 the names go on in base 36 after a T, in the order of their numbers.
+TEST(SyntheticNetwork, StationNamesSortAsTheirNumbers) {
+  EXPECT_EQ(stationName(0), "S001");
+  EXPECT_EQ(stationName(998), "S999");
+  EXPECT_EQ(stationName(999), "T000");
+  EXPECT_EQ(stationName(1009), "T00A");
+  EXPECT_EQ(stationName(999 + 36), "T010");
+  std::string previous;
+  for (int i = 0; i < kMaxNetworkStations; ++i) {
+    const std::string name = stationName(i);
+    ASSERT_EQ(name.size(), 4u) << i;
+    ASSERT_LT(previous, name) << i;
+    previous = name;
+  }
+}
+
+// Float-only reports, outliers, velocities and the report interval, against the same network
+// without them, and read back from the truth file.
+TEST(SyntheticNetwork, FloatReportsOutliersAndVelocitiesAreWrittenIntoTheTruth) {
+  const NetworkOptions clean = options(2, measureEach({{0, 1}}, 40), 9);
+  NetworkOptions changed = clean;
+  changed.float_fraction = 0.2;
+  changed.outliers = {3, 0.05};
+  const Network reference = generateNetwork(clean);
+  const Network network = generateNetwork(changed);
+  const TruthFile truth = readTruthFile(truthFileText(network, changed));
+  EXPECT_EQ(truth.float_reports.size(), 8u);
+  EXPECT_EQ(truth.outliers.size(), 3u);
+  const Cartesian& from = network.truth.at("S001");
+  const Cartesian& to = network.truth.at("S002");
+  for (std::size_t i = 0; i < network.reports.size(); ++i) {
+    const NetworkReport& report = network.reports[i];
+    const bool isFloat = truth.float_reports.count(report.name) == 1;
+    const bool isOutlier = truth.outliers.count(report.name) == 1;
+    EXPECT_EQ(isFloat, report.text.find("THE FIXED SOLUTION") == std::string::npos) << i;
+    if (!isFloat && !isOutlier) {
+      EXPECT_EQ(report.text, reference.reports[i].text) << i;
+    }
+    if (isOutlier && !isFloat) {
+      const Cartesian moved = truth.outliers.at(report.name);
+      EXPECT_NEAR(std::hypot(moved.x, moved.y, moved.z), 0.05, 1e-4);
+      const Triple after = fixedSectionOf(report.text).vector;
+      const Triple before = fixedSectionOf(reference.reports[i].text).vector;
+      EXPECT_EQ(after.x - before.x, inTenths(moved.x));
+      EXPECT_EQ(after.z - before.z, inTenths(moved.z));
+    }
+    if (isFloat) {
+      const Cartesian v = inMetres(fixedSectionOf(report.text, "THE FLOAT").vector);
+      const Cartesian off = truth.float_reports.at(report.name);
+      EXPECT_NEAR(v.x - (to.x - from.x), off.x, 0.6e-4) << report.name;
+      EXPECT_NEAR(v.z - (to.z - from.z), off.z, 0.6e-4) << report.name;
+      if (!isOutlier) {
+        EXPECT_LT(std::hypot(off.x, off.y, off.z), 0.3) << report.name;
+      }
+    }
+  }
+
+  // Station 2 moving 1 cm a year north, a report every 30 days: the vector lengthens or
+  // shortens with the time since the first report, which the truth names.
+  NetworkOptions moving = clean;
+  moving.every_days = 30;
+  moving.velocities = {{1, Axis::kNorth, 0.01}};
+  NetworkOptions still = clean;
+  still.every_days = 30;
+  const Network moved = generateNetwork(moving);
+  const Network resting = generateNetwork(still);
+  const TruthFile movingTruth = readTruthFile(truthFileText(moved, moving));
+  EXPECT_EQ(movingTruth.every_days, 30);
+  ASSERT_EQ(movingTruth.velocities.size(), 1u);
+  EXPECT_EQ(movingTruth.velocities[0].station, "S002");
+  EXPECT_EQ(movingTruth.velocities[0].axis, "north");
+  EXPECT_EQ(movingTruth.velocities[0].metres_per_year, 0.01);
+  EXPECT_EQ(movingTruth.reference_epoch.size(), 19u);
+  EXPECT_TRUE(same(movingTruth.stations, moved.truth));
+  std::set<std::string> names;
+  for (std::size_t i = 0; i < moved.reports.size(); ++i) {
+    names.insert(moved.reports[i].name);
+    EXPECT_NEAR(moved.reports[i].years, 30.0 * static_cast<double>(i) / 365.25, 0.3 / 365.25);
+    const FixedSection a = fixedSectionOf(moved.reports[i].text);
+    const FixedSection b = fixedSectionOf(resting.reports[i].text);
+    EXPECT_NEAR(static_cast<double>(a.enu.y - b.enu.y) / 10000, 0.01 * moved.reports[i].years,
+                1.5e-4)
+        << i;
+    EXPECT_NEAR(static_cast<double>(a.enu.x - b.enu.x) / 10000, 0, 1.5e-4) << i;
+  }
+  EXPECT_EQ(names.size(), moved.reports.size());
+  EXPECT_GT(moved.reports.back().years, 3);
+  EXPECT_THROW(readTruthFile("S001 1 2\n"), std::invalid_argument);
 }
 
 using velk::testing::ProgramRun;
@@ -333,11 +424,35 @@ TEST(SyntheticNetwork, WrittenByTheLibraryAndTheCommandLineAlike) {
   EXPECT_EQ(readFile(scratch / "cli" / "NETWORK.LST"), readFile(files.list));
   EXPECT_EQ(readFile(scratch / "cli" / "TRUTH.TXT"), readFile(files.truth));
 
+  chosen.float_fraction = 0.25;
+  chosen.velocities = {{5, Axis::kUp, -0.002}, {0, Axis::kX, 0.001}};
+  chosen.every_days = 2;
+  chosen.outliers = {2, 0.1};
+  const NetworkFiles more = writeNetwork(chosen, scratch / "api-more");
+  const ProgramRun runMore = scratch.run(
+      "campaign_generator", "", {"--network",      "6",         "--pairs",        "triangles",
+                                 "--repeats",      "2",         "--session-size", "3",
+                                 "--seed",         "3",         "--spread-km",    "2.5",
+                                 "--correlations", "no",        "--line-ends",    "unix",
+                                 "--edition",      "quelmar",   "--error",        "5,north,0.03",
+                                 "--float",        "0.25",      "--velocity",     "S006,up,-0.002",
+                                 "--velocity",     "1,x,0.001", "--every",        "2",
+                                 "--outliers",     "2,0.1",     "--dir",          "cli-more"});
+  ASSERT_EQ(runMore.status, 0) << runMore.err;
+  for (const auto& path : more.reports) {
+    EXPECT_EQ(readFile(scratch / "cli-more" / path.filename().string()), readFile(path));
+  }
+  EXPECT_EQ(readFile(scratch / "cli-more" / "TRUTH.TXT"), readFile(more.truth));
+  EXPECT_EQ(readTruthFile(readFile(more.truth)).outliers.size(), 2u);
+
   for (const std::vector<std::string>& wrong :
        {std::vector<std::string>{"--network", "6", "--pairs", "1-7", "--dir", "x"},
         {"--network", "6", "--pairs", "grid:2x2", "--dir", "x"},
         {"--network", "6", "--error", "13,0.1,0,0", "--dir", "x"},
-        {"--reports", "6", "--spread-km", "3", "--dir", "x"}}) {
+        {"--reports", "6", "--spread-km", "3", "--dir", "x"},
+        {"--network", "6", "--velocity", "S007,up,0.01", "--dir", "x"},
+        {"--network", "6", "--outliers", "7,0.1", "--dir", "x"},
+        {"--network", "6", "--float", "1.5", "--dir", "x"}}) {
     EXPECT_EQ(scratch.run("campaign_generator", "", wrong).status, 2) << wrong[3];
   }
 }
