@@ -37,43 +37,19 @@ std::vector<double> recordDates(const plot::LogFile& file, std::optional<int> qu
 
 }  // namespace
 
-std::vector<LogBaseline> groupLogRecords(const plot::LogFile& file, const std::string& file_name,
-                                         double same_baseline_m) {
-  const bool by_station = file.layout == plot::LogLayout::kNovrale;
-  std::vector<LogBaseline> groups;
-  std::vector<Eigen::Vector3d> last;  // each group's last vector
-  for (std::size_t r = 0; r < file.records.size(); ++r) {
-    const plot::LogRecord& record = file.records[r];
-    const Eigen::Vector3d vector = vectorOf(record);
-    std::size_t g = 0;
-    for (; g < groups.size(); ++g) {
-      const bool same_station =
-          !by_station || record.tag != "v.gpps /" || groups[g].station == record.station;
-      if (same_station && (vector - last[g]).norm() <= same_baseline_m) break;
-    }
-    if (g == groups.size()) {
-      LogBaseline group;
-      group.station = by_station ? record.station : "";
-      const std::string who = group.station.empty() ? file_name : group.station;
-      group.name = who + " " + std::to_string(std::llround(record.length)) + " m";
-      groups.push_back(group);
-      last.push_back(vector);
-    }
-    groups[g].records.push_back(r);
-    last[g] = vector;
-  }
-  return groups;
-}
-
-series::Series logBaselineSeries(const plot::LogFile& file, const LogBaseline& baseline,
+series::Series logBaselineSeries(const plot::LogFile& file, const plot::LogGroup& group,
                                  const std::string& file_name, plot::LogComponents components,
                                  std::optional<int> quelmar_year, bool with_float) {
   series::Series series;
-  series.from = baseline.name;
+  // The station as printed (code page 850, as the views expect), then the length.
+  plot::LogGroup length_only = group;
+  length_only.station.clear();
+  series.from = group.station.empty() ? plot::logGroupName(length_only)
+                                      : group.station + ", " + plot::logGroupName(length_only);
   series.kind = components == plot::LogComponents::kLocal ? series::ComponentKind::kLocal
                                                           : series::ComponentKind::kGeocentric;
   const std::vector<double> dates = recordDates(file, quelmar_year);
-  std::vector<std::size_t> order = baseline.records;
+  std::vector<std::size_t> order = group.records;
   std::stable_sort(order.begin(), order.end(),
                    [&](std::size_t a, std::size_t b) { return dates[a] < dates[b]; });
   bool first = true;

@@ -15,6 +15,7 @@
 #include "format/run_error.h"
 #include "plot/file_names.h"
 #include "plot/log_file.h"
+#include "plot/log_groups.h"
 #include "series/epochs.h"
 #include "series/pair_series.h"
 #include "series/series_analysis.h"
@@ -164,7 +165,7 @@ std::vector<StationSeries> logSeries(const ParsedOptions& options, std::ostream&
   const double same =
       options.value("same-baseline-m")
           ? positiveOption("same-baseline-m", *options.value("same-baseline-m"), false)
-          : 1.0;
+          : plot::kSameBaselineMetres;
   std::vector<StationSeries> all;
   for (const std::string& path : inputPaths(options, err, tally)) {
     std::error_code why;
@@ -186,10 +187,10 @@ std::vector<StationSeries> logSeries(const ParsedOptions& options, std::ostream&
                                                ? quelmar
                                                : *plot::componentsOfTag(file.records.front().tag);
     const std::string name = fs::path(path).filename().string();
-    for (const LogBaseline& baseline : groupLogRecords(file, name, same)) {
+    for (const plot::LogGroup& group : plot::groupLogRecords(file, same, path)) {
       StationSeries one{
-          logBaselineSeries(file, baseline, name, components, year, options.has("with-float")), {}};
-      if (!baseline.station.empty()) one.stations.push_back(baseline.station);
+          logBaselineSeries(file, group, name, components, year, options.has("with-float")), {}};
+      if (!group.station.empty()) one.stations.push_back(group.station);
       all.push_back(std::move(one));
     }
   }

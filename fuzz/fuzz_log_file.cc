@@ -13,6 +13,7 @@
 #include "format/record_sink.h"
 #include "format/run_error.h"
 #include "plot/log_file.h"
+#include "plot/log_groups.h"
 #include "series/series_analysis.h"
 #include "series/series_views.h"
 
@@ -27,9 +28,15 @@ void analyse(const velk::plot::LogFile& file) {
   const std::string name = "FUZZ.LOG";
   for (const double same : {1.0, 1e-3}) {
     std::vector<velk::series::AnalysedSeries> all;
-    for (const velk::LogBaseline& baseline : velk::groupLogRecords(file, name, same)) {
+    std::vector<velk::plot::LogGroup> groups;
+    try {
+      groups = velk::plot::groupLogRecords(file, same, name);
+    } catch (const velk::RunError&) {
+      return;  // a novrale file that mixes LOG types
+    }
+    for (const velk::plot::LogGroup& group : groups) {
       velk::series::Series series = velk::logBaselineSeries(
-          file, baseline, name, velk::plot::LogComponents::kLocal, kQuelmarYear, same < 1.0);
+          file, group, name, velk::plot::LogComponents::kLocal, kQuelmarYear, same < 1.0);
       velk::series::AnalysisOptions options;
       options.warn[0] = 1.0;
       options.stale_days = 10;
