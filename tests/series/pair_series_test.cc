@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <sstream>
 
 #include "reading/read_reports.h"
@@ -69,6 +71,43 @@ TEST(PairSeries, ReversedReportsAreNegatedAndFloatOnesCounted) {
   EXPECT_EQ(with_float.points.size(), 4u);
   EXPECT_EQ(with_float.trailing_float_reports, 2);
   EXPECT_TRUE(with_float.points[2].is_float);
+}
+
+
+// Three years of daily reports of one pair through O-files: S002 moving 3 mm a year north,
+// a 10 mm jump east from the 600th report on, three outliers of 5 cm. Each is found, and
+// nothing else.
+TEST(PairSeries, ThreeYearsOfDailyReportsGiveTheirVelocityStepAndOutliers) {
+  gen::NetworkOptions options;
+  options.stations = 2;
+  options.measurements = gen::measureEach({{0, 1}}, 3 * 365 + 1);
+  options.every_days = 1;
+  options.velocities.push_back({1, gen::Axis::kNorth, 0.003});
+  options.error = gen::errorAlong(options, 599, gen::Axis::kEast, 0.010);
+  options.error_persists = true;
+  options.outliers = {3, 0.05};
+  const gen::Network network = gen::generateNetwork(options);
+  std::vector<Report> reports;
+  std::vector<std::string> outlier_files;
+  for (const gen::NetworkReport& report : network.reports) {
+    std::istringstream in(report.text);
+    read_reports(in, report.name, reports, [](std::string_view) {});
+    if (report.outlier) outlier_files.push_back(report.name);
+  }
+  const Series series = pairSeries(reports, false).at(0);
+  const SeriesResult result = analyseSeries(series, {});
+  ASSERT_TRUE(result.velocity);
+  EXPECT_EQ(result.velocity->method, VelocityMethod::kMidas);
+  EXPECT_NEAR(result.velocity->rate(1), 3.0, 3 * result.velocity->sigma(1));
+  EXPECT_NEAR(result.velocity->rate(0), 0.0, 3 * result.velocity->sigma(0));
+  ASSERT_EQ(result.steps.size(), 1u);
+  EXPECT_LE(std::abs(static_cast<long>(result.steps[0].point) - 599), 1);
+  EXPECT_NEAR(result.steps[0].size(0), 10.0, 3 * std::sqrt(result.steps[0].covariance(0, 0)));
+  std::vector<std::string> flagged;
+  for (const Outlier& outlier : result.outliers) flagged.push_back(series.points[outlier.point].file);
+  std::sort(flagged.begin(), flagged.end());
+  std::sort(outlier_files.begin(), outlier_files.end());
+  EXPECT_EQ(flagged, outlier_files);
 }
 
 }  // namespace
