@@ -276,7 +276,9 @@ int runSeries(const ParsedOptions& options, CommandStreams& streams) {
   for (OutputFile& file : files) outputs.push_back(&file);
   if (json) outputs.push_back(&*json);
   OutputFile::commitAll(outputs);
-  streams.out << series::seriesText(all, analysis);
+  // With the JSON on standard output, the text goes to standard error.
+  std::ostream& text = options.value("json") == kStandardOutputName ? streams.err : streams.out;
+  text << series::seriesText(all, analysis);
   return finalStatus(tally, alarm, streams.err);
 }
 
@@ -339,7 +341,9 @@ const Subcommand& seriesSubcommand() {
               {"stale-days", '\0', "DAYS",
                "warning when the last report is older than DAYS before --now"},
               {"now", '\0', "DATE", "the date of --stale-days (default today, UTC)"},
-              {"json", 'j', "FILE", "also write the results as JSON to FILE"},
+              {"json", 'j', "FILE",
+               "also write the results as JSON to FILE (-: standard output, the text then "
+               "going to standard error)"},
               {"csv", '\0', "FOLDER", "one CSV file of the points, model and residuals per pair"},
               {"mom", '\0', "FOLDER", "Hector's .mom files, one per pair and component (MJD, mm)"},
               {"force", 'f', "", "replace existing output files"},

@@ -67,6 +67,12 @@ TEST(SeriesCommand, AJumpRaisesTheAlarmAndEveryOutputShowsIt) {
   EXPECT_EQ(
       folder.run("baselines", "", {"series", "--list", "NETWORK.LST", "-j", "S.JSON", "-f"}).status,
       0);
+  // --json -: the JSON on standard output, the text on standard error.
+  const ProgramRun piped =
+      folder.run("baselines", "", {"series", "--list", "NETWORK.LST", "--json", "-"});
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_TRUE(piped.out.starts_with("{\n  \"pairs\": [")) << piped.out;
+  EXPECT_TRUE(has(piped.err, "Steps of S001 - S002\n"));
   // A known step at the jump's date takes its place.
   const ProgramRun known = folder.run(
       "baselines", "", {"series", "--list", "NETWORK.LST", "--step", "S002,2015-04-04T08:00"});
