@@ -1,5 +1,6 @@
 // baselines plot network|series: the network and the series of repeated baselines as SVG.
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -8,10 +9,13 @@
 #include "commands/check_limits.h"
 #include "commands/exit_status.h"
 #include "commands/inputs.h"
+#include "commands/log_baselines.h"
 #include "commands/output_files.h"
+#include "commands/series_options.h"
 #include "commands/subcommand.h"
 #include "format/output_file.h"
 #include "format/run_error.h"
+#include "format/text_encoding.h"
 #include "plot/checked_network.h"
 #include "plot/file_names.h"
 #include "plot/index_page.h"
@@ -19,7 +23,9 @@
 #include "plot/log_groups.h"
 #include "plot/log_series.h"
 #include "plot/network_picture.h"
+#include "plot/series_model.h"
 #include "plot/series_picture.h"
+#include "series/pair_series.h"
 
 namespace velk {
 namespace {
@@ -45,6 +51,9 @@ const std::vector<OptionSpec> kOptions = [] {
       {"force", 'f', "", "replace existing files (in one step, once all are complete)"},
   };
   for (const OptionSpec& option : checkLimitOptions()) options.push_back(option);
+  // The series' model: its analysis as `baselines series` makes it (--alpha is the check's
+  // and the step search's alike).
+  for (const OptionSpec& option : seriesAnalysisOptions()) options.push_back(option);
   options.push_back(kListOption);
   options.push_back(kStrictOption);
   return options;
@@ -93,6 +102,7 @@ CheckedReports readAndCheck(const ParsedOptions& inputs, const CheckOptions& lim
 
 int runNetwork(const ParsedOptions& options, CommandStreams& streams) {
   refuse(options, {"output-dir", "pair", "log", "components", "same-baseline-m"}, "network");
+  for (const OptionSpec& option : seriesAnalysisOptions()) refuse(options, {option.long_name}, "network");
   const std::string output = requiredValue(options, "output");
   const CheckedReports checked =
       readAndCheck(withoutFirstOperand(options), checkLimits(options), streams.err);
@@ -118,6 +128,30 @@ std::optional<std::pair<std::string, std::string>> chosenPair(const ParsedOption
   return std::pair{value->substr(0, comma), value->substr(comma + 1)};
 }
 
+// Each pair's picture gets the model that `baselines series` fits to the pair's reports
+// (those that can take part in a series), with the thresholds and known steps given.
+void attachModels(std::vector<plot::NamedSeries>& pictures, const std::vector<Report>& reports,
+                  const ParsedOptions& options) {
+  const series::AnalysisOptions analysis = analysisOptions(options);
+  const auto known = knownSteps(options);
+  std::vector<Report> usable;
+  for (const Report& report : reports)
+    if (series::unusableForSeries(report).empty()) usable.push_back(report);
+  for (const series::Series& one : series::pairSeries(usable, options.has("with-float"))) {
+    const std::string from = cp850ToUtf8(one.from), to = cp850ToUtf8(one.to);
+    const auto picture = std::find_if(pictures.begin(), pictures.end(), [&](const auto& p) {
+      return (p.from == from && p.to == to) || (p.from == to && p.to == from);
+    });
+    if (picture == pictures.end() || picture->from != from) continue;
+    series::AnalysisOptions own = analysis;
+    for (const std::string& station : {one.from, one.to})
+      if (const auto found = known.find(station); found != known.end())
+        own.steps.known_epochs.insert(own.steps.known_epochs.end(), found->second.begin(),
+                                      found->second.end());
+    plot::attachModel(picture->drawing, one, series::analyseSeries(one, own), own);
+  }
+}
+
 std::vector<plot::NamedSeries> reportPictures(const ParsedOptions& options, std::ostream& err,
                                               InputTally& tally) {
   const CheckOptions limits = checkLimits(options);
@@ -125,6 +159,7 @@ std::vector<plot::NamedSeries> reportPictures(const ParsedOptions& options, std:
   tally = checked.tally;
   std::vector<plot::NamedSeries> series =
       plot::pairSeries(checked.reports, checked.check, limits.variance_factor);
+  attachModels(series, checked.reports, options);
   if (const auto pair = chosenPair(options)) {
     std::erase_if(series, [&](const plot::NamedSeries& s) {
       const bool same = (s.from == pair->first && s.to == pair->second) ||
@@ -153,6 +188,33 @@ double sameBaselineMetres(const ParsedOptions& options) {
   return metres;
 }
 
+// The pictures of a novrale LOG file get the model of each baseline's series as `baselines
+// series --log` fits it (quelmar's records carry no year: their pictures count days of the
+// year, and get none).
+void attachLogModels(std::vector<plot::NamedSeries>& pictures, const plot::LogFile& file,
+                     const std::string& path, double same_baseline_m,
+                     const ParsedOptions& options) {
+  if (file.layout == plot::LogLayout::kQuelmar) return;
+  const std::vector<plot::LogGroup> groups = plot::groupLogRecords(file, same_baseline_m, path);
+  if (groups.size() != pictures.size()) return;
+  const series::AnalysisOptions analysis = analysisOptions(options);
+  const auto known = knownSteps(options);
+  const std::optional<plot::LogComponents> components =
+      plot::componentsOfTag(file.records.front().tag);
+  if (!components) return;
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    if (pictures[g].drawing.days != plot::DayCount::kModifiedJulian) continue;
+    const series::Series one =
+        logBaselineSeries(file, groups[g], fs::path(path).filename().string(), *components,
+                          std::nullopt, options.has("with-float"));
+    series::AnalysisOptions own = analysis;
+    if (const auto found = known.find(groups[g].station); found != known.end())
+      own.steps.known_epochs.insert(own.steps.known_epochs.end(), found->second.begin(),
+                                    found->second.end());
+    plot::attachModel(pictures[g].drawing, one, series::analyseSeries(one, own), own);
+  }
+}
+
 std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::ostream& err,
                                            InputTally& tally) {
   refuse(options, {"pair"}, "series --log");
@@ -175,9 +237,10 @@ std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::os
       ++tally.files_passed_over;
       continue;
     }
-    for (plot::NamedSeries& picture : plot::logSeries(file, fs::path(path).filename().string(),
-                                                      path, components, same_baseline_m))
-      series.push_back(std::move(picture));
+    std::vector<plot::NamedSeries> pictures = plot::logSeries(
+        file, fs::path(path).filename().string(), path, components, same_baseline_m);
+    attachLogModels(pictures, file, path, same_baseline_m, options);
+    for (plot::NamedSeries& picture : pictures) series.push_back(std::move(picture));
   }
   if (series.empty()) throw RunError("no LOG record to draw");
   return series;

@@ -29,6 +29,10 @@ constexpr std::string_view kFlaggedColour = "#d62728";
 constexpr std::string_view kErrorBarColour = "#9db3d3";
 constexpr std::string_view kBandColour = "#2ca02c";
 constexpr std::string_view kGridColour = "#e3e3e3";
+constexpr std::string_view kModelColour = "#333333";
+constexpr std::string_view kStepColour = "#7b3294";
+constexpr std::string_view kWarningColour = "#e6a000";
+constexpr std::string_view kAlarmColour = "#d62728";
 
 std::string millimetres(double value) {
   char buffer[32];
@@ -42,7 +46,9 @@ std::string titleText(const SeriesDrawing& drawing) {
   for (std::size_t i = 0; i < 4; ++i)
     title += (i == 0 ? " " : ", ") + drawing.components[i] + " " +
              millimetres(drawing.weighted_rms[i]);
-  return title + " mm";
+  title += " mm";
+  if (drawing.model && !drawing.model->velocity.empty()) title += "; " + drawing.model->velocity;
+  return title;
 }
 
 // Maps values of an interval onto px of another (the value axis runs upwards).
@@ -79,6 +85,17 @@ ValueAxis panelAxis(const SeriesDrawing& drawing, std::size_t component, double 
   for (const SeriesSample& sample : drawing.samples) {
     low = std::min(low, sample.value[component]);
     high = std::max(high, sample.value[component]);
+  }
+  if (const std::optional<SeriesModel>& model = drawing.model) {
+    for (const auto& value : model->values)
+      if (value) {
+        low = std::min(low, (*value)[component] - model->band[component]);
+        high = std::max(high, (*value)[component] + model->band[component]);
+      }
+    for (const SeriesModel::Threshold& threshold : model->thresholds[component]) {
+      low = std::min(low, threshold.value);
+      high = std::max(high, threshold.value);
+    }
   }
   const double pad = 0.05 * (high - low);
   return valueAxis(low - pad, high + pad, 6);
@@ -146,7 +163,14 @@ std::string sampleTitle(const SeriesDrawing& drawing, const SeriesSample& sample
   return title;
 }
 
-void drawLegend(SvgWriter& svg, Point at) {
+// An outlier of the model's fit: its marker crossed out.
+void drawOutlierCross(SvgWriter& svg, Point at) {
+  const Paint cross{.stroke = kAlarmColour, .stroke_width = 1.6};
+  svg.line({at.x - 5, at.y - 5}, {at.x + 5, at.y + 5}, cross);
+  svg.line({at.x - 5, at.y + 5}, {at.x + 5, at.y - 5}, cross);
+}
+
+void drawLegend(SvgWriter& svg, Point at, bool with_model) {
   svg.openGroup("legend");
   double x = at.x;
   const double middle = at.y - 4;
@@ -168,10 +192,34 @@ void drawLegend(SvgWriter& svg, Point at) {
   label("±1 sigma");
   svg.line({x, middle}, {x + 24, middle}, {.stroke = "#333333", .stroke_width = 1.2});
   x += 30;
-  label("weighted mean");
+  label(with_model ? "model" : "weighted mean");
   svg.rect(x, middle - 6, 24, 12, {.fill = kBandColour, .opacity = 0.15});
   x += 30;
   label("±3 robust sigmas");
+  if (with_model) {
+    drawOutlierCross(svg, {x + 5, middle});
+    x += 14;
+    label("outlier");
+    svg.line({x, middle - 6}, {x, middle + 6}, {.stroke = kStepColour, .dash = "3 3"});
+    x += 8;
+    label("step");
+    svg.line({x, middle}, {x + 24, middle}, {.stroke = kWarningColour, .dash = "6 3"});
+    x += 30;
+    label("warning");
+    svg.line({x, middle}, {x + 24, middle}, {.stroke = kAlarmColour, .dash = "6 3"});
+    x += 30;
+    label("alarm");
+  }
+  svg.closeGroup();
+}
+
+// The pair's status in a box at the top right of the picture.
+void drawStatusBox(SvgWriter& svg, const std::string& status, double width) {
+  const double box_width = textWidth(status, kTextSize) + 16;
+  const double left = width - kMargin - box_width, top = kMargin;
+  svg.openGroup("status");
+  svg.rect(left, top, box_width, 22, {.fill = "#ffffff", .stroke = "#333333"});
+  svg.text({left + 8, top + 15}, status, {.size = kTextSize, .bold = true});
   svg.closeGroup();
 }
 
@@ -203,6 +251,42 @@ void drawErrorBar(SvgWriter& svg, double x, double low, double high, const Box& 
   }
 }
 
+// The model of a panel: its band, its line through the samples it takes (in time order),
+// the steps as vertical lines (labelled in the first panel) and the thresholds as dashed
+// lines.
+void drawModel(SvgWriter& svg, const SeriesDrawing& drawing, std::size_t component,
+               const Box& area, const Scale& x, const Scale& y) {
+  const SeriesModel& model = *drawing.model;
+  std::vector<std::pair<double, double>> line;  // (time, model value)
+  for (std::size_t i = 0; i < drawing.samples.size(); ++i)
+    if (model.values[i]) line.emplace_back(drawing.samples[i].time, (*model.values[i])[component]);
+  std::stable_sort(line.begin(), line.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  const double band = model.band[component];
+  if (!line.empty()) {
+    std::vector<Point> outline, middle;
+    for (const auto& [time, value] : line) {
+      outline.push_back({x(time), std::clamp(y(value + band), area.top, area.bottom)});
+      middle.push_back({x(time), y(value)});
+    }
+    for (auto it = line.rbegin(); it != line.rend(); ++it)
+      outline.push_back({x(it->first), std::clamp(y(it->second - band), area.top, area.bottom)});
+    svg.polygon(outline, {.fill = kBandColour, .opacity = 0.15});
+    svg.polyline(middle, {.stroke = kModelColour, .stroke_width = 1.4});
+  }
+  for (const SeriesModel::Threshold& threshold : model.thresholds[component])
+    svg.line({area.left, y(threshold.value)}, {area.right, y(threshold.value)},
+             {.stroke = threshold.alarm ? kAlarmColour : kWarningColour, .stroke_width = 1.2,
+              .dash = "6 3"});
+  for (const SeriesModel::StepLine& step : model.steps) {
+    svg.line({x(step.time), area.top}, {x(step.time), area.bottom},
+             {.stroke = kStepColour, .stroke_width = 1.2, .dash = "3 3"});
+    if (component == 0)
+      svg.text({x(step.time) + 3, area.top + kTickSize}, step.label,
+               {.size = kTickSize, .fill = kStepColour});
+  }
+}
+
 void drawPanel(SvgWriter& svg, const SeriesDrawing& drawing, std::size_t component,
                const ValueAxis& axis, double band, const Box& area, const TimeAxis& time,
                const Scale& x, const std::vector<std::string>& titles) {
@@ -218,8 +302,13 @@ void drawPanel(SvgWriter& svg, const SeriesDrawing& drawing, std::size_t compone
     svg.text({area.left - 7, y(tick) + kTickSize * 0.35}, tickText(tick, axis.decimals),
              {.size = kTickSize, .anchor = Anchor::kEnd});
   }
-  svg.rect(area.left, y(band), area.width(), y(-band) - y(band), {.fill = kBandColour, .opacity = 0.15});
-  svg.line({area.left, y(0)}, {area.right, y(0)}, {.stroke = "#333333", .stroke_width = 1.2});
+  if (drawing.model) {
+    drawModel(svg, drawing, component, area, x, y);
+  } else {
+    svg.rect(area.left, y(band), area.width(), y(-band) - y(band),
+             {.fill = kBandColour, .opacity = 0.15});
+    svg.line({area.left, y(0)}, {area.right, y(0)}, {.stroke = "#333333", .stroke_width = 1.2});
+  }
   for (const SeriesSample& sample : drawing.samples) {
     const double value = sample.value[component], sigma = sample.sigma[component];
     drawErrorBar(svg, x(sample.time), y(value - sigma), y(value + sigma), area);
@@ -230,7 +319,9 @@ void drawPanel(SvgWriter& svg, const SeriesDrawing& drawing, std::size_t compone
       const SeriesSample& sample = drawing.samples[i];
       if (sample.flags.empty() == flagged) continue;
       svg.openTitledGroup(titles[i]);
-      drawMarker(svg, {x(sample.time), y(sample.value[component])}, sample.fixed, flagged);
+      const Point at{x(sample.time), y(sample.value[component])};
+      drawMarker(svg, at, sample.fixed, flagged);
+      if (drawing.model && drawing.model->outlier[i]) drawOutlierCross(svg, at);
       svg.closeGroup();
     }
   svg.text({kMargin + kAxisTitleRoom - 8, (area.top + area.bottom) / 2},
@@ -289,8 +380,13 @@ std::string dayName(long day, DayCount days) {
 
 SeriesPicture drawSeries(const SeriesDrawing& drawing) {
   const std::string title = titleText(drawing);
+  // The status box sits at the right of the title.
+  const double status_room =
+      drawing.model && !drawing.model->status.empty()
+          ? textWidth(drawing.model->status, kTextSize) + 16 + kMargin
+          : 0;
   const double width =
-      std::max({kMinimumWidth, textWidth(title, kTitleSize, true) + 2 * kMargin,
+      std::max({kMinimumWidth, textWidth(title, kTitleSize, true) + 2 * kMargin + status_room,
                 textWidth(drawing.frame, kTextSize) + 2 * kMargin});
   const double height = kMargin + kHeaderHeight + 4 * kPanelHeight + 3 * kPanelGap +
                         kFooterHeight + kMargin;
@@ -319,7 +415,8 @@ SeriesPicture drawSeries(const SeriesDrawing& drawing) {
   svg.text({kMargin, kMargin + kTitleSize * kAscent}, title, {.size = kTitleSize, .bold = true});
   svg.text({kMargin, kMargin + kTitleSize * kAscent + 21}, drawing.frame, {.size = kTextSize});
   svg.closeGroup();
-  drawLegend(svg, {kMargin, kMargin + kTitleSize * kAscent + 45});
+  drawLegend(svg, {kMargin, kMargin + kTitleSize * kAscent + 45}, drawing.model.has_value());
+  if (drawing.model && !drawing.model->status.empty()) drawStatusBox(svg, drawing.model->status, width);
 
   double top = kMargin + kHeaderHeight;
   for (std::size_t component = 0; component < 4; ++component) {

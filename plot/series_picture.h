@@ -1,11 +1,10 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
-
-
 
 namespace velk::plot {
 
@@ -25,6 +24,29 @@ struct SeriesSample {
   std::string flags;              // the report's flags ("low_ratio, imprecise"); empty: none
 };
 
+// The model that `baselines series` fits to a pair (trend and one offset per segment), in
+// the samples' terms (the same components, relative to the same value), to be drawn over
+// them.
+struct SeriesModel {
+  // Per sample: the model there, mm; nothing for a sample the analysis did not take (a
+  // float report when floats are not analysed).
+  std::vector<std::optional<std::array<double, 4>>> values;
+  std::vector<bool> outlier;                // per sample: flagged as an outlier by the fit
+  std::array<double, 4> band{};             // mm: half the width of the band around the model
+  struct StepLine {
+    double time = 0;    // days, as the samples' times
+    std::string label;  // "15.0 mm"
+  };
+  std::vector<StepLine> steps;
+  struct Threshold {
+    double value = 0;   // mm, in the samples' terms
+    bool alarm = false; // an alarm level (else a warning level)
+  };
+  std::array<std::vector<Threshold>, 4> thresholds;  // per panel
+  std::string velocity;  // "velocity E +1.2 ± 0.1, N ... mm/yr (MIDAS)", for the title
+  std::string status;    // "status: warning (2d 12.3 mm over 10)", shown in a box
+};
+
 struct SeriesDrawing {
   std::string name;       // UTF-8: "CAST → SAUL", or the LOG file's name
   std::string unit = "report";  // what a sample is, for the title's count
@@ -34,6 +56,7 @@ struct SeriesDrawing {
   DayCount days = DayCount::kModifiedJulian;
   std::vector<SeriesSample> samples;
   std::array<double, 4> weighted_rms{};  // mm, per component
+  std::optional<SeriesModel> model;      // drawn over the samples when there is one
 };
 
 // The picture; each panel is a group "panel-1" to "panel-4" whose first rectangle is its
@@ -46,7 +69,9 @@ struct SeriesPicture {
 // Four panels, one per component: every sample a marker (a circle when fixed, a square when
 // float, a diamond when flagged) with a <title> naming its source, time and values, its
 // ±1 sigma error bar (ending in an arrow where the panel cuts it), the weighted mean and a
-// band of ±3 robust sigmas.
+// band of ±3 robust sigmas. With a model: the model's line and its band instead of the mean
+// and its band, each step a vertical line labelled with its size, outliers crossed out,
+// the thresholds as dashed lines, the velocity in the title and the status in a box.
 SeriesPicture drawSeries(const SeriesDrawing& drawing);
 
 // A robust sigma of deviations from the weighted mean: 1.4826 × their median absolute value

@@ -134,6 +134,41 @@ TEST(PlotSeries, DrawsFloatReportsAgainstTheFixedMean) {
   EXPECT_EQ(float_points, 4 * 4);  // four float reports in each of the four panels
 }
 
+// With the analysis of `baselines series`: the model over the points, its one step where
+// the mark moved, the thresholds and the status.
+TEST(PlotSeries, DrawsTheFittedModelItsStepAndTheThresholds) {
+  const ScratchFolder folder("plot-model");
+  campaign::NetworkOptions options;
+  options.stations = 2;
+  options.measurements = campaign::measureEach({{0, 1}}, 60);
+  options.seed = 3;
+  options.error = campaign::errorAlong(options, 30, campaign::Axis::kNorth, 0.015);
+  options.error_persists = true;
+  campaign::writeNetwork(options, folder / "camp");
+  const ProgramRun run = folder.run("baselines", "", {"plot", "series", "--list", "camp/NETWORK.LST",
+                                                      "-d", "out", "--warn", "north=10"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto svg = parsedFile(folder / "out/S001-S002.svg");
+  const XmlElement* panel = svg->withId("panel-2");
+  ASSERT_NE(panel, nullptr);
+  std::vector<std::string> labels;
+  for (const XmlElement* text : svg->withId("panel-1")->all("text")) labels.push_back(text->text);
+  const auto step = std::find_if(labels.begin(), labels.end(),
+                                 [](const std::string& l) { return l.ends_with(" mm"); });
+  ASSERT_NE(step, labels.end());
+  EXPECT_NEAR(std::stod(*step), 15, 1.5);
+  int dashed_levels = 0;
+  for (const XmlElement* line : panel->all("line"))
+    if (line->attributes.count("stroke-dasharray") && line->attributes.at("stroke-dasharray") == "6 3")
+      ++dashed_levels;
+  EXPECT_EQ(dashed_levels, 2);  // north ± 10 mm about the reference
+  EXPECT_NE(svg->withId("status")->all("text").front()->text.find("status: warning (north 1"),
+            std::string::npos);
+  EXPECT_NE(svg->all("title").front()->text.find("; velocity E "), std::string::npos);
+  EXPECT_EQ(folder.run("baselines", "", {"plot", "network", "--list", "camp/NETWORK.LST", "-o",
+                                         "n.svg", "--warn", "2d=5"}).status, 2);
+}
+
 TEST(PlotNetwork, DrawsTheExampleCampaignWithTheChecksFindings) {
   const ScratchFolder folder("plot-network");
   const ProgramRun run = folder.run("baselines", "", {"plot", "network", "--list", kExamples + "/CAMPAGNE.LST", "-o", "net.svg"});
