@@ -34,5 +34,6 @@ const Subcommand& exportSubcommand();
 const Subcommand& checkSubcommand();
 const Subcommand& adjustSubcommand();
 const Subcommand& plotSubcommand();
+const Subcommand& seriesSubcommand();
 
 }  // namespace velk
