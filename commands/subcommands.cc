@@ -5,9 +5,9 @@
 namespace velk {
 
 std::span<const Subcommand* const> subcommands() {
-  static const std::array<const Subcommand*, 5> kAll{&velkSubcommand(), &exportSubcommand(),
-                                                     &checkSubcommand(), &plotSubcommand(),
-                                                     &seriesSubcommand()};
+  static const std::array<const Subcommand*, 6> kAll{&velkSubcommand(), &exportSubcommand(),
+                                                     &checkSubcommand(), &adjustSubcommand(),
+                                                     &seriesSubcommand(), &plotSubcommand()};
   return kAll;
 }
 
