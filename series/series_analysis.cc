@@ -251,6 +251,7 @@ SeriesResult analyseSeries(const Series& series, const AnalysisOptions& options)
   OutlierSearch outliers;
   for (int round = 0; round < kMostRounds; ++round) {
     outliers = findOutliers(series, steps.epochs, f, with_trend, options.alpha_outlier);
+    if (outliers.unstable) break;  // no model holds: more rounds would not make one
     step_options.excluded = outliers.excluded;
     StepEpochs again = searchSteps(series, step_options, f, with_trend);
     const bool settled = again.epochs == steps.epochs;
