@@ -80,19 +80,23 @@ const Subcommand& checkSubcommand() {
       .usage = "[options] [O-FILE...]",
       .description =
           "Reads every report on its own and shows, in tables on standard output: each "
-          "report's flags (float, low_ratio, imprecise, incomplete:WHAT, inconsistent:WHAT); "
-          "each station's a priori coordinates and their spread; each pair measured more "
-          "than once against its weighted mean; the loops of a minimum-perimeter basis of the "
-          "network with their misclosures; and the pairs that flagged loops share "
-          "(suspects), listed first in the summary.\n\n"
-          "A loop or a repeat is flagged when its test value T exceeds the chi-square value "
-          "at --alpha and its length exceeds --tolerance-mm plus --tolerance-ppm of the "
-          "perimeter or baseline length. Lengths are in metres unless an option's name says "
-          "mm or ppm.\n\n"
+          "report's flags (float, low_ratio, imprecise, incomplete:WHAT, float_disagrees, "
+          "inconsistent:WHAT); each station's a priori coordinates and their spread; each "
+          "pair measured more than once against its weighted mean (of its fixed reports "
+          "where it has some), with the largest step between the reports before and after a "
+          "split in time; each float report of a pair with fixed reports against their mean; "
+          "the loops of a minimum-perimeter basis of the network with their misclosures; the "
+          "pairs that flagged loops share (suspects); and, last, the reports to look at "
+          "first (--top of them), each with why.\n\n"
+          "A loop, a repeat or a float report is flagged when its test value T exceeds the "
+          "chi-square value at --alpha and its length (a repeat's: its largest difference or "
+          "its step) exceeds --tolerance-mm plus --tolerance-ppm of the perimeter or baseline "
+          "length. Lengths are in metres unless an option's name says mm or ppm.\n\n"
           "Exit status: 0 done; 1 a failed run (with --strict, also an input passed over; "
           "nothing is written); 2 a wrong command line or no input; 3 a loop, a repeat, a "
-          "station or an inconsistent report is flagged (with --strict, any report flag); 4 "
-          "done, but inputs were passed over (each named on standard error, then counted).",
+          "station, a float_disagrees or an inconsistent report is flagged (with --strict, "
+          "any report flag); 4 done, but inputs were passed over (each named on standard "
+          "error, then counted).",
       .options = withCheckLimits({
           {"json", 'j', "FILE",
            "also write the findings as JSON to FILE (- for standard output, the tables then "

@@ -32,6 +32,8 @@ std::span<const Subcommand* const> subcommands();
 const Subcommand& velkSubcommand();
 const Subcommand& exportSubcommand();
 const Subcommand& checkSubcommand();
+const Subcommand& adjustSubcommand();
 const Subcommand& plotSubcommand();
+const Subcommand& seriesSubcommand();
 
 }  // namespace velk

@@ -5,8 +5,9 @@
 namespace velk {
 
 std::span<const Subcommand* const> subcommands() {
-  static const std::array<const Subcommand*, 4> kAll{&velkSubcommand(), &exportSubcommand(),
-                                                     &checkSubcommand(), &plotSubcommand()};
+  static const std::array<const Subcommand*, 6> kAll{&velkSubcommand(), &exportSubcommand(),
+                                                     &checkSubcommand(), &adjustSubcommand(),
+                                                     &seriesSubcommand(), &plotSubcommand()};
   return kAll;
 }
 

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 seconds="${1:-60}"
 build=build-fuzz
-targets=(fuzz_o_file fuzz_layout)
+targets=(fuzz_o_file fuzz_layout fuzz_log_file)
 
 echo "== building the fuzz targets =="
 cmake --preset fuzz >/dev/null
@@ -42,3 +42,4 @@ o_file_seed_folders=("$o_file_seeds" fuzz/seeds/fuzz_o_file)
 if compgen -G "examples/*" >/dev/null; then o_file_seed_folders+=(examples); fi
 fuzz fuzz_o_file "${o_file_seed_folders[@]}"
 fuzz fuzz_layout fuzz/seeds/fuzz_layout
+fuzz fuzz_log_file fuzz/seeds/fuzz_log_file

@@ -14,27 +14,28 @@ constexpr double kRingStep = 6;    // px from one ring of candidate places to th
 constexpr int kRingDirections = 24;
 constexpr double kPi = 3.14159265358979323846;
 
-// The boxes placed so far, found by the cells of a grid that they touch.
-class BoxIndex {
+// Items found by the cells of a square grid that their bounding boxes touch: a query
+// looks only at the items of the cells its own box touches.
+class CellGrid {
  public:
-  explicit BoxIndex(double cell) : cell_(cell) {}
+  explicit CellGrid(double cell) : cell_(cell) {}
 
-  void add(const Box& box) {
-    const auto index = static_cast<int>(boxes_.size());
-    boxes_.push_back(box);
-    forCells(box, [&](std::int64_t key) { cells_[key].push_back(index); });
+  void add(const Box& bounds, std::size_t item) {
+    forCells(bounds, [&](std::int64_t key) { cells_[key].push_back(item); });
   }
 
-  bool isFree(const Box& box) const {
-    bool free = true;
+  // Whether `hit` holds for none of the items near `box`.
+  template <typename Hit>
+  bool noneNear(const Box& box, Hit hit) const {
+    bool none = true;
     forCells(box, [&](std::int64_t key) {
-      if (!free) return;
+      if (!none) return;
       const auto found = cells_.find(key);
       if (found == cells_.end()) return;
-      for (const int index : found->second)
-        if (boxes_[static_cast<std::size_t>(index)].overlaps(box)) free = false;
+      for (const std::size_t item : found->second)
+        if (hit(item)) none = false;
     });
-    return free;
+    return none;
   }
 
  private:
@@ -50,30 +51,37 @@ class BoxIndex {
   }
 
   double cell_;
-  std::vector<Box> boxes_;
-  std::unordered_map<std::int64_t, std::vector<int>> cells_;
+  std::unordered_map<std::int64_t, std::vector<std::size_t>> cells_;
 };
 
-// The lines, found by the cells of a grid that their bounding boxes touch.
+// The boxes placed so far.
+class BoxIndex {
+ public:
+  explicit BoxIndex(double cell) : grid_(cell) {}
+
+  void add(const Box& box) {
+    grid_.add(box, boxes_.size());
+    boxes_.push_back(box);
+  }
+
+  bool isFree(const Box& box) const {
+    return grid_.noneNear(box, [&](std::size_t i) { return boxes_[i].overlaps(box); });
+  }
+
+ private:
+  CellGrid grid_;
+  std::vector<Box> boxes_;
+};
+
+// The lines.
 class SegmentIndex {
  public:
-  SegmentIndex(std::span<const Segment> segments, double cell) : segments_(segments), cell_(cell) {
-    for (std::size_t i = 0; i < segments.size(); ++i) {
-      const Box bounds = boundsOf(segments[i]);
-      forCells(bounds, [&](std::int64_t key) { cells_[key].push_back(i); });
-    }
+  SegmentIndex(std::span<const Segment> segments, double cell) : segments_(segments), grid_(cell) {
+    for (std::size_t i = 0; i < segments.size(); ++i) grid_.add(boundsOf(segments[i]), i);
   }
 
   bool isClear(const Box& box) const {
-    bool clear = true;
-    forCells(box, [&](std::int64_t key) {
-      if (!clear) return;
-      const auto found = cells_.find(key);
-      if (found == cells_.end()) return;
-      for (const std::size_t index : found->second)
-        if (crosses(segments_[index], box)) clear = false;
-    });
-    return clear;
+    return grid_.noneNear(box, [&](std::size_t i) { return crosses(segments_[i], box); });
   }
 
  private:
@@ -82,20 +90,8 @@ class SegmentIndex {
             std::max(s.from.y, s.to.y)};
   }
 
-  template <typename Visit>
-  void forCells(const Box& box, Visit visit) const {
-    const auto first_column = static_cast<std::int64_t>(std::floor(box.left / cell_));
-    const auto last_column = static_cast<std::int64_t>(std::floor(box.right / cell_));
-    const auto first_row = static_cast<std::int64_t>(std::floor(box.top / cell_));
-    const auto last_row = static_cast<std::int64_t>(std::floor(box.bottom / cell_));
-    for (std::int64_t column = first_column; column <= last_column; ++column)
-      for (std::int64_t row = first_row; row <= last_row; ++row)
-        visit(column * 0x100000000LL + row);
-  }
-
   std::span<const Segment> segments_;
-  double cell_;
-  std::unordered_map<std::int64_t, std::vector<std::size_t>> cells_;
+  CellGrid grid_;
 };
 
 Box boxAt(Point centre, double width, double height) {

@@ -1,0 +1,358 @@
+// baselines series: how each baseline moves over time: velocity, steps, outliers,
+// displacement and alarms.
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "commands/exit_status.h"
+#include "commands/inputs.h"
+#include "commands/log_baselines.h"
+#include "commands/output_files.h"
+#include "commands/subcommand.h"
+#include "format/run_error.h"
+#include "plot/file_names.h"
+#include "plot/log_file.h"
+#include "plot/log_groups.h"
+#include "series/epochs.h"
+#include "series/pair_series.h"
+#include "series/series_analysis.h"
+#include "series/series_views.h"
+
+namespace velk {
+namespace {
+
+namespace fs = std::filesystem;
+using series::AnalysedSeries;
+
+// Days from 1970-01-01 to 1858-11-17, the origin of the modified Julian date.
+constexpr double kMjdOfUnixEpoch = 40587;
+
+double todayMjd() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  return kMjdOfUnixEpoch + std::chrono::duration<double, std::ratio<86400>>(now).count();
+}
+
+double dateOption(std::string_view name, const std::string& text) {
+  const std::optional<double> mjd = series::parseDate(text);
+  if (!mjd)
+    throw UsageError("--" + std::string(name) + ": a date d.m.yyyy or yyyy-mm-dd (Thh:mm), not '" +
+                     text + "'");
+  return *mjd;
+}
+
+double positiveOption(std::string_view name, const std::string& text, bool zero_allowed) {
+  const double value = parseRealOption(name, text);
+  if (value < 0 || (value == 0 && !zero_allowed))
+    throw UsageError("--" + std::string(name) + ": a number " +
+                     (zero_allowed ? "of 0 or more" : "above 0") + ", not '" + text + "'");
+  return value;
+}
+
+double alphaOption(const ParsedOptions& options, std::string_view name) {
+  const std::optional<std::string> text = options.value(name);
+  if (!text) return 0.01;
+  const double alpha = parseRealOption(name, *text);
+  if (!(alpha > 0 && alpha < 1))
+    throw UsageError("--" + std::string(name) + ": between 0 and 1, not '" + *text + "'");
+  return alpha;
+}
+
+// --warn/--alarm "2d=10,up=15": thresholds in mm by key.
+void addThresholds(std::string_view name, const std::string& text, series::Thresholds& thresholds) {
+  std::size_t begin = 0;
+  while (begin <= text.size()) {
+    const std::size_t end = std::min(text.find(',', begin), text.size());
+    const std::string item = text.substr(begin, end - begin);
+    const std::size_t equals = item.find('=');
+    const std::optional<series::Measure> measure =
+        equals == std::string::npos ? std::nullopt : series::measureOfKey(item.substr(0, equals));
+    if (!measure)
+      throw UsageError("--" + std::string(name) +
+                       ": KEY=MM with KEY east, north, up, 2d, 3d or length, not '" + item + "'");
+    thresholds[static_cast<std::size_t>(*measure)] =
+        positiveOption(name, item.substr(equals + 1), false);
+    begin = end + 1;
+  }
+}
+
+// --step STATION,DATE: the known steps' epochs by station.
+std::map<std::string, std::vector<double>> knownSteps(const ParsedOptions& options) {
+  std::map<std::string, std::vector<double>> steps;
+  for (const std::string& value : options.values("step")) {
+    const std::size_t comma = value.rfind(',');
+    if (comma == std::string::npos || comma == 0)
+      throw UsageError("--step: STATION,DATE, not '" + value + "'");
+    steps[value.substr(0, comma)].push_back(
+        series::decimalYear(dateOption("step", value.substr(comma + 1))));
+  }
+  return steps;
+}
+
+series::AnalysisOptions analysisOptions(const ParsedOptions& options) {
+  series::AnalysisOptions analysis;
+  analysis.steps.alpha = alphaOption(options, "alpha");
+  analysis.alpha_outlier = alphaOption(options, "alpha-outlier");
+  if (const auto text = options.value("min-segment")) {
+    analysis.steps.min_segment = parseIntegerOption("min-segment", *text);
+    if (analysis.steps.min_segment < 1)
+      throw UsageError("--min-segment: 1 or more, not '" + *text + "'");
+  }
+  if (const auto text = options.value("step-mm"))
+    analysis.steps.step_mm = positiveOption("step-mm", *text, true);
+  if (const auto text = options.value("reference"))
+    analysis.reference_epoch = series::decimalYear(dateOption("reference", *text));
+  for (const std::string& text : options.values("warn")) addThresholds("warn", text, analysis.warn);
+  for (const std::string& text : options.values("alarm"))
+    addThresholds("alarm", text, analysis.alarm);
+  if (const auto text = options.value("float-alarm")) {
+    analysis.float_alarm = parseIntegerOption("float-alarm", *text);
+    if (analysis.float_alarm < 0)
+      throw UsageError("--float-alarm: 0 (off) or more, not '" + *text + "'");
+  }
+  if (const auto text = options.value("stale-days"))
+    analysis.stale_days = positiveOption("stale-days", *text, true);
+  analysis.now = series::decimalYear(options.value("now") ? dateOption("now", *options.value("now"))
+                                                          : todayMjd());
+  return analysis;
+}
+
+// A series with the stations whose known steps apply to it.
+struct StationSeries {
+  series::Series series;
+  std::vector<std::string> stations;
+};
+
+std::vector<StationSeries> reportSeries(const ParsedOptions& options, std::ostream& err,
+                                        InputTally& tally) {
+  InputsRead read = readInputs(options, err);
+  tally = read.tally;
+  noticeIncompleteReports(read.reports, err, "left out of the series");
+  std::vector<Report> usable;
+  for (Report& report : read.reports) {
+    if (!report.isComplete()) continue;
+    const std::string why = series::unusableForSeries(report);
+    if (!why.empty()) {
+      notify(err, report.path + " line " + std::to_string(report.header_line) + ": " + why +
+                      "; left out of the series");
+      continue;
+    }
+    usable.push_back(std::move(report));
+  }
+  std::vector<StationSeries> all;
+  for (series::Series& one : series::pairSeries(usable, options.has("with-float"))) {
+    std::vector<std::string> stations{one.from, one.to};
+    all.push_back({std::move(one), std::move(stations)});
+  }
+  return all;
+}
+
+plot::LogComponents quelmarComponents(const ParsedOptions& options) {
+  const std::string value = options.value("components").value_or("enu");
+  if (value == "enu") return plot::LogComponents::kLocal;
+  if (value == "xyz") return plot::LogComponents::kGeocentric;
+  throw UsageError("--components: enu or xyz, not '" + value + "'");
+}
+
+std::vector<StationSeries> logSeries(const ParsedOptions& options, std::ostream& err,
+                                     InputTally& tally) {
+  tally.file_kind = "LOG file";
+  const plot::LogComponents quelmar = quelmarComponents(options);
+  std::optional<int> year;
+  if (const auto text = options.value("year")) year = parseIntegerOption("year", *text);
+  const double same =
+      options.value("same-baseline-m")
+          ? positiveOption("same-baseline-m", *options.value("same-baseline-m"), false)
+          : plot::kSameBaselineMetres;
+  std::vector<StationSeries> all;
+  for (const std::string& path : inputPaths(options, err, tally)) {
+    std::error_code why;
+    std::optional<LineReader> lines = LineReader::open(path, "LOG file", why);
+    if (!lines) {
+      notify(err, "cannot open LOG file " + path + ": " + why.message());
+      ++tally.files_passed_over;
+      continue;
+    }
+    const plot::LogFile file = plot::readLogFile(*lines, path);
+    if (file.records.empty()) {
+      notify(err, path + ": no LOG record");
+      ++tally.files_passed_over;
+      continue;
+    }
+    if (file.layout == plot::LogLayout::kQuelmar && !year)
+      throw UsageError(path + ": a quelmar LOG file carries no year; give it with --year YYYY");
+    const plot::LogComponents components = file.layout == plot::LogLayout::kQuelmar
+                                               ? quelmar
+                                               : *plot::componentsOfTag(file.records.front().tag);
+    const std::string name = fs::path(path).filename().string();
+    for (const plot::LogGroup& group : plot::groupLogRecords(file, same, path)) {
+      StationSeries one{
+          logBaselineSeries(file, group, name, components, year, options.has("with-float")), {}};
+      if (!group.station.empty()) one.stations.push_back(group.station);
+      all.push_back(std::move(one));
+    }
+  }
+  if (all.empty()) throw RunError("every LOG file was passed over: no record read");
+  return all;
+}
+
+// East, north, up and 2d mean nothing for dX, dY, dZ.
+void refuseLocalThresholds(const std::vector<StationSeries>& all,
+                           const series::AnalysisOptions& analysis) {
+  const bool geocentric = std::any_of(all.begin(), all.end(), [](const StationSeries& one) {
+    return one.series.kind == series::ComponentKind::kGeocentric;
+  });
+  if (!geocentric) return;
+  for (const series::Measure m : {series::Measure::kEast, series::Measure::kNorth,
+                                  series::Measure::kUp, series::Measure::kHorizontal})
+    if (analysis.warn[static_cast<std::size_t>(m)] || analysis.alarm[static_cast<std::size_t>(m)])
+      throw UsageError(std::string("the threshold ") + series::measureKey(m) +
+                       " does not apply to dX dY dZ series: only 3d and length do");
+}
+
+// The CSV files, or the .mom files, of every pair in one folder: all written or none.
+void writeFolder(const std::string& folder, const std::vector<AnalysedSeries>& all, bool mom,
+                 bool force, std::vector<OutputFile>& files) {
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error) throw RunError("cannot create folder " + folder + ": " + error.message());
+  plot::FileNamer namer;
+  for (const AnalysedSeries& one : all) {
+    const std::string stem =
+        one.series.to.empty() ? one.series.from : one.series.from + "-" + one.series.to;
+    if (!mom) {
+      files.push_back(
+          openOutputFile((fs::path(folder) / namer.name(stem, ".csv")).string(), force));
+      files.back().write(series::seriesCsv(one));
+      continue;
+    }
+    const std::array<std::string, 3> texts = series::seriesMom(one);
+    for (int c = 0; c < 3; ++c) {
+      const std::string name =
+          namer.name(stem + "_" + series::componentLetter(one.series.kind, c), ".mom");
+      files.push_back(openOutputFile((fs::path(folder) / name).string(), force));
+      files.back().write(texts[static_cast<std::size_t>(c)]);
+    }
+  }
+}
+
+int runSeries(const ParsedOptions& options, CommandStreams& streams) {
+  const bool log = options.has("log");
+  if (!log)
+    for (const char* name : {"year", "components", "same-baseline-m"})
+      if (options.has(name)) throw UsageError(std::string("--") + name + " applies to --log only");
+  series::AnalysisOptions analysis = analysisOptions(options);
+  const auto known = knownSteps(options);
+  const bool force = options.has("force");
+  std::optional<OutputFile> json;
+  if (const auto path = options.value("json")) json.emplace(openOutputFile(*path, force));
+
+  InputTally tally;
+  std::vector<StationSeries> inputs =
+      log ? logSeries(options, streams.err, tally) : reportSeries(options, streams.err, tally);
+  refuseLocalThresholds(inputs, analysis);
+  refuseIfStrict(tally, options);
+
+  std::vector<AnalysedSeries> all;
+  bool alarm = false;
+  for (StationSeries& input : inputs) {
+    series::AnalysisOptions own = analysis;
+    for (const std::string& station : input.stations)
+      if (const auto found = known.find(station); found != known.end())
+        own.steps.known_epochs.insert(own.steps.known_epochs.end(), found->second.begin(),
+                                      found->second.end());
+    series::SeriesResult result = series::analyseSeries(input.series, own);
+    alarm = alarm || result.status == series::Status::kAlarm;
+    all.push_back({std::move(input.series), std::move(result)});
+  }
+
+  std::vector<OutputFile> files;
+  if (const auto folder = options.value("csv")) writeFolder(*folder, all, false, force, files);
+  if (const auto folder = options.value("mom")) writeFolder(*folder, all, true, force, files);
+  if (json) json->write(series::seriesJson(all));
+  std::vector<OutputFile*> outputs;
+  for (OutputFile& file : files) outputs.push_back(&file);
+  if (json) outputs.push_back(&*json);
+  OutputFile::commitAll(outputs);
+  // With the JSON on standard output, the text goes to standard error.
+  std::ostream& text = options.value("json") == kStandardOutputName ? streams.err : streams.out;
+  text << series::seriesText(all, analysis);
+  return finalStatus(tally, alarm, streams.err);
+}
+
+}  // namespace
+
+const Subcommand& seriesSubcommand() {
+  static const Subcommand command{
+      .name = "series",
+      .summary =
+          "how each baseline moves over time: velocity, steps, outliers, displacement, alarms",
+      .usage =
+          "[options] [O-FILE...]\n       baselines series --log [--year YYYY] [options] "
+          "LOG-FILE...",
+      .description =
+          "Follows each station pair over time (reversed reports negated), its reports in the "
+          "order of the middle of their observation periods, components east, north, up in the "
+          "local frame of mark 1 of the pair's first report, in mm. With --log the inputs are "
+          "LOG files of novrale (types 4, 5, 6) or quelmar (types 5, 6): records whose vectors "
+          "agree within --same-baseline-m (and, in novrale type 4, that share their fixed "
+          "station) make one baseline; sigmas are floored at 0.5 mm.\n\n"
+          "Every covariance is scaled by the robust variance factor of its series (never below "
+          "1). Steps are searched by binary segmentation (chi-square, 3 degrees of freedom, at "
+          "--alpha over the splits), outliers flagged at --alpha-outlier over the reports, both "
+          "together. The velocity is MIDAS's (Blewitt et al. 2016) where the series spans 1.05 "
+          "years or more, else that of least squares (a trend and one offset per segment), "
+          "which is always shown too. The displacement is the model at the last report minus "
+          "the model at the reference epoch. A threshold of --warn or --alarm is reached when "
+          "the displacement exceeds it and twice its sigma. Status per pair: ok, warning, "
+          "alarm, insufficient (fewer than 3 reports) or unstable (more than a third of the "
+          "reports are outliers).\n\n"
+          "Dates are d.m.yyyy or yyyy-mm-dd, optionally with Thh:mm (GPS time).\n\n"
+          "Exit status: 0 done; 1 a failed run (with --strict, also an input passed over; "
+          "nothing is written); 2 a wrong command line or no input; 3 a pair is at alarm; 4 "
+          "done, but inputs were passed over (each named on standard error, then counted).",
+      .options =
+          {
+              {"log", '\0', "", "the inputs are LOG files, not O-files"},
+              {"year", '\0', "YYYY", "--log: the year of a quelmar LOG file's first record"},
+              {"components", '\0', "enu|xyz",
+               "--log: what a quelmar LOG file's components are (default enu)"},
+              {"same-baseline-m", '\0', "M",
+               "--log: records whose vectors agree within M metres are one baseline (default 1)"},
+              {"with-float", '\0', "",
+               "analyse float reports too (they always count for --float-alarm)"},
+              {"alpha", '\0', "P", "significance of the step search (default 0.01)"},
+              {"alpha-outlier", '\0', "P", "significance of the outlier search (default 0.01)"},
+              {"min-segment", '\0', "N",
+               "reports on each side of a step, outliers not counted (default 3)"},
+              {"step-mm", '\0', "MM", "report only steps larger than MM in 3D (default 0)"},
+              {"step", '\0', "STATION,DATE",
+               "a known step (an antenna change) at STATION: every pair of it gets an offset "
+               "there; repeatable"},
+              {"reference", '\0', "DATE",
+               "the epoch the displacement is counted from (default the first report)"},
+              {"warn", '\0', "KEY=MM,...",
+               "warning thresholds, KEY east, north, up, 2d, 3d or length (e.g. 2d=10,up=15)"},
+              {"alarm", '\0', "KEY=MM,...", "alarm thresholds, keys as for --warn"},
+              {"float-alarm", '\0', "N",
+               "warning when the last N reports are all float (default 3; 0: off)"},
+              {"stale-days", '\0', "DAYS",
+               "warning when the last report is older than DAYS before --now"},
+              {"now", '\0', "DATE", "the date of --stale-days (default today, UTC)"},
+              {"json", 'j', "FILE",
+               "also write the results as JSON to FILE (-: standard output, the text then "
+               "going to standard error)"},
+              {"csv", '\0', "FOLDER", "one CSV file of the points, model and residuals per pair"},
+              {"mom", '\0', "FOLDER", "Hector's .mom files, one per pair and component (MJD, mm)"},
+              {"force", 'f', "", "replace existing output files"},
+              kListOption,
+              kStrictOption,
+          },
+      .run = runSeries,
+  };
+  return command;
+}
+
+}  // namespace velk
