@@ -82,7 +82,7 @@ void writeMapOutputs(MapOutputs& outputs, std::span<const FeatureLayer> layers) 
         projection ? projection->reference() : geographicReference();
     const VertexPlacement place = [projection](const Vertex& vertex) {
       if (!projection) return longitudeLatitude(vertex);
-      const GridPoint grid = projection->project(geocentricPoint(vertex));
+      const GridPoint grid = projection->place(geocentricPoint(vertex));
       return MapPoint{grid.easting, grid.northing};
     };
     outputs.gpkg->write(geoPackageFile(layers, reference, place));

@@ -36,6 +36,7 @@ struct Projection::State {
   PJ_CONTEXT* context = nullptr;
   Messages messages;
   Object target, source, to_geographic, to_grid;
+  Object conversion;  // the target's map projection, for its factors
   SpatialReference reference;
   std::string source_name;
   double epoch = 0;
@@ -46,6 +47,7 @@ struct Projection::State {
   }
   ~State() {
     // The objects belong to the context: gone before it.
+    conversion.reset();
     to_grid.reset();
     to_geographic.reset();
     source.reset();
@@ -105,6 +107,19 @@ Projection::Projection(const std::string& target, const std::optional<std::strin
   if (!geographic3d) s.fail("--crs: PROJ cannot add heights to " + target);
   s.to_geographic = s.operation(s.source.get(), geographic3d.get());
   s.to_grid = s.operation(geographic.get(), s.target.get());
+  // Kept once: proj_factors on the projected system itself builds its conversion per call.
+  // The projection alone, made once from the system's PROJ string without "+type=crs": a
+  // plain map projection taking radians, as proj_factors wants (given the projected system
+  // itself, proj_factors builds that operation again on every call).
+  if (const char* text = proj_as_proj_string(s.context, s.target.get(), PJ_PROJ_4, nullptr)) {
+    std::string definition = text;
+    const std::size_t crs = definition.find(" +type=crs");
+    if (crs != std::string::npos) definition.erase(crs, 10);
+    s.conversion.reset(proj_create(s.context, definition.c_str()));
+  }
+  // A system without a PROJ string: its factors the slow way.
+  if (!s.conversion) s.conversion.reset(proj_clone(s.context, s.target.get()));
+  if (!s.conversion) s.fail("--crs: PROJ gives no map projection for " + target);
 
   SpatialReference& reference = s.reference;
   reference.name = proj_get_name(s.target.get());
@@ -129,19 +144,31 @@ Projection::Projection(const std::string& target, const std::optional<std::strin
 Projection::~Projection() = default;
 Projection::Projection(Projection&&) noexcept = default;
 
-GridPoint Projection::project(const Cartesian& point) const {
-  const State& s = *state_;
+// Longitude and latitude (degrees) and ellipsoidal height on the target's datum.
+Vertex Projection::geodetic(const Cartesian& point) const {
   // The fourth coordinate is the epoch: a time-dependent transformation takes it.
-  const PJ_COORD geocentric = proj_coord(point.x, point.y, point.z, s.epoch);
-  const PJ_COORD geodetic = proj_trans(s.to_geographic.get(), PJ_FWD, geocentric);
-  const PJ_COORD grid = proj_trans(s.to_grid.get(), PJ_FWD,
-                                   proj_coord(geodetic.lpzt.lam, geodetic.lpzt.phi, 0, s.epoch));
-  PJ_COORD radians = proj_coord(proj_torad(geodetic.lpzt.lam), proj_torad(geodetic.lpzt.phi), 0, 0);
-  const PJ_FACTORS factors = proj_factors(s.target.get(), radians);
+  const PJ_COORD at = proj_trans(state_->to_geographic.get(), PJ_FWD,
+                                 proj_coord(point.x, point.y, point.z, state_->epoch));
+  return {at.lpzt.lam, at.lpzt.phi, at.lpzt.z};
+}
+
+GridPoint Projection::grid(const Vertex& geodetic) const {
+  const PJ_COORD grid =
+      proj_trans(state_->to_grid.get(), PJ_FWD, proj_coord(geodetic.lon, geodetic.lat, 0, 0));
   GridPoint result;
   result.easting = grid.xy.x;
   result.northing = grid.xy.y;
-  result.height = geodetic.lpzt.z;
+  result.height = geodetic.height;
+  return result;
+}
+
+GridPoint Projection::place(const Cartesian& point) const { return grid(geodetic(point)); }
+
+GridPoint Projection::project(const Cartesian& point) const {
+  const Vertex at = geodetic(point);
+  GridPoint result = grid(at);
+  const PJ_COORD radians = proj_coord(proj_torad(at.lon), proj_torad(at.lat), 0, 0);
+  const PJ_FACTORS factors = proj_factors(state_->conversion.get(), radians);
   result.convergence_deg = proj_todeg(factors.meridian_convergence);
   result.scale = factors.meridional_scale;
   return result;

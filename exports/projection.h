@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "exports/geo_features.h"
 #include "exports/geopackage.h"
 #include "geodesy/geodesy.h"
 
@@ -49,7 +50,10 @@ class Projection {
   Projection(Projection&&) noexcept;
   Projection& operator=(Projection&&) = delete;
 
+  // Grid coordinates with the convergence and the scale factor.
   GridPoint project(const Cartesian& point) const;
+  // Grid coordinates and height only (convergence 0, scale 1): for drawing.
+  GridPoint place(const Cartesian& point) const;
   // The target as a row of gpkg_spatial_ref_sys (its WKT from PROJ).
   const SpatialReference& reference() const;
   // "RGF93 v1 / Lambert-93 (EPSG:2154) from RGF93 v1 geocentric, at epoch 2017.225".
@@ -57,6 +61,8 @@ class Projection {
   double epoch() const;
 
  private:
+  Vertex geodetic(const Cartesian& point) const;
+  GridPoint grid(const Vertex& geodetic) const;
   struct State;
   std::unique_ptr<State> state_;
 };
