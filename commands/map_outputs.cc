@@ -71,15 +71,14 @@ void prepareProjection(MapOutputs& outputs, const ParsedOptions& options,
   } catch (const ProjectionError& error) {
     throw UsageError(error.what());
   }
-  notify(err, "grid coordinates in " + outputs.projection->description() +
-                  " (the reports' mean epoch)");
+  notify(err,
+         "grid coordinates in " + outputs.projection->description() + " (the reports' mean epoch)");
 }
 
 void writeMapOutputs(MapOutputs& outputs, std::span<const FeatureLayer> layers) {
   if (outputs.gpkg) {
     const Projection* projection = outputs.projection ? &*outputs.projection : nullptr;
-    const SpatialReference reference =
-        projection ? projection->reference() : geographicReference();
+    const SpatialReference reference = projection ? projection->reference() : geographicReference();
     const VertexPlacement place = [projection](const Vertex& vertex) {
       if (!projection) return longitudeLatitude(vertex);
       const GridPoint grid = projection->place(geocentricPoint(vertex));

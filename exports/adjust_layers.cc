@@ -18,7 +18,9 @@ using T = FieldType;
 
 constexpr int kEllipsePoints = 72;
 
-double mm(double metres) { return metres * 1000; }
+double mm(double metres) {
+  return metres * 1000;
+}
 
 // A finite value, or a missing one (an MDB or a BNR that no test can reach).
 AttributeValue finite(double value) {
@@ -35,13 +37,23 @@ std::vector<Field> gridSigmaFields() {
 }
 
 FeatureLayer stationLayer(const AdjustmentResult& result, const Projection* projection) {
-  FeatureLayer layer{"stations", GeometryType::kPoint,
-                     {{"name", T::kText}, {"held", T::kBoolean}, {"x", T::kReal},
-                      {"y", T::kReal}, {"z", T::kReal}, {"lat_deg", T::kReal},
-                      {"lon_deg", T::kReal}, {"height", T::kReal}, {"reports", T::kInteger},
-                      {"sigma_e_mm", T::kReal}, {"sigma_n_mm", T::kReal},
-                      {"sigma_u_mm", T::kReal}, {"semi_major_mm", T::kReal},
-                      {"semi_minor_mm", T::kReal}, {"azimuth_deg", T::kReal},
+  FeatureLayer layer{"stations",
+                     GeometryType::kPoint,
+                     {{"name", T::kText},
+                      {"held", T::kBoolean},
+                      {"x", T::kReal},
+                      {"y", T::kReal},
+                      {"z", T::kReal},
+                      {"lat_deg", T::kReal},
+                      {"lon_deg", T::kReal},
+                      {"height", T::kReal},
+                      {"reports", T::kInteger},
+                      {"sigma_e_mm", T::kReal},
+                      {"sigma_n_mm", T::kReal},
+                      {"sigma_u_mm", T::kReal},
+                      {"semi_major_mm", T::kReal},
+                      {"semi_minor_mm", T::kReal},
+                      {"azimuth_deg", T::kReal},
                       {"flags", T::kText}},
                      {}};
   if (projection) {
@@ -56,13 +68,13 @@ FeatureLayer stationLayer(const AdjustmentResult& result, const Projection* proj
   }
   for (const StationResult& station : result.stations) {
     const Vertex vertex = geodeticVertex(station.xyz);
-    Feature feature{{vertex},
-                    {cp850ToUtf8(station.name), bool{station.held}, station.xyz.x,
-                     station.xyz.y, station.xyz.z, station.lat_deg, station.lon_deg,
-                     station.height, reports[station.name], mm(station.sigma_enu.e),
-                     mm(station.sigma_enu.n), mm(station.sigma_enu.u),
-                     mm(station.ellipse.semi_major), mm(station.ellipse.semi_minor),
-                     station.ellipse.azimuth_deg, std::string(station.held ? "held" : "")}};
+    Feature feature{
+        {vertex},
+        {cp850ToUtf8(station.name), bool{station.held}, station.xyz.x, station.xyz.y, station.xyz.z,
+         station.lat_deg, station.lon_deg, station.height, reports[station.name],
+         mm(station.sigma_enu.e), mm(station.sigma_enu.n), mm(station.sigma_enu.u),
+         mm(station.ellipse.semi_major), mm(station.ellipse.semi_minor),
+         station.ellipse.azimuth_deg, std::string(station.held ? "held" : "")}};
     if (projection) {
       const GridPoint grid = projection->project(station.xyz);
       const Matrix3 enu = localCovariance(station);
@@ -85,9 +97,14 @@ const StationResult* stationNamed(const AdjustmentResult& result, const std::str
 }
 
 FeatureLayer baselineLayer(const AdjustmentResult& result, std::span<const Report> reports) {
-  FeatureLayer layer{"baselines", GeometryType::kLineString,
-                     {{"file", T::kText}, {"from", T::kText}, {"to", T::kText},
-                      {"solution", T::kText}, {"ratio", T::kReal}, {"sigma3d_mm", T::kReal}},
+  FeatureLayer layer{"baselines",
+                     GeometryType::kLineString,
+                     {{"file", T::kText},
+                      {"from", T::kText},
+                      {"to", T::kText},
+                      {"solution", T::kText},
+                      {"ratio", T::kReal},
+                      {"sigma3d_mm", T::kReal}},
                      {}};
   const char* axes[] = {"e", "n", "u"};
   for (const char* quantity : {"residual_%s_mm", "w_%s", "redundancy_%s", "mdb_%s_mm"}) {
@@ -112,10 +129,13 @@ FeatureLayer baselineLayer(const AdjustmentResult& result, std::span<const Repor
     if (!from || !to) continue;
     Feature feature;
     feature.vertices = {geodeticVertex(from->xyz), geodeticVertex(to->xyz)};
-    feature.values = {fileNameToUtf8(o.file), cp850ToUtf8(o.from), cp850ToUtf8(o.to),
-                      std::string(report.fixed ? "fixed" : "float"),
-                      report.lacks(ReportItem::kRatio) ? AttributeValue{} : AttributeValue{report.ratio},
-                      mm(sigma3D(report.sigma_x, report.sigma_y, report.sigma_z))};
+    feature.values = {
+        fileNameToUtf8(o.file),
+        cp850ToUtf8(o.from),
+        cp850ToUtf8(o.to),
+        std::string(report.fixed ? "fixed" : "float"),
+        report.lacks(ReportItem::kRatio) ? AttributeValue{} : AttributeValue{report.ratio},
+        mm(sigma3D(report.sigma_x, report.sigma_y, report.sigma_z))};
     // Filled in place: the values past the first six, in the order of the fields.
     std::size_t next = feature.values.size();
     feature.values.resize(layer.fields.size());
@@ -136,20 +156,23 @@ FeatureLayer baselineLayer(const AdjustmentResult& result, std::span<const Repor
 }
 
 FeatureLayer ellipseLayer(const AdjustmentResult& result, double scale) {
-  FeatureLayer layer{"ellipses", GeometryType::kPolygon,
-                     {{"name", T::kText}, {"semi_major_mm", T::kReal},
-                      {"semi_minor_mm", T::kReal}, {"azimuth_deg", T::kReal},
-                      {"confidence", T::kReal}, {"scale", T::kReal}},
+  FeatureLayer layer{"ellipses",
+                     GeometryType::kPolygon,
+                     {{"name", T::kText},
+                      {"semi_major_mm", T::kReal},
+                      {"semi_minor_mm", T::kReal},
+                      {"azimuth_deg", T::kReal},
+                      {"confidence", T::kReal},
+                      {"scale", T::kReal}},
                      {}};
   for (const StationResult& station : result.stations) {
     const double major = station.ellipse.semi_major * kEllipse95;
     const double minor = station.ellipse.semi_minor * kEllipse95;
     if (station.held || !(major > 0)) continue;  // a held station has no ellipse to draw
-    layer.features.push_back(
-        {ellipsePolygon(station.xyz, major * scale, minor * scale, station.ellipse.azimuth_deg,
-                        kEllipsePoints),
-         {cp850ToUtf8(station.name), mm(major), mm(minor), station.ellipse.azimuth_deg, 0.95,
-          scale}});
+    layer.features.push_back({ellipsePolygon(station.xyz, major * scale, minor * scale,
+                                             station.ellipse.azimuth_deg, kEllipsePoints),
+                              {cp850ToUtf8(station.name), mm(major), mm(minor),
+                               station.ellipse.azimuth_deg, 0.95, scale}});
   }
   return layer;
 }
@@ -175,8 +198,9 @@ std::string withGridColumns(const std::string& stations_csv, const AdjustmentRes
   std::istringstream in(stations_csv);
   std::string out, line;
   std::getline(in, line);
-  out += line + ",easting,northing,grid_height,sE_grid_mm,sN_grid_mm,convergence_deg,"
-                "scale_factor\n";
+  out += line +
+         ",easting,northing,grid_height,sE_grid_mm,sN_grid_mm,convergence_deg,"
+         "scale_factor\n";
   for (const StationResult& station : result.stations) {
     if (!std::getline(in, line)) break;
     const GridPoint grid = projection.project(station.xyz);
@@ -238,8 +262,8 @@ SinexSolution adjustSinex(const AdjustmentRun& run, std::span<const Report> repo
   const AdjustmentResult& result = lastAdjustment(run);
   SinexSolution solution;
   solution.description = "baselines adjust: least squares of GNSS baseline vectors";
-  solution.output = result.summary.constrained ? "constrained adjustment"
-                                               : "minimally constrained adjustment";
+  solution.output =
+      result.summary.constrained ? "constrained adjustment" : "minimally constrained adjustment";
   solution.software = "baselines adjust";
   solution.input = std::to_string(result.summary.reports_used) + " baseline reports";
   solution.created_mjd = created_mjd;
@@ -276,8 +300,8 @@ SinexSolution adjustSinex(const AdjustmentRun& run, std::span<const Report> repo
     if (result.matrices->has_covariance) {
       solution.covariance = lowerTriangle(size, result.matrices->covariance);
     } else {
-      solution.normals = SinexNormals{lowerTriangle(size, result.matrices->normals),
-                                      result.matrices->rhs};
+      solution.normals =
+          SinexNormals{lowerTriangle(size, result.matrices->normals), result.matrices->rhs};
     }
   }
   return solution;

@@ -22,11 +22,19 @@ std::vector<Cartesian> stationPlaces(std::span<const Report> reports, const Netw
 
 FeatureLayer stationLayer(const NetworkCheck& check, std::span<const Cartesian> places,
                           const Projection* projection) {
-  FeatureLayer layer{"stations", GeometryType::kPoint,
-                     {{"name", T::kText}, {"x", T::kReal}, {"y", T::kReal}, {"z", T::kReal},
-                      {"lat_deg", T::kReal}, {"lon_deg", T::kReal}, {"height", T::kReal},
-                      {"reports", T::kInteger}, {"coordinates", T::kInteger},
-                      {"spread_m", T::kReal}, {"flags", T::kText}},
+  FeatureLayer layer{"stations",
+                     GeometryType::kPoint,
+                     {{"name", T::kText},
+                      {"x", T::kReal},
+                      {"y", T::kReal},
+                      {"z", T::kReal},
+                      {"lat_deg", T::kReal},
+                      {"lon_deg", T::kReal},
+                      {"height", T::kReal},
+                      {"reports", T::kInteger},
+                      {"coordinates", T::kInteger},
+                      {"spread_m", T::kReal},
+                      {"flags", T::kText}},
                      {}};
   if (projection)
     for (const Field& field : gridFields()) layer.fields.push_back(field);
@@ -34,11 +42,11 @@ FeatureLayer stationLayer(const NetworkCheck& check, std::span<const Cartesian> 
     const StationCheck& station = check.stations[s];
     const Cartesian& place = places[s];
     const Vertex vertex = geodeticVertex(place);
-    Feature feature{{vertex},
-                    {cp850ToUtf8(station.name), place.x, place.y, place.z, vertex.lat,
-                     vertex.lon, vertex.height, std::int64_t{station.reports},
-                     std::int64_t{station.coordinates}, station.spread,
-                     std::string(station.flagged ? "spread" : "")}};
+    Feature feature{
+        {vertex},
+        {cp850ToUtf8(station.name), place.x, place.y, place.z, vertex.lat, vertex.lon,
+         vertex.height, std::int64_t{station.reports}, std::int64_t{station.coordinates},
+         station.spread, std::string(station.flagged ? "spread" : "")}};
     if (projection)
       for (AttributeValue& value : gridValues(projection->project(place)))
         feature.values.push_back(std::move(value));
@@ -68,10 +76,16 @@ std::optional<std::size_t> stationIndex(const NetworkCheck& check, const std::st
 
 FeatureLayer baselineLayer(std::span<const Report> reports, const NetworkCheck& check,
                            std::span<const Cartesian> places) {
-  FeatureLayer layer{"baselines", GeometryType::kLineString,
-                     {{"file", T::kText}, {"from", T::kText}, {"to", T::kText},
-                      {"solution", T::kText}, {"ratio", T::kReal}, {"sigma3d_mm", T::kReal},
-                      {"flags", T::kText}, {"suspect", T::kBoolean}},
+  FeatureLayer layer{"baselines",
+                     GeometryType::kLineString,
+                     {{"file", T::kText},
+                      {"from", T::kText},
+                      {"to", T::kText},
+                      {"solution", T::kText},
+                      {"ratio", T::kReal},
+                      {"sigma3d_mm", T::kReal},
+                      {"flags", T::kText},
+                      {"suspect", T::kBoolean}},
                      {}};
   const std::vector<bool> suspect = suspectReports(reports.size(), check);
   for (const BaselineCheck& baseline : check.baselines) {
@@ -85,18 +99,24 @@ FeatureLayer baselineLayer(std::span<const Report> reports, const NetworkCheck& 
          {fileNameToUtf8(report.file), cp850ToUtf8(report.fixed_station),
           cp850ToUtf8(report.unknown_station), std::string(report.fixed ? "fixed" : "float"),
           report.lacks(ReportItem::kRatio) ? AttributeValue{} : AttributeValue{report.ratio},
-          baseline.sigma3d * 1000, joinedFlags(baseline.flags),
-          bool{suspect[baseline.report]}}});
+          baseline.sigma3d * 1000, joinedFlags(baseline.flags), bool{suspect[baseline.report]}}});
   }
   return layer;
 }
 
 FeatureLayer loopLayer(const NetworkCheck& check, std::span<const Cartesian> places) {
-  FeatureLayer layer{"loops", GeometryType::kLineString,
-                     {{"stations", T::kText}, {"perimeter_m", T::kReal},
-                      {"misclosure_mm", T::kReal}, {"ppm", T::kReal}, {"t", T::kReal},
-                      {"critical", T::kReal}, {"limit_mm", T::kReal}, {"flagged", T::kBoolean},
-                      {"same_session", T::kBoolean}, {"float_leg", T::kBoolean}},
+  FeatureLayer layer{"loops",
+                     GeometryType::kLineString,
+                     {{"stations", T::kText},
+                      {"perimeter_m", T::kReal},
+                      {"misclosure_mm", T::kReal},
+                      {"ppm", T::kReal},
+                      {"t", T::kReal},
+                      {"critical", T::kReal},
+                      {"limit_mm", T::kReal},
+                      {"flagged", T::kBoolean},
+                      {"same_session", T::kBoolean},
+                      {"float_leg", T::kBoolean}},
                      {}};
   for (const LoopCheck& loop : check.loops) {
     Feature feature;
@@ -108,9 +128,16 @@ FeatureLayer loopLayer(const NetworkCheck& check, std::span<const Cartesian> pla
       names += cp850ToUtf8(check.stations[station].name);
     }
     feature.vertices.push_back(feature.vertices.front());  // closed
-    feature.values = {names, loop.perimeter, loop.test.length * 1000, loop.ppm, loop.test.t,
-                      loop.test.critical, loop.test.limit * 1000, bool{loop.test.flagged},
-                      bool{loop.same_session}, bool{loop.float_leg}};
+    feature.values = {names,
+                      loop.perimeter,
+                      loop.test.length * 1000,
+                      loop.ppm,
+                      loop.test.t,
+                      loop.test.critical,
+                      loop.test.limit * 1000,
+                      bool{loop.test.flagged},
+                      bool{loop.same_session},
+                      bool{loop.float_leg}};
     layer.features.push_back(std::move(feature));
   }
   return layer;
@@ -119,8 +146,11 @@ FeatureLayer loopLayer(const NetworkCheck& check, std::span<const Cartesian> pla
 }  // namespace
 
 std::vector<Field> gridFields() {
-  return {{"easting", T::kReal}, {"northing", T::kReal}, {"grid_height", T::kReal},
-          {"convergence_deg", T::kReal}, {"scale_factor", T::kReal}};
+  return {{"easting", T::kReal},
+          {"northing", T::kReal},
+          {"grid_height", T::kReal},
+          {"convergence_deg", T::kReal},
+          {"scale_factor", T::kReal}};
 }
 
 std::vector<AttributeValue> gridValues(const GridPoint& point) {

@@ -3,7 +3,6 @@
 #include <GeographicLib/Constants.hpp>
 #include <GeographicLib/Geocentric.hpp>
 #include <GeographicLib/LocalCartesian.hpp>
-
 #include <cmath>
 #include <numbers>
 
@@ -32,8 +31,8 @@ Cartesian geocentricPoint(const Vertex& vertex) {
   return point;
 }
 
-std::vector<Vertex> ellipsePolygon(const Cartesian& centre, double semi_major,
-                                   double semi_minor, double azimuth_deg, int count) {
+std::vector<Vertex> ellipsePolygon(const Cartesian& centre, double semi_major, double semi_minor,
+                                   double azimuth_deg, int count) {
   const Vertex origin = geodeticVertex(centre);
   const GeographicLib::LocalCartesian local(origin.lat, origin.lon, origin.height, grs80());
   const double azimuth = azimuth_deg * std::numbers::pi / 180;
@@ -59,6 +58,8 @@ std::vector<Vertex> ellipsePolygon(const Cartesian& centre, double semi_major,
   return ring;
 }
 
-std::string mapText(std::string_view code_page_850) { return cp850ToUtf8(code_page_850); }
+std::string mapText(std::string_view code_page_850) {
+  return cp850ToUtf8(code_page_850);
+}
 
 }  // namespace velk

@@ -57,8 +57,8 @@ Cartesian geocentricPoint(const Vertex& vertex);
 // `azimuth_deg` (from north, clockwise), centred on `centre`, each point at the centre's
 // height. Drawn in the local east-north plane of the centre and carried to the ellipsoid
 // by GeographicLib::LocalCartesian.
-std::vector<Vertex> ellipsePolygon(const Cartesian& centre, double semi_major,
-                                   double semi_minor, double azimuth_deg, int count);
+std::vector<Vertex> ellipsePolygon(const Cartesian& centre, double semi_major, double semi_minor,
+                                   double azimuth_deg, int count);
 
 // Station names and descriptions come in code page 850; the maps hold UTF-8.
 std::string mapText(std::string_view code_page_850);

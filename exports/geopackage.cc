@@ -14,8 +14,9 @@
 namespace velk {
 namespace {
 
-static_assert(std::endian::native == std::endian::little,
-              "the GeoPackage blobs are written in the machine's byte order, flagged little-endian");
+static_assert(
+    std::endian::native == std::endian::little,
+    "the GeoPackage blobs are written in the machine's byte order, flagged little-endian");
 
 // 'GPKG' in the header's application_id, and version 1.3.0 as 10300 (GeoPackage 1.3, 1.1.1).
 constexpr std::int32_t kApplicationId = 0x47504B47;
@@ -30,28 +31,38 @@ void appendRaw(std::string& bytes, T value) {
 
 std::uint32_t wkbType(GeometryType type) {
   switch (type) {
-    case GeometryType::kPoint: return 1;
-    case GeometryType::kLineString: return 2;
-    case GeometryType::kPolygon: return 3;
+    case GeometryType::kPoint:
+      return 1;
+    case GeometryType::kLineString:
+      return 2;
+    case GeometryType::kPolygon:
+      return 3;
   }
   return 0;
 }
 
 const char* geometryTypeName(GeometryType type) {
   switch (type) {
-    case GeometryType::kPoint: return "POINT";
-    case GeometryType::kLineString: return "LINESTRING";
-    case GeometryType::kPolygon: return "POLYGON";
+    case GeometryType::kPoint:
+      return "POINT";
+    case GeometryType::kLineString:
+      return "LINESTRING";
+    case GeometryType::kPolygon:
+      return "POLYGON";
   }
   return "GEOMETRY";
 }
 
 const char* columnType(FieldType type) {
   switch (type) {
-    case FieldType::kInteger: return "INTEGER";
-    case FieldType::kReal: return "REAL";
-    case FieldType::kText: return "TEXT";
-    case FieldType::kBoolean: return "BOOLEAN";
+    case FieldType::kInteger:
+      return "INTEGER";
+    case FieldType::kReal:
+      return "REAL";
+    case FieldType::kText:
+      return "TEXT";
+    case FieldType::kBoolean:
+      return "BOOLEAN";
   }
   return "TEXT";
 }
@@ -205,8 +216,8 @@ Envelope addFeatures(Database& db, const FeatureLayer& layer, const SpatialRefer
     slots += ", ?";
   }
   db.execute("CREATE TABLE " + quotedName(layer.name) + " (" + columns + ");");
-  Statement insert(db, "INSERT INTO " + quotedName(layer.name) + " (" + names + ") VALUES (" +
-                           slots + ")");
+  Statement insert(
+      db, "INSERT INTO " + quotedName(layer.name) + " (" + names + ") VALUES (" + slots + ")");
   Envelope envelope;
   std::vector<MapPoint> points;
   for (const Feature& feature : layer.features) {
@@ -225,9 +236,10 @@ Envelope addFeatures(Database& db, const FeatureLayer& layer, const SpatialRefer
 
 void describeLayer(Database& db, const FeatureLayer& layer, const Envelope& envelope,
                    const SpatialReference& reference) {
-  Statement contents(db,
-                     "INSERT INTO gpkg_contents (table_name, data_type, identifier, "
-                     "min_x, min_y, max_x, max_y, srs_id) VALUES (?, 'features', ?, ?, ?, ?, ?, ?)");
+  Statement contents(
+      db,
+      "INSERT INTO gpkg_contents (table_name, data_type, identifier, "
+      "min_x, min_y, max_x, max_y, srs_id) VALUES (?, 'features', ?, ?, ?, ?, ?, ?)");
   contents.bind(1, layer.name);
   contents.bind(2, layer.name);
   const bool known = !envelope.empty();
@@ -246,7 +258,9 @@ void describeLayer(Database& db, const FeatureLayer& layer, const Envelope& enve
 
 }  // namespace
 
-MapPoint longitudeLatitude(const Vertex& vertex) { return {vertex.lon, vertex.lat}; }
+MapPoint longitudeLatitude(const Vertex& vertex) {
+  return {vertex.lon, vertex.lat};
+}
 
 std::string geoPackageGeometry(GeometryType type, std::span<const MapPoint> points,
                                std::int32_t srs_id) {
@@ -273,8 +287,8 @@ std::string geoPackageGeometry(GeometryType type, std::span<const MapPoint> poin
   return blob;
 }
 
-std::string geoPackageFile(std::span<const FeatureLayer> layers,
-                           const SpatialReference& reference, const VertexPlacement& place) {
+std::string geoPackageFile(std::span<const FeatureLayer> layers, const SpatialReference& reference,
+                           const VertexPlacement& place) {
   Database db;
   createCoreTables(db);
   addReference(db, reference);

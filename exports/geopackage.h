@@ -42,7 +42,7 @@ std::string geoPackageGeometry(GeometryType type, std::span<const MapPoint> poin
 // The whole GeoPackage file: the layers in the given order, each vertex placed by
 // `place`, every geometry in `reference`. Built in an in-memory database and serialised,
 // so the caller writes it in one piece. Throws RunError when SQLite fails.
-std::string geoPackageFile(std::span<const FeatureLayer> layers,
-                           const SpatialReference& reference, const VertexPlacement& place);
+std::string geoPackageFile(std::span<const FeatureLayer> layers, const SpatialReference& reference,
+                           const VertexPlacement& place);
 
 }  // namespace velk

@@ -68,8 +68,9 @@ struct Projection::State {
   }
   Object operation(PJ* from, PJ* to) {
     Object raw(proj_create_crs_to_crs_from_pj(context, from, to, nullptr, nullptr));
-    if (!raw) fail("PROJ finds no transformation from " + std::string(proj_get_name(from)) +
-                   " to " + proj_get_name(to));
+    if (!raw)
+      fail("PROJ finds no transformation from " + std::string(proj_get_name(from)) + " to " +
+           proj_get_name(to));
     // Longitude, latitude (or easting, northing) in that order, whatever the axes say.
     Object normalised(proj_normalize_for_visualization(context, raw.get()));
     if (!normalised) fail("PROJ cannot order the axes of the transformation");
@@ -97,13 +98,12 @@ Projection::Projection(const std::string& target, const std::optional<std::strin
     const Object datum(proj_crs_get_datum_forced(s.context, geographic.get()));
     if (!datum) s.fail("--crs: the datum of " + target + " is unknown");
     const std::string name = std::string(proj_get_name(geographic.get())) + " geocentric";
-    s.source.reset(proj_create_geocentric_crs_from_datum(s.context, name.c_str(), datum.get(),
-                                                         "metre", 1.0));
+    s.source.reset(
+        proj_create_geocentric_crs_from_datum(s.context, name.c_str(), datum.get(), "metre", 1.0));
     if (!s.source) s.fail("--crs: no geocentric system on the datum of " + target);
   }
   s.source_name = proj_get_name(s.source.get());
-  const Object geographic3d(
-      proj_crs_promote_to_3D(s.context, nullptr, geographic.get()));
+  const Object geographic3d(proj_crs_promote_to_3D(s.context, nullptr, geographic.get()));
   if (!geographic3d) s.fail("--crs: PROJ cannot add heights to " + target);
   s.to_geographic = s.operation(s.source.get(), geographic3d.get());
   s.to_grid = s.operation(geographic.get(), s.target.get());
@@ -162,7 +162,9 @@ GridPoint Projection::grid(const Vertex& geodetic) const {
   return result;
 }
 
-GridPoint Projection::place(const Cartesian& point) const { return grid(geodetic(point)); }
+GridPoint Projection::place(const Cartesian& point) const {
+  return grid(geodetic(point));
+}
 
 GridPoint Projection::project(const Cartesian& point) const {
   const Vertex at = geodetic(point);
@@ -174,7 +176,9 @@ GridPoint Projection::project(const Cartesian& point) const {
   return result;
 }
 
-const SpatialReference& Projection::reference() const { return state_->reference; }
+const SpatialReference& Projection::reference() const {
+  return state_->reference;
+}
 
 std::string Projection::description() const {
   const SpatialReference& reference = state_->reference;
@@ -183,7 +187,9 @@ std::string Projection::description() const {
   return text + " from " + state_->source_name + ", at epoch " + degreesText(state_->epoch);
 }
 
-double Projection::epoch() const { return state_->epoch; }
+double Projection::epoch() const {
+  return state_->epoch;
+}
 
 GridSigmas gridSigmas(double cov_ee, double cov_en, double cov_nn, const GridPoint& point) {
   // Grid axes: a true azimuth A becomes the bearing A - g, so a local vector (e, n) turns

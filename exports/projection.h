@@ -44,8 +44,7 @@ class Projection {
   // `target`: a projected system. `source`: the geocentric system the reports' coordinates
   // are in; none: the geocentric system of the target's datum. `epoch`: the decimal year
   // at which a time-dependent transformation is taken. Throws ProjectionError.
-  Projection(const std::string& target, const std::optional<std::string>& source,
-             double epoch);
+  Projection(const std::string& target, const std::optional<std::string>& source, double epoch);
   ~Projection();
   Projection(Projection&&) noexcept;
   Projection& operator=(Projection&&) = delete;

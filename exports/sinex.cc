@@ -79,15 +79,18 @@ void header(std::string& out, const SinexSolution& s) {
   // Technique P (GPS); constraint 1 (the datum of the adjustment); solution type S
   // (station coordinates).
   out += "%=SNX 2.02 " + field(s.agency, 3) + " " + sinexEpoch(s.created_mjd) + " " +
-         field(s.agency, 3) + " " + sinexEpoch(s.start_mjd) + " " + sinexEpoch(s.end_mjd) +
-         " P " + formatted("%05d", parameters) + " 1 S\n";
+         field(s.agency, 3) + " " + sinexEpoch(s.start_mjd) + " " + sinexEpoch(s.end_mjd) + " P " +
+         formatted("%05d", parameters) + " 1 S\n";
 }
 
 void fileReference(std::string& out, const SinexSolution& s) {
-  out += "+FILE/REFERENCE\n*INFO_TYPE_________ INFO________________________________________________________\n";
-  const std::pair<const char*, const std::string*> rows[] = {
-      {"DESCRIPTION", &s.description}, {"OUTPUT", &s.output}, {"SOFTWARE", &s.software},
-      {"INPUT", &s.input}};
+  out +=
+      "+FILE/REFERENCE\n*INFO_TYPE_________ "
+      "INFO________________________________________________________\n";
+  const std::pair<const char*, const std::string*> rows[] = {{"DESCRIPTION", &s.description},
+                                                             {"OUTPUT", &s.output},
+                                                             {"SOFTWARE", &s.software},
+                                                             {"INPUT", &s.input}};
   for (const auto& [label, text] : rows)
     out += " " + field(label, 18) + " " + field(*text, 60) + "\n";
   out += "-FILE/REFERENCE\n";
@@ -113,12 +116,11 @@ void solutionEpochs(std::string& out, const SinexSolution& s) {
 
 void statistics(std::string& out, const SinexSolution& s) {
   out += "+SOLUTION/STATISTICS\n*_STATISTICAL PARAMETER________ __VALUE(S)____________\n";
-  const std::pair<const char*, double> rows[] = {
-      {"NUMBER OF OBSERVATIONS", s.observations},
-      {"NUMBER OF UNKNOWNS", s.unknowns},
-      {"NUMBER OF DEGREES OF FREEDOM", s.redundancy},
-      {"SQUARE SUM OF RESIDUALS (VTPV)", s.vtpv},
-      {"VARIANCE FACTOR", s.variance_factor}};
+  const std::pair<const char*, double> rows[] = {{"NUMBER OF OBSERVATIONS", s.observations},
+                                                 {"NUMBER OF UNKNOWNS", s.unknowns},
+                                                 {"NUMBER OF DEGREES OF FREEDOM", s.redundancy},
+                                                 {"SQUARE SUM OF RESIDUALS (VTPV)", s.vtpv},
+                                                 {"VARIANCE FACTOR", s.variance_factor}};
   for (const auto& [label, value] : rows)
     out += " " + field(label, 30) + " " + fortranE(value, 22, 15) + "\n";
   out += "-SOLUTION/STATISTICS\n";
@@ -163,7 +165,8 @@ void parameterBlock(std::string& out, const SinexSolution& s, const char* title,
 // non-zero elements; a row's zeros before, between runs more than two apart, and after are
 // left out.
 void matrixBlock(std::string& out, const std::string& title, const LowerTriangle& matrix) {
-  out += "+" + title + "\n*PARA1 PARA2 _______PARA2+0_______ _______PARA2+1_______ _______PARA2+2_______\n";
+  out += "+" + title +
+         "\n*PARA1 PARA2 _______PARA2+0_______ _______PARA2+1_______ _______PARA2+2_______\n";
   const auto& e = matrix.elements;
   for (std::size_t k = 0; k < e.size();) {
     const std::size_t row = e[k].row, first = e[k].column;
@@ -171,7 +174,8 @@ void matrixBlock(std::string& out, const std::string& title, const LowerTriangle
     std::size_t next = k;
     for (std::size_t column = first; column < first + 3 && column <= row; ++column) {
       double value = 0;
-      if (next < e.size() && e[next].row == row && e[next].column == column) value = e[next++].value;
+      if (next < e.size() && e[next].row == row && e[next].column == column)
+        value = e[next++].value;
       line += " " + fortranE(value, 21, 14);
     }
     // Trailing zeros of the line are not written.

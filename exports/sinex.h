@@ -15,8 +15,8 @@
 namespace velk {
 
 struct SinexStation {
-  std::string code;         // the station name, at most 4 characters (ASCII)
-  std::string description;  // up to 22 characters kept
+  std::string code;                             // the station name, at most 4 characters (ASCII)
+  std::string description;                      // up to 22 characters kept
   double lon_deg = 0, lat_deg = 0, height = 0;  // approximate position for SITE/ID
   // Modified Julian dates: the first and last observation of the station, and the middle.
   double first_mjd = 0, last_mjd = 0, mean_mjd = 0;
@@ -48,7 +48,7 @@ struct SinexNormals {
 struct SinexSolution {
   std::string agency = "VLK";  // 3 characters
   std::string description, output, software, input;
-  double created_mjd = 0;      // when the file was made
+  double created_mjd = 0;                           // when the file was made
   double start_mjd = 0, end_mjd = 0, mean_mjd = 0;  // of all observations
   std::vector<SinexStation> stations;
   int observations = 0;  // components: 3 per report used (and per weighted control station)

@@ -54,8 +54,8 @@ TEST(AdjustInterchange, SinexCovarianceBlocksEqualTheJsonsAndItsNormalEquationsS
   const ScratchFolder folder("adjust-sinex");
   const gen::NetworkFiles files = gridNetwork(folder);
   for (const bool free : {false, true}) {
-    std::vector<std::string> arguments{"adjust", "--list", files.list.string(), "--json",
-                                       "N.JSON", "--sinex", "N.SNX", "--force"};
+    std::vector<std::string> arguments{
+        "adjust", "--list", files.list.string(), "--json", "N.JSON", "--sinex", "N.SNX", "--force"};
     if (free) arguments.push_back("--free");
     const ProgramRun run = folder.run("baselines", "", arguments);
     ASSERT_EQ(run.status, 3) << run.err;  // the blunder is taken out
@@ -75,8 +75,7 @@ TEST(AdjustInterchange, SinexCovarianceBlocksEqualTheJsonsAndItsNormalEquationsS
     ASSERT_EQ(names.size(), 9u);
     for (std::size_t s = 0; s < 9; ++s) {
       EXPECT_EQ(estimates[3 * s].code, names[s]);
-      for (std::size_t a = 0; a < 3; ++a)
-        EXPECT_NEAR(estimates[3 * s + a].value, xyz[s][a], 1e-5);
+      for (std::size_t a = 0; a < 3; ++a) EXPECT_NEAR(estimates[3 * s + a].value, xyz[s][a], 1e-5);
       // XX, XY, XZ, YY, YZ, ZZ of the JSON against the SINEX's diagonal block.
       const std::size_t b = 3 * s;
       const double block[] = {matrix[b][b],         matrix[b][b + 1],     matrix[b][b + 2],
@@ -92,21 +91,23 @@ TEST(AdjustInterchange, SinexCovarianceBlocksEqualTheJsonsAndItsNormalEquationsS
   // Beyond --sinex-max-stations the normal equations: with the held station's rows taken
   // out they give the adjusted coordinates again.
   const ProgramRun run = folder.run(
-      "baselines", "", {"adjust", "--list", files.list.string(), "--sinex", "E.SNX",
-                        "--sinex-max-stations", "8"});
+      "baselines", "",
+      {"adjust", "--list", files.list.string(), "--sinex", "E.SNX", "--sinex-max-stations", "8"});
   ASSERT_EQ(run.status, 3) << run.err;
   const testing::SinexRead sinex = testing::readSinexBlocks(readFile(folder / "E.SNX"));
   EXPECT_FALSE(sinex.blocks.count("SOLUTION/MATRIX_ESTIMATE L COVA"));
   const auto estimates = parameters(sinex.blocks.at("SOLUTION/ESTIMATE"));
   const auto apriori = parameters(sinex.blocks.at("SOLUTION/APRIORI"));
   const auto vector = parameters(sinex.blocks.at("SOLUTION/NORMAL_EQUATION_VECTOR"));
-  const auto normals = testing::matrixLines(sinex.blocks.at("SOLUTION/NORMAL_EQUATION_MATRIX L"), 27);
+  const auto normals =
+      testing::matrixLines(sinex.blocks.at("SOLUTION/NORMAL_EQUATION_MATRIX L"), 27);
   ASSERT_EQ(estimates[0].constraint, "0");
   Eigen::MatrixXd n(24, 24);
   Eigen::VectorXd b(24);
   for (int r = 0; r < 24; ++r) {
     b(r) = vector[static_cast<std::size_t>(r + 3)].value;
-    for (int c = 0; c < 24; ++c) n(r, c) = normals[static_cast<std::size_t>(r + 3)][static_cast<std::size_t>(c + 3)];
+    for (int c = 0; c < 24; ++c)
+      n(r, c) = normals[static_cast<std::size_t>(r + 3)][static_cast<std::size_t>(c + 3)];
   }
   const Eigen::VectorXd dx = n.ldlt().solve(b);
   for (std::size_t p = 3; p < 27; ++p)
@@ -124,9 +125,8 @@ TEST(AdjustInterchange, MapFilesAndGridCsvReadBackByGdalAndProj) {
   const gen::NetworkFiles files = gridNetwork(folder);
   const ProgramRun run = folder.run(
       "baselines", "",
-      {"adjust", "--list", files.list.string(), "--json", "N.JSON", "--gpkg", "N.gpkg",
-       "--geojson", "N.geojson", "--csv", "N.CSV", "--crs", "EPSG:2154", "--ellipse-scale",
-       "500"});
+      {"adjust", "--list", files.list.string(), "--json", "N.JSON", "--gpkg", "N.gpkg", "--geojson",
+       "N.geojson", "--csv", "N.CSV", "--crs", "EPSG:2154", "--ellipse-scale", "500"});
   ASSERT_EQ(run.status, 3) << run.err;
   const std::string json = readFile(folder / "N.JSON");
   const auto xyz = jsonArrays(json, "xyz");
@@ -164,7 +164,8 @@ TEST(AdjustInterchange, MapFilesAndGridCsvReadBackByGdalAndProj) {
   std::istringstream rows(csv);
   std::string heading, row;
   std::getline(rows, heading);
-  EXPECT_NE(heading.find(",easting,northing,grid_height,sE_grid_mm,sN_grid_mm,"), std::string::npos);
+  EXPECT_NE(heading.find(",easting,northing,grid_height,sE_grid_mm,sN_grid_mm,"),
+            std::string::npos);
   for (std::size_t s = 0; s < 9; ++s) {
     const testing::OgrFeature& station = gpkg.at("stations")[s];
     EXPECT_NEAR(station.coordinates[0], expected[s][0], 1e-4);

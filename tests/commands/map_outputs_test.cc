@@ -26,8 +26,8 @@ TEST(MapOutputs, CheckWritesTheExampleAsGeoPackageAndGeoJsonOnTheGridOfCrs) {
       !testing::toolIsInstalled("cs2cs", "proj-bin"))
     return;
   const ScratchFolder folder("check-maps");
-  const ProgramRun run = check(folder, {"--gpkg", "CHECK.gpkg", "--geojson", "CHECK.geojson",
-                                        "--crs", "EPSG:2154"});
+  const ProgramRun run =
+      check(folder, {"--gpkg", "CHECK.gpkg", "--geojson", "CHECK.geojson", "--crs", "EPSG:2154"});
   EXPECT_EQ(run.status, 3);
   EXPECT_NE(run.err.find("grid coordinates in RGF93 v1 / Lambert-93 (EPSG:2154) from RGF93 v1 "
                          "geocentric, at epoch 2017.2"),
@@ -54,9 +54,10 @@ TEST(MapOutputs, CheckWritesTheExampleAsGeoPackageAndGeoJsonOnTheGridOfCrs) {
   EXPECT_NEAR(cast.number("northing"), expected[0][1], 1e-4);
   EXPECT_NEAR(geojson.at("stations")[0].number("easting"), expected[0][0], 1e-4);
   EXPECT_NEAR(geojson.at("stations")[0].coordinates[0], cast.number("lon_deg"), 1e-9);
-  EXPECT_NE(testing::commandOutput("ogrinfo -ro -so '" + (folder / "CHECK.gpkg").string() +
-                                   "' stations").find("Lambert-93"),
-            std::string::npos);
+  EXPECT_NE(
+      testing::commandOutput("ogrinfo -ro -so '" + (folder / "CHECK.gpkg").string() + "' stations")
+          .find("Lambert-93"),
+      std::string::npos);
 }
 
 TEST(MapOutputs, AWrongCodeOrAnExistingFileLeavesNothingNew) {

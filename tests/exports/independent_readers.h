@@ -48,7 +48,8 @@ inline std::map<std::string, std::vector<OgrFeature>> ogrFeatures(const std::str
   std::map<std::string, std::vector<OgrFeature>> layers;
   std::istringstream text(commandOutput("ogrinfo -ro -al -q '" + path + "' 2>&1"));
   static const std::regex layer_line(R"(^Layer name: (.*)$)");
-  static const std::regex attribute_line(R"(^  ([A-Za-z0-9_]+) \((?:[^()]|\([^()]*\))*\) = ?(.*)$)");
+  static const std::regex attribute_line(
+      R"(^  ([A-Za-z0-9_]+) \((?:[^()]|\([^()]*\))*\) = ?(.*)$)");
   static const std::regex geometry_line(R"(^  (POINT|LINESTRING|POLYGON) (.*)$)");
   static const std::regex number(R"([-+]?[0-9]+(\.[0-9]*)?([eE][-+]?[0-9]+)?)");
   std::string layer, line;
@@ -63,8 +64,8 @@ inline std::map<std::string, std::vector<OgrFeature>> ogrFeatures(const std::str
       OgrFeature& feature = layers[layer].back();
       feature.geometry_type = match[1];
       const std::string coordinates = match[2];
-      for (std::sregex_iterator it(coordinates.begin(), coordinates.end(), number), end;
-           it != end; ++it)
+      for (std::sregex_iterator it(coordinates.begin(), coordinates.end(), number), end; it != end;
+           ++it)
         feature.coordinates.push_back(std::stod(it->str()));
     } else if (std::regex_match(line, match, attribute_line) && !layers[layer].empty()) {
       layers[layer].back().attributes[match[1]] = match[2];

@@ -41,8 +41,8 @@ std::vector<Report> smallNetwork() {
 }
 
 struct Scratch {
-  std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                 ("velk-maps-" + std::to_string(::getpid()));
+  std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("velk-maps-" + std::to_string(::getpid()));
   Scratch() { std::filesystem::create_directories(folder); }
   ~Scratch() { std::filesystem::remove_all(folder); }
   std::string write(const std::string& name, const std::string& bytes) const {
@@ -133,8 +133,7 @@ TEST(MapFormats, CheckLayersReadBackByOgrinfoFromGeoPackageAndGeoJson) {
 
 // Metres east and north of `centre` (degrees) at `height` on a sphere of the local radii:
 // good to a millionth over a few metres.
-std::array<double, 2> localOffset(double lon, double lat, double lon0, double lat0,
-                                  double height) {
+std::array<double, 2> localOffset(double lon, double lat, double lon0, double lat0, double height) {
   constexpr double a = 6378137.0, e2 = 0.00669438002290;
   const double phi = lat0 * std::numbers::pi / 180;
   const double w = std::sqrt(1 - e2 * std::sin(phi) * std::sin(phi));
@@ -152,8 +151,8 @@ TEST(MapFormats, EllipsePolygonsAreClosedCounterClockwiseWithTheirAxes) {
     layer.features.push_back({ellipsePolygon(centre, 6.0, 2.0, azimuth, 72), {azimuth}});
   const Scratch scratch;
   const std::vector<FeatureLayer> layers{layer};
-  const auto gpkg = testing::ogrFeatures(scratch.write(
-      "e.gpkg", geoPackageFile(layers, geographicReference(), longitudeLatitude)));
+  const auto gpkg = testing::ogrFeatures(
+      scratch.write("e.gpkg", geoPackageFile(layers, geographicReference(), longitudeLatitude)));
   const auto geojson = testing::geoJsonLayers(scratch.write("e.geojson", geoJsonDocument(layers)));
   for (const auto* file : {&gpkg, &geojson}) {
     ASSERT_EQ(file->at("ellipses").size(), 3u);
@@ -166,7 +165,8 @@ TEST(MapFormats, EllipsePolygonsAreClosedCounterClockwiseWithTheirAxes) {
       double area = 0, farthest = 0, farthest_azimuth = 0, nearest = 1e9;
       for (std::size_t i = 0; i < 72; ++i) {
         const auto p = localOffset(c[2 * i], c[2 * i + 1], middle.lon, middle.lat, middle.height);
-        const auto q = localOffset(c[2 * i + 2], c[2 * i + 3], middle.lon, middle.lat, middle.height);
+        const auto q =
+            localOffset(c[2 * i + 2], c[2 * i + 3], middle.lon, middle.lat, middle.height);
         area += p[0] * q[1] - q[0] * p[1];
         const double r = std::hypot(p[0], p[1]);
         nearest = std::min(nearest, r);

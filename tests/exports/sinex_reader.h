@@ -27,11 +27,16 @@ inline SinexRead readSinexBlocks(const std::string& text) {
   std::istringstream in(text);
   std::string line, block;
   while (std::getline(in, line)) {
-    if (line.rfind("%=SNX", 0) == 0) read.header = line;
-    else if (line == "%ENDSNX") read.footer.push_back(line);
-    else if (line[0] == '+') block = line.substr(1);
-    else if (line[0] == '-') block.clear();
-    else if (line[0] == ' ' && !block.empty()) read.blocks[block].push_back(line);
+    if (line.rfind("%=SNX", 0) == 0)
+      read.header = line;
+    else if (line == "%ENDSNX")
+      read.footer.push_back(line);
+    else if (line[0] == '+')
+      block = line.substr(1);
+    else if (line[0] == '-')
+      block.clear();
+    else if (line[0] == ' ' && !block.empty())
+      read.blocks[block].push_back(line);
   }
   return read;
 }
@@ -41,7 +46,9 @@ inline std::string columns(const std::string& line, std::size_t c1, std::size_t 
   return c1 > line.size() ? std::string() : line.substr(c1 - 1, c2 - c1 + 1);
 }
 
-inline double fortranNumber(const std::string& text) { return std::stod(text); }
+inline double fortranNumber(const std::string& text) {
+  return std::stod(text);
+}
 
 // SOLUTION/ESTIMATE, APRIORI, NORMAL_EQUATION_VECTOR: 1X,I5,1X,A6,1X,A4,1X,A2,1X,A4,1X,
 // I2.2:I3.3:I5.5,1X,A4,1X,A1,1X,E21.15[,1X,E11.6].

@@ -1,11 +1,12 @@
 // The SINEX writer read back by the test's own column reader: header, sites, epochs,
 // estimates, statistics, and both matrix forms exact.
 
+#include "exports/sinex.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "exports/sinex.h"
 #include "tests/exports/sinex_reader.h"
 
 namespace velk {
@@ -111,7 +112,9 @@ TEST(Sinex, ColumnsAndTheCovarianceReadBackExactly) {
     EXPECT_EQ(p.constraint, station.held ? "0" : "2");
     const double value = i % 3 == 0 ? station.xyz.x : i % 3 == 1 ? station.xyz.y : station.xyz.z;
     EXPECT_NEAR(p.value, value, 1e-8);
-    const double sigma = i % 3 == 0 ? station.sigma.x : i % 3 == 1 ? station.sigma.y : station.sigma.z;
+    const double sigma = i % 3 == 0   ? station.sigma.x
+                         : i % 3 == 1 ? station.sigma.y
+                                      : station.sigma.z;
     EXPECT_NEAR(p.sigma, sigma, sigma * 3e-6);  // E11.6: six digits
   }
   const auto& statistics = read.blocks.at("SOLUTION/STATISTICS");
