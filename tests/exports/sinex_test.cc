@@ -2,6 +2,7 @@
 // estimates, statistics, and both matrix forms exact.
 
 #include "exports/sinex.h"
+#include "format/run_error.h"
 
 #include <gtest/gtest.h>
 
@@ -130,6 +131,11 @@ TEST(Sinex, ColumnsAndTheCovarianceReadBackExactly) {
   // Rows 4 to 9 from column 4, three values a line: 1, 1, 1, 2, 2, 2 lines.
   EXPECT_EQ(lines.size(), 9u);
   EXPECT_FALSE(read.blocks.count("SOLUTION/NORMAL_EQUATION_MATRIX L"));
+
+  // A name that is no site code is refused, never cut.
+  SinexSolution long_name = solution;
+  long_name.stations[1].code = "SAULCE";
+  EXPECT_THROW(sinexDocument(long_name), RunError);
 }
 
 TEST(Sinex, NormalEquationsWithoutTheirZeros) {
