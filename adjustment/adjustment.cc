@@ -656,7 +656,8 @@ std::vector<SolutionMatrices::Element> Solver::fullCovariance(double scale) cons
   for (Eigen::Index r = 0; r < q.rows(); ++r)
     for (Eigen::Index c = 0; c <= r; ++c)
       if (q(r, c) != 0)
-        lower.push_back({static_cast<std::size_t>(r), static_cast<std::size_t>(c), q(r, c) * scale});
+        lower.push_back(
+            {static_cast<std::size_t>(r), static_cast<std::size_t>(c), q(r, c) * scale});
   return lower;
 }
 
@@ -682,16 +683,18 @@ void Solver::normalEquations(SolutionMatrices& matrices) const {
     if (f < 0) continue;
     addBlock(f, f, weight);
     rhs.segment<3>(3 * f) -= weighted;
-    if (t > f) addBlock(t, f, -weight);
-    else addBlock(f, t, -weight.transpose());
+    if (t > f)
+      addBlock(t, f, -weight);
+    else
+      addBlock(f, t, -weight.transpose());
   }
   Eigen::SparseMatrix<double, Eigen::RowMajor> normals(n, n);
   normals.setFromTriplets(triplets.begin(), triplets.end());
   for (Eigen::Index r = 0; r < normals.outerSize(); ++r)
     for (Eigen::SparseMatrix<double, Eigen::RowMajor>::InnerIterator it(normals, r); it; ++it)
       if (it.value() != 0)
-        matrices.normals.push_back({static_cast<std::size_t>(r),
-                                    static_cast<std::size_t>(it.col()), it.value()});
+        matrices.normals.push_back(
+            {static_cast<std::size_t>(r), static_cast<std::size_t>(it.col()), it.value()});
   matrices.rhs.assign(rhs.data(), rhs.data() + n);
 }
 

@@ -202,8 +202,8 @@ std::optional<OutputFile> openIfGiven(const ParsedOptions& options, std::string_
 
 // Now, as a modified Julian date (the SINEX file's creation time).
 double currentModifiedJulianDate() {
-  const auto seconds = std::chrono::duration<double>(
-      std::chrono::system_clock::now().time_since_epoch()).count();
+  const auto seconds =
+      std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
   return 40587.0 + seconds / 86400;
 }
 
@@ -285,52 +285,51 @@ const Subcommand& adjustSubcommand() {
           "done with inputs passed over (each named on standard error); 1 a failed run (no "
           "fixed report, a part of the network without a held station, an output file that "
           "exists, a bad control file); 2 a wrong command line.",
-      .options = withMapOptions(
-          {
-              {"with-float", '\0', "", "take float solutions in too"},
-              {"exclude", '\0', "O-FILE[,O-FILE...]",
-               "leave out the reports of these O-files; may be given more than once"},
-              {"variance-factor", '\0', "F", "multiply every report's covariance by F > 0"},
-              {"centring-mm", '\0', "H[,V]",
-               "add centring errors of H mm horizontally and V mm vertically (default H) at "
-               "each end of every report"},
-              {"ppm", '\0', "P", "add P ppm of each report's length on each local axis"},
-              {"hold", '\0', "NAME[,NAME...]",
-               "the held station of each connected part (default: the fixed station of the "
-               "first report)"},
-              {"free", '\0', "", "inner constraints per connected part instead of --hold"},
-              {"control", '\0', "FILE",
-               "also adjust constrained to the stations of a CSV file name,X,Y,Z[,sX,sY,sZ] "
-               "(metres; with sigmas weighted and tested, without them held)"},
-              {"alpha-global", '\0', "A", "level of the global test (default 0.05)"},
-              {"alpha", '\0', "A", "level of the w-test (default 0.001)"},
-              {"power", '\0', "P", "power of the tests at the B-method's lambda0 (default 0.80)"},
-              {"no-snooping", '\0', "", "test every report but take none out"},
-              {"sigma", '\0', "apriori|aposteriori|auto",
-               "which variance factor the precisions use (default auto: a priori unless the "
-               "global test fails on its upper side)"},
-              {"relative", '\0', "A,B",
-               "also the relative precision of stations A and B; may be given more than once"},
-              {"relative-limit", '\0', "MMmm+PPMppm",
-               "flag a pair whose 95% relative semi-major axis exceeds the limit, such as "
-               "20mm+50ppm"},
-              {"degrees", '\0', "", "angles of the text report in degrees instead of grads"},
-              {"json", 'j', "FILE", "also write the results as JSON to FILE"},
-              {"csv", '\0', "FILE",
-               "also write the adjusted stations as CSV to FILE (with --crs also their grid "
-               "coordinates and grid sigmas)"},
-              {"sinex", '\0', "FILE",
-               "also write the last adjustment as SINEX 2.02 to FILE (station names of at most "
-               "4 characters)"},
-              {"sinex-max-stations", '\0', "N",
-               "the SINEX file holds the full covariance up to N stations (default 500), the "
-               "normal equations beyond"},
-              {"ellipse-scale", '\0', "S",
-               "draw the ellipses of the map files S times larger (default 1000)"},
-              {"force", 'f', "", "replace existing output files"},
-              kStrictOption,
-              kListOption,
-          }),
+      .options = withMapOptions({
+          {"with-float", '\0', "", "take float solutions in too"},
+          {"exclude", '\0', "O-FILE[,O-FILE...]",
+           "leave out the reports of these O-files; may be given more than once"},
+          {"variance-factor", '\0', "F", "multiply every report's covariance by F > 0"},
+          {"centring-mm", '\0', "H[,V]",
+           "add centring errors of H mm horizontally and V mm vertically (default H) at "
+           "each end of every report"},
+          {"ppm", '\0', "P", "add P ppm of each report's length on each local axis"},
+          {"hold", '\0', "NAME[,NAME...]",
+           "the held station of each connected part (default: the fixed station of the "
+           "first report)"},
+          {"free", '\0', "", "inner constraints per connected part instead of --hold"},
+          {"control", '\0', "FILE",
+           "also adjust constrained to the stations of a CSV file name,X,Y,Z[,sX,sY,sZ] "
+           "(metres; with sigmas weighted and tested, without them held)"},
+          {"alpha-global", '\0', "A", "level of the global test (default 0.05)"},
+          {"alpha", '\0', "A", "level of the w-test (default 0.001)"},
+          {"power", '\0', "P", "power of the tests at the B-method's lambda0 (default 0.80)"},
+          {"no-snooping", '\0', "", "test every report but take none out"},
+          {"sigma", '\0', "apriori|aposteriori|auto",
+           "which variance factor the precisions use (default auto: a priori unless the "
+           "global test fails on its upper side)"},
+          {"relative", '\0', "A,B",
+           "also the relative precision of stations A and B; may be given more than once"},
+          {"relative-limit", '\0', "MMmm+PPMppm",
+           "flag a pair whose 95% relative semi-major axis exceeds the limit, such as "
+           "20mm+50ppm"},
+          {"degrees", '\0', "", "angles of the text report in degrees instead of grads"},
+          {"json", 'j', "FILE", "also write the results as JSON to FILE"},
+          {"csv", '\0', "FILE",
+           "also write the adjusted stations as CSV to FILE (with --crs also their grid "
+           "coordinates and grid sigmas)"},
+          {"sinex", '\0', "FILE",
+           "also write the last adjustment as SINEX 2.02 to FILE (station names of at most "
+           "4 characters)"},
+          {"sinex-max-stations", '\0', "N",
+           "the SINEX file holds the full covariance up to N stations (default 500), the "
+           "normal equations beyond"},
+          {"ellipse-scale", '\0', "S",
+           "draw the ellipses of the map files S times larger (default 1000)"},
+          {"force", 'f', "", "replace existing output files"},
+          kStrictOption,
+          kListOption,
+      }),
       .run = runAdjust,
   };
   return command;

@@ -7,13 +7,13 @@
 #include "checks/check_options.h"
 #include "checks/check_text.h"
 #include "checks/network_check.h"
-#include "exports/check_layers.h"
 #include "commands/check_limits.h"
 #include "commands/exit_status.h"
 #include "commands/inputs.h"
 #include "commands/map_outputs.h"
 #include "commands/output_files.h"
 #include "commands/subcommand.h"
+#include "exports/check_layers.h"
 #include "format/run_error.h"
 
 namespace velk {
