@@ -1,10 +1,14 @@
-// `check --gpkg/--geojson/--crs` through the real program: the files read back by ogrinfo,
-// a wrong code, and files complete or absent.
+// The map outputs of check and series through the real program: the files read back by
+// ogrinfo, a wrong code, and files complete or absent.
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+
 #include "tests/exports/independent_readers.h"
 #include "tests/run/program_runner.h"
+#include "tools/synthetic_network.h"
 
 namespace velk {
 namespace {
@@ -78,6 +82,46 @@ TEST(MapOutputs, AWrongCodeOrAnExistingFileLeavesNothingNew) {
   EXPECT_FALSE(std::filesystem::exists(folder / "A.geojson"));
   EXPECT_EQ(check(folder, {"--gpkg", "A.gpkg", "--force"}).status, 3);
   EXPECT_EQ(readFile(folder / "A.gpkg").substr(0, 16), std::string("SQLite format 3\0", 16));
+}
+
+TEST(MapOutputs, SeriesPairsAsLinesWithTheirStatusVelocityAndDisplacement) {
+  if (!testing::toolIsInstalled("ogrinfo", "gdal-bin")) return;
+  const ScratchFolder folder("series-maps");
+  namespace gen = campaign;
+  gen::NetworkOptions options;
+  options.stations = 4;
+  options.measurements = gen::measureEach(gen::ringPairs(4), 30);
+  options.every_days = 14;
+  options.seed = 3;
+  // S002 moves 10 mm a year north: its two pairs pass 50 mm in 4.4 years, the others not.
+  options.velocities.push_back({1, gen::Axis::kNorth, 0.010});
+  const gen::NetworkFiles files = gen::writeNetwork(options, folder / "net");
+  const ProgramRun run =
+      folder.run("baselines", "",
+                 {"series", "--list", files.list.string(), "--alarm", "2d=30", "--json", "S.JSON",
+                  "--gpkg", "S.gpkg", "--geojson", "S.geojson"});
+  EXPECT_EQ(run.status, 3) << run.err;
+  const auto gpkg = testing::ogrFeatures((folder / "S.gpkg").string());
+  const auto geojson = testing::geoJsonLayers((folder / "S.geojson").string());
+  for (const auto* file : {&gpkg, &geojson}) {
+    ASSERT_EQ(file->at("pairs").size(), 4u);
+    for (const testing::OgrFeature& pair : file->at("pairs")) {
+      const bool moving =
+          pair.attributes.at("from") == "S002" || pair.attributes.at("to") == "S002";
+      EXPECT_EQ(pair.attributes.at("status"), moving ? "alarm" : "ok");
+      EXPECT_EQ(pair.attributes.at("stroke"), moving ? "#c62828" : "#2e7d32");
+      EXPECT_NEAR(std::fabs(pair.number("velocity_n_mm_yr")), moving ? 10 : 0, 3);
+      EXPECT_EQ(pair.coordinates.size(), 4u);
+    }
+  }
+  // The same velocity as the JSON's, read to its printed digits.
+  const std::string json = readFile(folder / "S.JSON");
+  char velocity[32];
+  std::snprintf(velocity, sizeof velocity, "%.6f", gpkg.at("pairs")[0].number("velocity_n_mm_yr"));
+  EXPECT_NE(json.find(std::string(velocity).substr(0, 6)), std::string::npos) << velocity;
+  // A LOG file gives no coordinates to draw.
+  EXPECT_EQ(folder.run("baselines", "", {"series", "--log", "X.LOG", "--gpkg", "L.gpkg"}).status,
+            2);
 }
 
 }  // namespace
