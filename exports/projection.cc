@@ -24,7 +24,7 @@ struct Deleter {
 };
 using Object = std::unique_ptr<PJ, Deleter>;
 
-std::string degreesText(double year) {
+std::string yearText(double year) {
   char text[32];
   std::snprintf(text, sizeof text, "%.3f", year);
   return text;
@@ -184,7 +184,7 @@ std::string Projection::description() const {
   const SpatialReference& reference = state_->reference;
   std::string text = reference.name;
   if (reference.organization == "EPSG") text += " (EPSG:" + std::to_string(reference.code) + ")";
-  return text + " from " + state_->source_name + ", at epoch " + degreesText(state_->epoch);
+  return text + " from " + state_->source_name + ", at epoch " + yearText(state_->epoch);
 }
 
 double Projection::epoch() const {

@@ -69,8 +69,8 @@ class Projection {
 // The system EPSG:4326 as a row of gpkg_spatial_ref_sys, its WKT from PROJ.
 SpatialReference geographicReference();
 
-// The mean of the reports' mid-period epochs as a decimal year (for the transformation's
-// epoch): 2000.0 + (MJD - 51544.5) / 365.25.
+// A modified Julian date as a decimal year, as a transformation's epoch is given:
+// 2000.0 + (MJD - 51544.5) / 365.25.
 double decimalYear(double modified_julian_date);
 
 }  // namespace velk
