@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "format/json_writer.h"
+#include "series/epochs.h"
 
 namespace velk {
 namespace {
@@ -112,6 +113,20 @@ void writeRepeats(JsonWriter& json, std::span<const Report> reports, const Netwo
       json.fileName(reports[*repeat.outlier].file);
     else
       json.null();
+    json.key("steps").beginArray();
+    for (const RepeatStep& step : repeat.steps) {
+      json.beginObject(Layout::kInline);
+      json.key("first_after").fileName(reports[step.first_after].file);
+      json.key("epoch").text(series::isoDateTime(step.epoch_mjd));
+      writeVector(json, "enu", step.enu.e, step.enu.n, step.enu.u);
+      writeVector(json, "sigma_enu", step.sigma.e, step.sigma.n, step.sigma.u);
+      json.key("length").number(step.length, kVectorDecimals);
+      json.key("t").number(step.t, kStatisticDecimals);
+      json.key("flagged").boolean(step.length > repeat.test.limit);
+      json.endObject();
+    }
+    json.endArray();
+    json.key("step_flagged").boolean(repeat.flaggedStep() != nullptr);
     writeTest(json, repeat.test);
     json.endObject();
   }

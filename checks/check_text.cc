@@ -6,6 +6,7 @@
 #include "format/number_text.h"
 #include "format/text_encoding.h"
 #include "format/text_table.h"
+#include "series/epochs.h"
 
 namespace velk {
 namespace {
@@ -38,6 +39,17 @@ std::string counted(std::size_t count, std::string_view noun) {
   return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
 }
 std::string statistic(double value) { return fixed(value, 3); }
+// "+15.0 ± 0.4".
+std::string signedMm(double metres, double sigma) {
+  return (metres >= 0 ? "+" : "") + mm(metres) + " ± " + mm(sigma);
+}
+// The repeat's flag: its test, and a step of its series beyond the limit.
+std::string repeatFlag(const RepeatCheck& repeat) {
+  std::vector<std::string> words;
+  if (repeat.test.flagged) words.emplace_back("flagged");
+  if (repeat.flaggedStep() != nullptr) words.emplace_back("step");
+  return joined(words);
+}
 
 class Writer {
  public:
@@ -60,6 +72,7 @@ class Writer {
   void baselines();
   void stations();
   void repeats();
+  void repeatSteps();
   void floats();
   void loops();
   void summary(bool flagged);
@@ -146,7 +159,7 @@ void Writer::repeats() {
                         : "-",
                   mm(repeat.test.limit), statistic(repeat.test.t),
                   statistic(repeat.test.critical), std::to_string(repeat.test.dof),
-                  repeat.test.flagged ? "flagged" : ""});
+                  repeatFlag(repeat)});
     for (const RepeatDifference& d : repeat.differences)
       differences.addRow({pairName(repeat.pair), file(d.report), mm(d.xyz.x), mm(d.xyz.y),
                           mm(d.xyz.z), mm(d.enu.e), mm(d.enu.n), mm(d.enu.u), statistic(d.t)});
@@ -155,11 +168,33 @@ void Writer::repeats() {
         "Reports: of the mean, its fixed ones if any; Largest: the largest difference from it; "
         "Step: the largest between the means before and after a Split in time (reports "
         "before|after, the first after); flagged: T > Chi2, the critical value at alpha, and "
-        "Largest or Step > Limit");
+        "Largest or Step > Limit; step: a step of its series (below) > Limit");
   out_ += '\n';
   table(differences, "  ",
         "dX to dU: the report minus its pair's mean; t: that difference against its covariance "
         "(3 degrees of freedom), the largest for a report that stands out");
+  repeatSteps();
+}
+
+// The steps found in the series of the pairs of kLeastReportsForStepSearch reports or more.
+void Writer::repeatSteps() {
+  TextTable steps({{"Pair", kLeft}, {"First after", kLeft}, {"Date (GPS)", kLeft},
+                   {"dE mm", kRight}, {"dN mm", kRight}, {"dU mm", kRight}, {"Size mm", kRight},
+                   {"Limit mm", kRight}, {"T", kRight}, {"Flag", kLeft}});
+  for (const RepeatCheck& repeat : check_.repeats)
+    for (const RepeatStep& step : repeat.steps)
+      steps.addRow({pairName(repeat.pair), file(step.first_after),
+                    series::isoDateTime(step.epoch_mjd).substr(0, 16), signedMm(step.enu.e, step.sigma.e),
+                    signedMm(step.enu.n, step.sigma.n), signedMm(step.enu.u, step.sigma.u),
+                    mm(step.length), mm(repeat.test.limit), statistic(step.t),
+                    step.length > repeat.test.limit ? "step" : ""});
+  if (steps.empty()) return;
+  out_ += "\n  Steps in the series of pairs of " + std::to_string(kLeastReportsForStepSearch) +
+          " reports or more\n";
+  table(steps, "  ",
+        "First after: the first report after the step, on its Date; dE to dU: the offset after "
+        "minus before, ± its sigma; T: its test (3 degrees of freedom, alpha over the splits "
+        "tried); step: Size > Limit, which flags the repeat");
 }
 
 void Writer::floats() {

@@ -24,6 +24,7 @@ class FindingTest {
  public:
   explicit FindingTest(const CheckOptions& options) : options_(options) {}
   TestOutcome assess(double t, int dof, double length, double reference);
+  double alpha() const { return options_.alpha; }
 
  private:
   CheckOptions options_;

@@ -37,7 +37,7 @@ CheckSummary summarize(const NetworkCheck& check) {
   summary.stations_flagged = count(check.stations, [](const auto& s) { return s.flagged; });
   summary.pairs = static_cast<int>(check.pairs.size());
   summary.repeats = static_cast<int>(check.repeats.size());
-  summary.repeats_flagged = count(check.repeats, [](const auto& r) { return r.test.flagged; });
+  summary.repeats_flagged = count(check.repeats, [](const auto& r) { return r.flagged(); });
   summary.floats = static_cast<int>(check.floats.size());
   summary.floats_flagged = count(check.floats, [](const auto& f) { return f.test.flagged; });
   summary.loops = static_cast<int>(check.loops.size());

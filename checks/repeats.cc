@@ -131,6 +131,7 @@ std::vector<RepeatCheck> checkRepeats(std::span<const Report> reports,
     const LocalFrame frame(stations[static_cast<std::size_t>(pair.from)].position);
     RepeatCheck repeat = measureRepeat(reports, pair, frame, variance_factor, finding_test);
     repeat.pair = p;
+    repeat.steps = findRepeatSteps(reports, pair, frame, variance_factor, finding_test.alpha());
     if (repeat.test.flagged)
       repeat.outlier = loneOutlier(reports, pair, repeat, frame, variance_factor, finding_test);
     repeats.push_back(std::move(repeat));

@@ -7,6 +7,7 @@
 
 #include "checks/finding_test.h"
 #include "checks/pair_network.h"
+#include "checks/repeat_steps.h"
 #include "checks/station_spread.h"
 #include "reading/report.h"
 
@@ -44,9 +45,22 @@ struct RepeatCheck {
   double largest = 0;                // metres: the largest |dᵢ|
   std::optional<SplitInTime> split;  // none below 2 × kSideOfSplit reports over time
   // T = Σ dᵢᵀ Cᵢ⁻¹ dᵢ with 3(n − 1) degrees of freedom; reference: the length of x̄; length:
-  // how far the pair moved, the larger of `largest` and the split's length. Other evidence
-  // of a move (a step found in the pair's series) would join those two as one more length.
+  // how far the pair moved, the larger of `largest` and the split's length.
   TestOutcome test;
+  // The steps that the search of the pair's series finds (pairs of
+  // kLeastReportsForStepSearch reports or more), in time order. One larger than the
+  // test's limit flags the repeat `step`, whatever T says: the search has its own test.
+  std::vector<RepeatStep> steps;
+  // The largest step beyond the limit, if any.
+  const RepeatStep* flaggedStep() const {
+    const RepeatStep* largest = nullptr;
+    for (const RepeatStep& step : steps)
+      if (step.length > test.limit && (largest == nullptr || step.length > largest->length))
+        largest = &step;
+    return largest;
+  }
+  // Flagged by its test, or by a step.
+  bool flagged() const { return test.flagged || flaggedStep() != nullptr; }
   // When flagged: the report whose leaving out makes the test pass, if one does. Only the
   // report of the largest t is tried (the one the differences single out), and only
   // among three or more reports: of two, nothing tells which one is wrong.

@@ -7,6 +7,7 @@
 #include "checks/network_check.h"
 #include "checks/vector_math.h"
 #include "format/number_text.h"
+#include "series/epochs.h"
 
 namespace velk {
 namespace {
@@ -49,6 +50,11 @@ std::string stepWhy(const SplitInTime& split) {
          millimetres(split.enu.e) + ", dN " + millimetres(split.enu.n) + ", dU " +
          millimetres(split.enu.u) + " mm; " + counted(split.before, "report") + " before, " +
          std::to_string(split.after) + " after)";
+}
+std::string stepWhy(const RepeatStep& step) {
+  return "first after a " + mm(step.length) + " step in its pair's series on " +
+         series::isoDateTime(step.epoch_mjd).substr(0, 10) + " (dE " + millimetres(step.enu.e) +
+         ", dN " + millimetres(step.enu.n) + ", dU " + millimetres(step.enu.u) + " mm)";
 }
 std::string suspectWhy(const Suspect& suspect, const PairMean& pair, std::size_t flagged_loops) {
   std::string why = pair.float_only ? "float; on " : "on ";
@@ -104,10 +110,12 @@ void Ranking::disagreeingFloats(std::vector<Ranked>& alone) const {
 void Ranking::flaggedRepeats(std::vector<Ranked>& alone,
                              std::vector<ReportToActOn>& shared) const {
   for (const RepeatCheck& repeat : check_.repeats) {
-    if (!repeat.test.flagged) continue;
+    if (!repeat.flagged()) continue;
     const std::vector<RepeatDifference>& differences = repeat.differences;
     const double limit = repeat.test.limit;
-    if (repeat.outlier) {
+    if (const RepeatStep* step = repeat.flaggedStep(); step != nullptr && !repeat.outlier) {
+      alone.push_back({beyondLimit(step->length, limit), {step->first_after, stepWhy(*step)}});
+    } else if (repeat.outlier) {
       const auto outlier =
           std::find_if(differences.begin(), differences.end(),
                        [&](const RepeatDifference& d) { return d.report == *repeat.outlier; });

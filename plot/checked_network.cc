@@ -51,7 +51,7 @@ PairFindings findingsOf(std::span<const Report> reports, const NetworkCheck& che
   };
   for (const Suspect& suspect : check.suspects) findings.suspect[names(suspect.pair)] = true;
   for (const RepeatCheck& repeat : check.repeats)
-    if (repeat.test.flagged) findings.flagged[names(repeat.pair)] = true;
+    if (repeat.flagged()) findings.flagged[names(repeat.pair)] = true;
   for (const LoopCheck& loop : check.loops)
     if (loop.test.flagged)
       for (const std::size_t leg : loop.legs) findings.flagged[names(leg)] = true;
@@ -137,7 +137,8 @@ std::map<std::size_t, std::string> reportFlags(const NetworkCheck& check) {
 std::vector<std::string> pairFlags(std::size_t pair, const RepeatCheck* repeat,
                                    const NetworkCheck& check) {
   std::vector<std::string> flags;
-  if (repeat != nullptr && repeat->test.flagged) flags.push_back("repeat flagged");
+  if (repeat != nullptr && repeat->flagged()) flags.push_back("repeat flagged");
+  if (repeat != nullptr && repeat->flaggedStep() != nullptr) flags.push_back("step");
   for (const FloatComparison& comparison : check.floats)
     if (comparison.pair == pair && comparison.test.flagged) {
       flags.push_back("float disagrees");

@@ -207,7 +207,13 @@ TEST(MovedRepeats, AFifteenMillimetreJumpIsFlaggedWhereItHappensAndCleanSeriesRa
   EXPECT_TRUE(needsAttention(check, false));
   ASSERT_FALSE(check.act_on.empty());
   EXPECT_EQ(check.act_on[0].report, 30u);
-  EXPECT_EQ(check.act_on[0].why.rfind("first after a 15.", 0), 0u) << check.act_on[0].why;
+  EXPECT_EQ(check.act_on[0].why.rfind("first after a 1", 0), 0u) << check.act_on[0].why;
+  // The search of the pair's series finds the one step where it happened, north.
+  ASSERT_EQ(repeat.steps.size(), 1u);
+  ASSERT_NE(repeat.flaggedStep(), nullptr);
+  EXPECT_EQ(repeat.steps[0].first_after, 30u);
+  EXPECT_NEAR(repeat.steps[0].enu.n, 0.015, 0.0015);
+  EXPECT_LT(std::abs(repeat.steps[0].enu.e), 0.0015);
 
   // Without the jump: flagged at most at the rate alpha, since T must fail too.
   int flagged = 0;

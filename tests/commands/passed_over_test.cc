@@ -79,7 +79,7 @@ TEST(PassedOver, EveryInputThatCannotBeReadIsNamedAndTheRunEndsWith4) {
   EXPECT_EQ(namedReports(velk.err), namedReports(check.err));
   EXPECT_EQ(namedReports(velk.err).size(), 2u);
 
-  for (const std::vector<std::string> strict :
+  for (const std::vector<std::string>& strict :
        {std::vector<std::string>{"velk", "-e", "quelmar", "-t", "0", "-o", "STRICT.RAT"},
         {"check", "--json", "STRICT.RAT"},
         {"export", "gama", "-o", "STRICT.RAT"},
@@ -96,11 +96,13 @@ TEST(PassedOver, EveryInputThatCannotBeReadIsNamedAndTheRunEndsWith4) {
 TEST(PassedOver, NoInputIsAUsageErrorAndNothingReadableFailsTheRun) {
   const ScratchFolder folder("no-input");
   writeDamagedCampaign(folder);
-  for (const std::vector<std::string> command :
+  for (const std::vector<std::string>& command :
        {std::vector<std::string>{"velk", "-e", "novrale", "-t", "0", "-o", "OUT"},
         {"check"},
         {"export", "gama", "-o", "OUT"},
-        {"plot", "network", "-o", "OUT"}}) {
+        {"plot", "network", "-o", "OUT"},
+        {"adjust", "--json", "OUT"},
+        {"series", "--json", "OUT"}}) {
     const ProgramRun none = folder.run("baselines", "", command);
     EXPECT_EQ(none.status, 2) << command[0] << "\n" << none.err;
     std::vector<std::string> unreadable = command;
