@@ -271,6 +271,9 @@ class Solver {
   GlobalTest currentGlobalTest(double alpha) const;
   void fillStations(AdjustmentResult& result, double scale) const;
   void fillRelative(AdjustmentResult& result, const AdjustmentOptions& options, double scale) const;
+  void fillMatrices(AdjustmentResult& result, const AdjustmentOptions& options, double scale) const;
+  std::vector<SolutionMatrices::Element> fullCovariance(double scale) const;
+  void normalEquations(SolutionMatrices& matrices) const;
 
   const Problem& problem_;
   const CriticalValues critical_;
@@ -624,6 +627,90 @@ void Solver::fillRelative(AdjustmentResult& result, const AdjustmentOptions& opt
   }
 }
 
+// The covariance of every station's X, Y, Z: the columns of the updated cofactor matrix, one
+// unknown block at a time (three solves on the factor and the downdates each), then S Q Sᵀ
+// per part of a free datum as fillStations applies it to the diagonal blocks.
+std::vector<SolutionMatrices::Element> Solver::fullCovariance(double scale) const {
+  const auto count = static_cast<Eigen::Index>(problem_.names.size());
+  Eigen::MatrixXd q = Eigen::MatrixXd::Zero(3 * count, 3 * count);
+  for (Eigen::Index s = 0; s < count; ++s) {
+    const int u = unknownOf(static_cast<int>(s));
+    if (u < 0) continue;
+    const std::pair<int, double> unit[] = {{u, 1.0}};
+    const Columns3 columns = updatedSolve(unit);
+    for (Eigen::Index t = 0; t < count; ++t) {
+      const int v = unknownOf(static_cast<int>(t));
+      if (v >= 0) q.block<3, 3>(3 * t, 3 * s) = columns.block<3, 3>(3 * v, 0);
+    }
+  }
+  for (const std::vector<int>& part : problem_.free_parts) {
+    const double m = static_cast<double>(part.size());
+    Eigen::MatrixXd row_mean = Eigen::MatrixXd::Zero(3, 3 * count);
+    for (const int s : part) row_mean += q.middleRows(3 * s, 3) / m;
+    for (const int s : part) q.middleRows(3 * s, 3) -= row_mean;
+    Eigen::MatrixXd column_mean = Eigen::MatrixXd::Zero(3 * count, 3);
+    for (const int s : part) column_mean += q.middleCols(3 * s, 3) / m;
+    for (const int s : part) q.middleCols(3 * s, 3) -= column_mean;
+  }
+  std::vector<SolutionMatrices::Element> lower;
+  for (Eigen::Index r = 0; r < q.rows(); ++r)
+    for (Eigen::Index c = 0; c <= r; ++c)
+      if (q(r, c) != 0)
+        lower.push_back(
+            {static_cast<std::size_t>(r), static_cast<std::size_t>(c), q(r, c) * scale});
+  return lower;
+}
+
+// N = Σ AᵀPA and b = Σ AᵀP(l − A x0) over the observations kept, as factorise() assembles
+// them, but over every station: the datum is left to whoever combines them.
+void Solver::normalEquations(SolutionMatrices& matrices) const {
+  const auto n = 3 * static_cast<Eigen::Index>(problem_.names.size());
+  std::vector<Eigen::Triplet<double>> triplets;
+  Eigen::VectorXd rhs = Eigen::VectorXd::Zero(n);
+  const auto addBlock = [&](int a, int b, const Matrix3d& block) {
+    for (int r = 0; r < 3; ++r)
+      for (int c = 0; c < 3; ++c)
+        if (3 * a + r >= 3 * b + c) triplets.emplace_back(3 * a + r, 3 * b + c, block(r, c));
+  };
+  for (std::size_t k = 0; k < problem_.observations.size(); ++k) {
+    if (!active_[k]) continue;
+    const Observation& observation = problem_.observations[k];
+    const Matrix3d weight = observation.covariance.inverse();
+    const Vector3d weighted = weight * misclosure_[k];
+    const int t = observation.to, f = observation.from;
+    addBlock(t, t, weight);
+    rhs.segment<3>(3 * t) += weighted;
+    if (f < 0) continue;
+    addBlock(f, f, weight);
+    rhs.segment<3>(3 * f) -= weighted;
+    if (t > f)
+      addBlock(t, f, -weight);
+    else
+      addBlock(f, t, -weight.transpose());
+  }
+  Eigen::SparseMatrix<double, Eigen::RowMajor> normals(n, n);
+  normals.setFromTriplets(triplets.begin(), triplets.end());
+  for (Eigen::Index r = 0; r < normals.outerSize(); ++r)
+    for (Eigen::SparseMatrix<double, Eigen::RowMajor>::InnerIterator it(normals, r); it; ++it)
+      if (it.value() != 0)
+        matrices.normals.push_back(
+            {static_cast<std::size_t>(r), static_cast<std::size_t>(it.col()), it.value()});
+  matrices.rhs.assign(rhs.data(), rhs.data() + n);
+}
+
+void Solver::fillMatrices(AdjustmentResult& result, const AdjustmentOptions& options,
+                          double scale) const {
+  if (!options.keep_matrices) return;
+  SolutionMatrices matrices;
+  if (problem_.names.size() <= options.full_covariance_stations) {
+    matrices.has_covariance = true;
+    matrices.covariance = fullCovariance(scale);
+  } else {
+    normalEquations(matrices);
+  }
+  result.matrices = std::move(matrices);
+}
+
 AdjustmentResult Solver::run(const AdjustmentOptions& options) {
   AdjustmentResult result;
   const std::size_t count = problem_.observations.size();
@@ -676,6 +763,7 @@ AdjustmentResult Solver::run(const AdjustmentOptions& options) {
   summary.precision_scale = summary.aposteriori_scale ? summary.global.variance_factor : 1.0;
   fillStations(result, summary.precision_scale);
   fillRelative(result, options, summary.precision_scale);
+  fillMatrices(result, options, summary.precision_scale);
   return result;
 }
 

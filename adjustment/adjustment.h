@@ -59,6 +59,11 @@ struct AdjustmentOptions {
   // Extra pairs whose relative precision is wanted, by name.
   std::vector<std::array<std::string, 2>> relative_pairs;
   std::optional<RelativeLimit> relative_limit;
+  // Keep the matrices over every station's X, Y, Z that a SINEX file holds: the full
+  // covariance when the network has at most `full_covariance_stations` stations, else the
+  // normal equations.
+  bool keep_matrices = false;
+  std::size_t full_covariance_stations = 500;
 };
 
 // The B-method's critical values (Baarda 1968): the non-centrality λ0 at which the
@@ -162,6 +167,24 @@ struct AdjustmentSummary {
   std::size_t factor_nonzeros = 0;  // of the sparse Cholesky factor
 };
 
+// Matrices over the parameters X, Y, Z of every station, in the order of the result's
+// stations (3 s, 3 s + 1, 3 s + 2 for station s), as lower triangles: the non-zero elements
+// with row >= column, sorted by row, then column.
+struct SolutionMatrices {
+  struct Element {
+    std::size_t row = 0, column = 0;
+    double value = 0;
+  };
+  // The full covariance (m², scaled as the summary's precision_scale says; a held
+  // station's rows are zero), when the network is small enough.
+  bool has_covariance = false;
+  std::vector<Element> covariance;
+  // Otherwise the normal equations N dx = b of the observations kept (not taken out) at
+  // the a priori coordinates, without any datum: every station's unknowns, held ones too.
+  std::vector<Element> normals;
+  std::vector<double> rhs;
+};
+
 struct AdjustmentResult {
   AdjustmentSummary summary;
   std::vector<StationResult> stations;          // in order of first appearance
@@ -169,6 +192,7 @@ struct AdjustmentResult {
   std::vector<std::size_t> removed;             // indices into observations, in order
   std::vector<RelativePrecision> relative;      // observed pairs, then the ones asked for
   std::vector<std::string> held;                // names of the held stations
+  std::optional<SolutionMatrices> matrices;     // with AdjustmentOptions::keep_matrices
 };
 
 // Both adjustments of a run: the minimally constrained one always, the constrained one

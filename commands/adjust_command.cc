@@ -2,6 +2,7 @@
 // precision, for a person (text) and a script (JSON, CSV).
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -15,9 +16,12 @@
 #include "adjustment/report_selection.h"
 #include "commands/exit_status.h"
 #include "commands/inputs.h"
+#include "commands/map_outputs.h"
 #include "commands/output_files.h"
 #include "commands/subcommand.h"
+#include "exports/adjust_layers.h"
 #include "exports/export_network.h"
+#include "exports/sinex.h"
 #include "format/run_error.h"
 
 namespace velk {
@@ -117,6 +121,12 @@ AdjustmentOptions adjustmentOptions(const ParsedOptions& options) {
   adjustment.sigma = sigmaChoice(options);
   if (const std::optional<std::string> limit = options.value("relative-limit"))
     adjustment.relative_limit = relativeLimit(*limit);
+  adjustment.keep_matrices = options.has("sinex");
+  if (const std::optional<std::string> most = options.value("sinex-max-stations")) {
+    const int stations = parseIntegerOption("sinex-max-stations", *most);
+    if (stations < 0) throw UsageError("--sinex-max-stations: not below 0, not '" + *most + "'");
+    adjustment.full_covariance_stations = static_cast<std::size_t>(stations);
+  }
   return adjustment;
 }
 
@@ -190,12 +200,28 @@ std::optional<OutputFile> openIfGiven(const ParsedOptions& options, std::string_
   return openOutputFile(*path, options.has("force"));
 }
 
+// Now, as a modified Julian date (the SINEX file's creation time).
+double currentModifiedJulianDate() {
+  const auto seconds =
+      std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+  return 40587.0 + seconds / 86400;
+}
+
+// The adjustment's own options, then the map outputs.
+std::vector<OptionSpec> withMapOptions(std::vector<OptionSpec> options) {
+  for (const OptionSpec& map : mapOptionSpecs()) options.push_back(map);
+  return options;
+}
+
 int runAdjust(const ParsedOptions& options, CommandStreams& streams) {
   AdjustmentOptions adjustment = adjustmentOptions(options);
   const bool strict = options.has(kStrictOption.long_name);
   // Opened before the work, so that an existing file stops the run at once.
   std::optional<OutputFile> json = openIfGiven(options, "json");
   std::optional<OutputFile> csv = openIfGiven(options, "csv");
+  std::optional<OutputFile> sinex = openIfGiven(options, "sinex");
+  MapOutputs maps = openMapOutputs(options, options.has("csv"));
+  const double ellipse_scale = positiveOption(options, "ellipse-scale", 1000, false);
 
   const InputsRead inputs = readInputs(options, streams.err);
   noticeIncompleteReports(inputs.reports, streams.err, "left out of the adjustment");
@@ -212,14 +238,21 @@ int runAdjust(const ParsedOptions& options, CommandStreams& streams) {
   }
   const std::vector<ControlStation> control = controlStations(options, reports);
   refuseIfStrict(inputs.tally, options);
+  prepareProjection(maps, options, reports, streams.err);
 
   const AdjustmentRun run = adjustNetwork(reports, control, adjustment);
   const std::vector<std::string> act_on = actOnLines(run);
   if (json) json->write(adjustmentJson(run, act_on));
-  if (csv) csv->write(stationsCsv(run));
-  std::vector<OutputFile*> files;
+  const Projection* projection = maps.projection ? &*maps.projection : nullptr;
+  if (csv)
+    csv->write(projection ? withGridColumns(stationsCsv(run), lastAdjustment(run), *projection)
+                          : stationsCsv(run));
+  if (sinex) sinex->write(sinexDocument(adjustSinex(run, reports, currentModifiedJulianDate())));
+  writeMapOutputs(maps, adjustLayers(run, reports, ellipse_scale, projection));
+  std::vector<OutputFile*> files = maps.files();
   if (json) files.push_back(&*json);
   if (csv) files.push_back(&*csv);
+  if (sinex) files.push_back(&*sinex);
   OutputFile::commitAll(files);
   streams.out << adjustmentText(run, act_on, options.has("degrees"));
   return finalStatus(inputs.tally, runIsFlagged(run, strict), streams.err);
@@ -252,42 +285,51 @@ const Subcommand& adjustSubcommand() {
           "done with inputs passed over (each named on standard error); 1 a failed run (no "
           "fixed report, a part of the network without a held station, an output file that "
           "exists, a bad control file); 2 a wrong command line.",
-      .options =
-          {
-              {"with-float", '\0', "", "take float solutions in too"},
-              {"exclude", '\0', "O-FILE[,O-FILE...]",
-               "leave out the reports of these O-files; may be given more than once"},
-              {"variance-factor", '\0', "F", "multiply every report's covariance by F > 0"},
-              {"centring-mm", '\0', "H[,V]",
-               "add centring errors of H mm horizontally and V mm vertically (default H) at "
-               "each end of every report"},
-              {"ppm", '\0', "P", "add P ppm of each report's length on each local axis"},
-              {"hold", '\0', "NAME[,NAME...]",
-               "the held station of each connected part (default: the fixed station of the "
-               "first report)"},
-              {"free", '\0', "", "inner constraints per connected part instead of --hold"},
-              {"control", '\0', "FILE",
-               "also adjust constrained to the stations of a CSV file name,X,Y,Z[,sX,sY,sZ] "
-               "(metres; with sigmas weighted and tested, without them held)"},
-              {"alpha-global", '\0', "A", "level of the global test (default 0.05)"},
-              {"alpha", '\0', "A", "level of the w-test (default 0.001)"},
-              {"power", '\0', "P", "power of the tests at the B-method's lambda0 (default 0.80)"},
-              {"no-snooping", '\0', "", "test every report but take none out"},
-              {"sigma", '\0', "apriori|aposteriori|auto",
-               "which variance factor the precisions use (default auto: a priori unless the "
-               "global test fails on its upper side)"},
-              {"relative", '\0', "A,B",
-               "also the relative precision of stations A and B; may be given more than once"},
-              {"relative-limit", '\0', "MMmm+PPMppm",
-               "flag a pair whose 95% relative semi-major axis exceeds the limit, such as "
-               "20mm+50ppm"},
-              {"degrees", '\0', "", "angles of the text report in degrees instead of grads"},
-              {"json", 'j', "FILE", "also write the results as JSON to FILE"},
-              {"csv", '\0', "FILE", "also write the adjusted stations as CSV to FILE"},
-              {"force", 'f', "", "replace existing output files"},
-              kStrictOption,
-              kListOption,
-          },
+      .options = withMapOptions({
+          {"with-float", '\0', "", "take float solutions in too"},
+          {"exclude", '\0', "O-FILE[,O-FILE...]",
+           "leave out the reports of these O-files; may be given more than once"},
+          {"variance-factor", '\0', "F", "multiply every report's covariance by F > 0"},
+          {"centring-mm", '\0', "H[,V]",
+           "add centring errors of H mm horizontally and V mm vertically (default H) at "
+           "each end of every report"},
+          {"ppm", '\0', "P", "add P ppm of each report's length on each local axis"},
+          {"hold", '\0', "NAME[,NAME...]",
+           "the held station of each connected part (default: the fixed station of the "
+           "first report)"},
+          {"free", '\0', "", "inner constraints per connected part instead of --hold"},
+          {"control", '\0', "FILE",
+           "also adjust constrained to the stations of a CSV file name,X,Y,Z[,sX,sY,sZ] "
+           "(metres; with sigmas weighted and tested, without them held)"},
+          {"alpha-global", '\0', "A", "level of the global test (default 0.05)"},
+          {"alpha", '\0', "A", "level of the w-test (default 0.001)"},
+          {"power", '\0', "P", "power of the tests at the B-method's lambda0 (default 0.80)"},
+          {"no-snooping", '\0', "", "test every report but take none out"},
+          {"sigma", '\0', "apriori|aposteriori|auto",
+           "which variance factor the precisions use (default auto: a priori unless the "
+           "global test fails on its upper side)"},
+          {"relative", '\0', "A,B",
+           "also the relative precision of stations A and B; may be given more than once"},
+          {"relative-limit", '\0', "MMmm+PPMppm",
+           "flag a pair whose 95% relative semi-major axis exceeds the limit, such as "
+           "20mm+50ppm"},
+          {"degrees", '\0', "", "angles of the text report in degrees instead of grads"},
+          {"json", 'j', "FILE", "also write the results as JSON to FILE"},
+          {"csv", '\0', "FILE",
+           "also write the adjusted stations as CSV to FILE (with --crs also their grid "
+           "coordinates and grid sigmas)"},
+          {"sinex", '\0', "FILE",
+           "also write the last adjustment as SINEX 2.02 to FILE (station names of at most "
+           "4 characters)"},
+          {"sinex-max-stations", '\0', "N",
+           "the SINEX file holds the full covariance up to N stations (default 500), the "
+           "normal equations beyond"},
+          {"ellipse-scale", '\0', "S",
+           "draw the ellipses of the map files S times larger (default 1000)"},
+          {"force", 'f', "", "replace existing output files"},
+          kStrictOption,
+          kListOption,
+      }),
       .run = runAdjust,
   };
   return command;

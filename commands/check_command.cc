@@ -10,8 +10,10 @@
 #include "commands/check_limits.h"
 #include "commands/exit_status.h"
 #include "commands/inputs.h"
+#include "commands/map_outputs.h"
 #include "commands/output_files.h"
 #include "commands/subcommand.h"
+#include "exports/check_layers.h"
 #include "format/run_error.h"
 
 namespace velk {
@@ -36,19 +38,25 @@ int runCheck(const ParsedOptions& options, CommandStreams& streams) {
   // Opened before the work, so that an existing file stops the run at once.
   std::optional<OutputFile> json;
   if (json_path) json.emplace(openOutputFile(*json_path, options.has("force")));
+  MapOutputs maps = openMapOutputs(options, false);
 
   const InputsRead inputs = readInputs(options, streams.err);
   const std::vector<Report>& reports = inputs.reports;
   noticeIncompleteReports(reports, streams.err, "left out of the checks");
   refuseIfStrict(inputs.tally, options);
+  prepareProjection(maps, options, reports, streams.err);
   const NetworkCheck check = checkNetwork(reports, check_options);
   noticeUnweighableReports(reports, check, streams.err);
   const bool flagged = needsAttention(check, strict);
 
+  std::vector<OutputFile*> files = maps.files();
   if (json) {
     json->write(checkJson(reports, check, check_options, flagged));
-    json->commit();
+    files.push_back(&*json);
   }
+  const Projection* projection = maps.projection ? &*maps.projection : nullptr;
+  writeMapOutputs(maps, checkLayers(reports, check, projection));
+  OutputFile::commitAll(files);
   // With the JSON on standard output, the tables go to standard error.
   std::ostream& tables = json_path == kStandardOutputName ? streams.err : streams.out;
   tables << checkText(reports, check, check_options, flagged);
@@ -58,6 +66,7 @@ int runCheck(const ParsedOptions& options, CommandStreams& streams) {
 // The options given, then the limits, then the input list.
 std::vector<OptionSpec> withCheckLimits(std::vector<OptionSpec> options) {
   for (const OptionSpec& limit : checkLimitOptions()) options.push_back(limit);
+  for (const OptionSpec& map : mapOptionSpecs()) options.push_back(map);
   options.push_back(kListOption);
   return options;
 }
@@ -92,7 +101,7 @@ const Subcommand& checkSubcommand() {
           {"json", 'j', "FILE",
            "also write the findings as JSON to FILE (- for standard output, the tables then "
            "going to standard error); it must not exist, unless --force"},
-          {"force", 'f', "", "replace an existing JSON file"},
+          {"force", 'f', "", "replace existing output files"},
           {kStrictOption.long_name, '\0', "",
            "exit with 3 for any flag of a report too (float, low_ratio, imprecise); fail "
            "(exit 1, nothing written) when an input is passed over"},

@@ -10,9 +10,11 @@
 #include "commands/exit_status.h"
 #include "commands/inputs.h"
 #include "commands/log_baselines.h"
+#include "commands/map_outputs.h"
 #include "commands/output_files.h"
 #include "commands/series_options.h"
 #include "commands/subcommand.h"
+#include "exports/series_layers.h"
 #include "format/run_error.h"
 #include "plot/file_names.h"
 #include "plot/log_file.h"
@@ -34,12 +36,12 @@ struct StationSeries {
   std::vector<std::string> stations;
 };
 
+// `usable` receives the reports of the series (for the map files' station coordinates).
 std::vector<StationSeries> reportSeries(const ParsedOptions& options, std::ostream& err,
-                                        InputTally& tally) {
+                                        InputTally& tally, std::vector<Report>& usable) {
   InputsRead read = readInputs(options, err);
   tally = read.tally;
   noticeIncompleteReports(read.reports, err, "left out of the series");
-  std::vector<Report> usable;
   for (Report& report : read.reports) {
     if (!report.isComplete()) continue;
     const std::string why = series::unusableForSeries(report);
@@ -157,12 +159,17 @@ int runSeries(const ParsedOptions& options, CommandStreams& streams) {
   const bool force = options.has("force");
   std::optional<OutputFile> json;
   if (const auto path = options.value("json")) json.emplace(openOutputFile(*path, force));
+  if (log && (options.has("gpkg") || options.has("geojson")))
+    throw UsageError("--gpkg and --geojson need O-files: a LOG file gives no coordinates");
+  MapOutputs maps = openMapOutputs(options, false);
 
   InputTally tally;
-  std::vector<StationSeries> inputs =
-      log ? logSeries(options, streams.err, tally) : reportSeries(options, streams.err, tally);
+  std::vector<Report> reports;
+  std::vector<StationSeries> inputs = log ? logSeries(options, streams.err, tally)
+                                          : reportSeries(options, streams.err, tally, reports);
   refuseLocalThresholds(inputs, analysis);
   refuseIfStrict(tally, options);
+  prepareProjection(maps, options, reports, streams.err);
 
   std::vector<AnalysedSeries> all;
   bool alarm = false;
@@ -181,7 +188,8 @@ int runSeries(const ParsedOptions& options, CommandStreams& streams) {
   if (const auto folder = options.value("csv")) writeFolder(*folder, all, false, force, files);
   if (const auto folder = options.value("mom")) writeFolder(*folder, all, true, force, files);
   if (json) json->write(series::seriesJson(all));
-  std::vector<OutputFile*> outputs;
+  writeMapOutputs(maps, seriesLayers(all, reports));
+  std::vector<OutputFile*> outputs = maps.files();
   for (OutputFile& file : files) outputs.push_back(&file);
   if (json) outputs.push_back(&*json);
   OutputFile::commitAll(outputs);
@@ -243,6 +251,14 @@ const Subcommand& seriesSubcommand() {
                "going to standard error)"},
               {"csv", '\0', "FOLDER", "one CSV file of the points, model and residuals per pair"},
               {"mom", '\0', "FOLDER", "Hector's .mom files, one per pair and component (MJD, mm)"},
+              {"gpkg", '\0', "FILE",
+               "also write the pairs as lines, with their status, velocity, steps and "
+               "displacement, into a GeoPackage FILE (O-files only)"},
+              {"geojson", '\0', "FILE", "the same lines as one GeoJSON FILE (O-files only)"},
+              {"crs", '\0', "CODE",
+               "the GeoPackage's lines on the grid of the projected system CODE (PROJ)"},
+              {"source-crs", '\0', "CODE",
+               "the geocentric system of the reports' coordinates (default: that of --crs)"},
               {"force", 'f', "", "replace existing output files"},
               {"alpha", '\0', "P", "significance of the step search (default 0.01)"},
           }),

@@ -99,14 +99,25 @@ std::string joinedNames(const StationGraph& graph, const std::vector<int>& stati
   return text;
 }
 
+const Report* fixedAt(std::span<const Report> reports, std::string_view name) {
+  const auto found = std::find_if(reports.begin(), reports.end(),
+                                  [&](const Report& r) { return r.fixed_station == name; });
+  return found == reports.end() ? nullptr : &*found;
+}
+
+const Report* unknownWithMark2(std::span<const Report> reports, std::string_view name) {
+  const auto found = std::find_if(reports.begin(), reports.end(), [&](const Report& r) {
+    return r.unknown_station == name && !r.lacks(ReportItem::kMark2);
+  });
+  return found == reports.end() ? nullptr : &*found;
+}
+
 ExportStation stationOf(const std::string& name, std::span<const Report> reports) {
-  const auto as_fixed = std::find_if(reports.begin(), reports.end(),
-                                     [&](const Report& r) { return r.fixed_station == name; });
-  if (as_fixed != reports.end()) return {name, as_fixed->fixed_description, as_fixed->mark1};
+  if (const Report* report = fixedAt(reports, name))
+    return {name, report->fixed_description, report->mark1};
   // The selection guarantees a report where it is the unknown station with mark 2.
-  const auto as_unknown = std::find_if(reports.begin(), reports.end(),
-                                       [&](const Report& r) { return r.unknown_station == name; });
-  return {name, as_unknown->unknown_description, as_unknown->mark2};
+  const Report* report = unknownWithMark2(reports, name);
+  return {name, report->unknown_description, report->mark2};
 }
 
 // Every connected part must hold a station, else its normal equations are singular.
@@ -164,6 +175,13 @@ std::vector<Report> selectExportReports(std::span<const Report> reports, bool fi
   }
   noticeFloatReports(floats, fixed_only, notice);
   return selected;
+}
+
+std::optional<Cartesian> aprioriCoordinates(std::span<const Report> reports,
+                                            std::string_view name) {
+  if (const Report* report = fixedAt(reports, name)) return report->mark1;
+  if (const Report* report = unknownWithMark2(reports, name)) return report->mark2;
+  return std::nullopt;
 }
 
 std::optional<std::string> findStationName(std::span<const Report> reports,

@@ -33,6 +33,12 @@ std::vector<Report> selectExportReports(std::span<const Report> reports, bool fi
 std::optional<std::string> findStationName(std::span<const Report> reports,
                                            std::string_view given);
 
+// The a priori coordinates the export gives the station `name` among `reports`: mark 1 of
+// the first report where it is the fixed station, else mark 2 of the first report that
+// gives mark 2 where it is the unknown one; nothing when no report gives either.
+std::optional<Cartesian> aprioriCoordinates(std::span<const Report> reports,
+                                            std::string_view name);
+
 struct ExportStation {
   std::string name;         // code page 850, as the reports give it
   std::string description;  // the description line of the report that gives the coordinates
