@@ -8,6 +8,7 @@
 #include "commands/check_limits.h"
 #include "commands/exit_status.h"
 #include "commands/inputs.h"
+#include "reading/line_reader.h"
 #include "commands/output_files.h"
 #include "commands/subcommand.h"
 #include "format/output_file.h"

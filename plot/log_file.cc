@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "format/record_sink.h"
+#include "reading/line_reader.h"
 #include "format/run_error.h"
 #include "reading/number_field.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "format/record_sink.h"
+#include "reading/line_reader.h"
 
 namespace velk::plot {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "format/fixed_text.h"
-#include "format/record_sink.h"
+#include "reading/line_reader.h"
 #include "reading/number_field.h"
 #include "reading/report_items.h"
 #include "reading/report_line.h"

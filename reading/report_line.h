@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "format/record_sink.h"
+#include "reading/line_reader.h"
 #include "format/run_error.h"
 #include "reading/number_field.h"
 
@@ -69,12 +69,8 @@ class ReportLine {
     if (const auto value = readIntegerField(field)) return *value;
     throw unreadableField(first, last, path);
   }
-  [[gnu::always_inline]] double realField(int first, int last, int decimals,
-                                          std::string_view path) const {
-    const std::string_view field = columns(first, last);
-    double plain = 0;
-    if (readPlainRealAtOnce(field, decimals, plain)) return plain;
-    if (const auto value = readRealField(field, decimals)) return *value;
+  double realField(int first, int last, int decimals, std::string_view path) const {
+    if (const auto value = readRealField(columns(first, last), decimals)) return *value;
     throw unreadableField(first, last, path);
   }
 

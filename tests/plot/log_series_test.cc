@@ -11,6 +11,7 @@
 #include "format/run_error.h"
 #include "plot/file_names.h"
 #include "plot/log_groups.h"
+#include "reading/line_reader.h"
 
 namespace velk::plot {
 namespace {
