@@ -226,11 +226,11 @@ PlainReading readPlainReal(std::string_view field, int decimals, double& value) 
   return PlainReading::kRead;
 }
 
-}  // namespace
-
-std::optional<double> readRealField(std::string_view field, int decimals) {
+// The fields the 16-byte register does not read: kept apart, so that readRealField has no
+// frame to set up for them.
+[[gnu::noinline]] std::optional<double> readRealFieldInWordsOrExactly(std::string_view field,
+                                                                      int decimals) {
   double value = 0;
-  if (real_field_simd::readPlainReal(field, decimals, value)) return value;
   switch (readPlainReal(field, decimals, value)) {
     case PlainReading::kRead:
       return value;
@@ -240,6 +240,14 @@ std::optional<double> readRealField(std::string_view field, int decimals) {
       break;
   }
   return readRealFieldExactly(field, decimals);
+}
+
+}  // namespace
+
+std::optional<double> readRealField(std::string_view field, int decimals) {
+  double value = 0;
+  if (real_field_simd::readPlainReal(field, decimals, value)) return value;
+  return readRealFieldInWordsOrExactly(field, decimals);
 }
 
 std::optional<double> readRealFieldExactly(std::string_view field, int decimals) {
