@@ -59,7 +59,7 @@ inline char* putFixedFromInteger(char* out, std::uint64_t rounded, bool negative
   return end;
 }
 
-// The same for the digits of the exact tier.
+// The F field of a value rounded by the exact tier, from its digits as text.
 char* putFixedFromText(char* out, const DecimalDigits& rounded, bool negative, int width,
                        int decimals);
 

@@ -108,7 +108,7 @@ class LayoutMismatch : public std::logic_error {
 // per data field; the record ends early at the first data field for which no value is
 // left. Records made this way need no allocation.
 char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValue> values);
-// The same, appended to `line` (a buffer kept from record to record).
+// The record of `values` appended to `line` (a buffer kept from record to record).
 void appendRecord(std::string& line, const RecordLayout& layout,
                   std::span<const FieldValue> values);
 // The most characters the record of `values` can take.

@@ -13,7 +13,7 @@ namespace velk {
 // them (SSE2), the word arithmetic of lineFeedMaskInWords otherwise.
 std::uint64_t lineFeedMask(const char* bytes);
 
-// The same mask by the zero-byte word test on eight bytes at a time, which every machine
+// The line-feed mask of the 64 bytes at `bytes` by the zero-byte word test on eight bytes at a time, which every machine
 // can run: after an exclusive or with 0x0a in every byte, a byte is zero exactly where a
 // line feed was, and ~(((x & 0x7f..) + 0x7f..) | x | 0x7f..) sets the high bit of exactly
 // those bytes without carries between them (Warren, "Hacker's Delight", 2nd ed., 6-1;

@@ -62,7 +62,7 @@ class LineReader {
   // The next line into `line`; false at the end of the file. Throws RunError when the
   // file cannot be read.
   bool next(std::string& line);
-  // The same without a copy: `line` shows the reader's own buffer and stays valid until
+  // The next line without a copy: `line` shows the reader's own buffer and stays valid until
   // the next call. A line that lies whole in the block read is found here, inline (the
   // fast path); the end of the block and streams take nextFromFileOrStream.
   bool next(std::string_view& line) {

@@ -25,9 +25,9 @@ std::optional<std::int32_t> readIntegerField(std::string_view field);
 // readRealFieldExactly. All of them give the same double.
 std::optional<double> readRealField(std::string_view field, int decimals);
 
-// The same, always through the general decimal conversion (from_chars). This is the exact
-// path readRealField takes for the forms its fast paths leave (exponents, more than 19
-// digits), and the reference the tests hold those fast paths to.
+// A real field read always through the general decimal conversion (from_chars). This is
+// the exact path readRealField takes for the forms its fast paths leave (exponents, more
+// than 19 digits), and the reference the tests hold those fast paths to.
 std::optional<double> readRealFieldExactly(std::string_view field, int decimals);
 
 }  // namespace velk
