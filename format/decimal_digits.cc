@@ -8,7 +8,8 @@
 
 namespace velk {
 
-extern const FourDigitTexts kFourDigits = FourDigitTexts();
+// Made by the compiler (constinit): no work at start-up.
+constinit const FourDigitTexts kFourDigits = FourDigitTexts();
 
 namespace {
 

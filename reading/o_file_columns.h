@@ -6,7 +6,8 @@ namespace velk::o_file {
 
 // The columns of the O-file lines that both readers take values from (the dialog's
 // scan_report and the per-report read_reports), numbered from 1 as the report numbers them.
-// Lines are told apart by their keywords in reading/report_line.cc.
+// The keywords that tell the lines apart are in classifyMainLine and classifySectionLine
+// (reading/report_line.h).
 
 struct Columns {
   int first, last;
@@ -15,7 +16,7 @@ struct Columns {
 struct RealColumns {
   int first, last, decimals;
 };
-// A keyword that starts at a column, followed by blanks up to the last column it may take.
+// A keyword that starts at a column.
 struct Keyword {
   int column;
   std::string_view text;

@@ -52,11 +52,11 @@ class ReportLine {
     return true;
   }
 
-  // The keyword at its column, followed by blanks up to `last`.
-  bool holds(const o_file::Keyword& keyword, int last) const {
-    return at(keyword.column) == keyword.text.front() && holds(keyword.column, last, keyword.text);
+  // The keyword at its column. Most lines fail at its first character, tested first.
+  bool holds(const o_file::Keyword& keyword) const {
+    return at(keyword.column) == keyword.text.front() &&
+           holds(keyword.column, keyword.lastColumn(), keyword.text);
   }
-  bool holds(const o_file::Keyword& keyword) const { return holds(keyword, keyword.lastColumn()); }
 
   long number() const { return reader_ != nullptr ? reader_->lineNumber() : 0; }
 
