@@ -791,7 +791,7 @@ void addActOn(const AdjustmentResult& result, const char* which, std::vector<std
   for (const std::size_t k : result.removed) {
     const ObservationResult& o = result.observations[k];
     lines.push_back(std::string(which) + ": taken out " + o.file + " " + o.from + " - " + o.to +
-                    " (T " + fixedText(o.t3, 2) + "): measure again or find its blunder");
+                    " (T " + fixedTextTiesToEven(o.t3, 2) + "): measure again or find its blunder");
   }
   if (result.summary.global.tested && !result.summary.global.passed)
     lines.push_back(std::string(which) + ": global test fails (" +

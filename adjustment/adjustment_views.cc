@@ -15,7 +15,7 @@ constexpr Align kLeft = Align::kLeft;
 constexpr Align kRight = Align::kRight;
 
 std::string fixed(double value, int decimals) {
-  return std::isfinite(value) ? fixedText(value, decimals) : "-";
+  return std::isfinite(value) ? fixedTextTiesToEven(value, decimals) : "-";
 }
 std::string mm(double metres) {
   return fixed(metres * 1000, 1);
@@ -390,12 +390,12 @@ std::string stationsCsv(const AdjustmentRun& run) {
       "azimuth_deg\n";
   for (const StationResult& s : result.stations) {
     text += csvField(cp850ToUtf8(s.name)) + "," + (s.held ? "1" : "0") + "," +
-            fixedText(s.xyz.x, 5) + "," + fixedText(s.xyz.y, 5) + "," + fixedText(s.xyz.z, 5) +
-            "," + fixedText(s.lat_deg, 10) + "," + fixedText(s.lon_deg, 10) + "," +
-            fixedText(s.height, 5) + "," + fixedText(s.sigma_enu.e * 1000, 4) + "," +
-            fixedText(s.sigma_enu.n * 1000, 4) + "," + fixedText(s.sigma_enu.u * 1000, 4) + "," +
-            fixedText(s.ellipse.semi_major * 1000, 4) + "," +
-            fixedText(s.ellipse.semi_minor * 1000, 4) + "," + fixedText(s.ellipse.azimuth_deg, 4) +
+            fixedTextTiesToEven(s.xyz.x, 5) + "," + fixedTextTiesToEven(s.xyz.y, 5) + "," + fixedTextTiesToEven(s.xyz.z, 5) +
+            "," + fixedTextTiesToEven(s.lat_deg, 10) + "," + fixedTextTiesToEven(s.lon_deg, 10) + "," +
+            fixedTextTiesToEven(s.height, 5) + "," + fixedTextTiesToEven(s.sigma_enu.e * 1000, 4) + "," +
+            fixedTextTiesToEven(s.sigma_enu.n * 1000, 4) + "," + fixedTextTiesToEven(s.sigma_enu.u * 1000, 4) + "," +
+            fixedTextTiesToEven(s.ellipse.semi_major * 1000, 4) + "," +
+            fixedTextTiesToEven(s.ellipse.semi_minor * 1000, 4) + "," + fixedTextTiesToEven(s.ellipse.azimuth_deg, 4) +
             "\n";
   }
   return text;

@@ -16,11 +16,11 @@ constexpr Align kLeft = Align::kLeft;
 constexpr Align kRight = Align::kRight;
 
 std::string fixed(double value, int decimals) {
-  return std::isfinite(value) ? fixedText(value, decimals) : "-";
+  return std::isfinite(value) ? fixedTextTiesToEven(value, decimals) : "-";
 }
 // An option's value as the user would write it: up to 9 decimals, trailing zeros dropped.
 std::string trimmed(double value) {
-  std::string text = fixedText(value, 9);
+  std::string text = fixedTextTiesToEven(value, 9);
   text.erase(text.find_last_not_of('0') + 1);
   if (text.back() == '.') text.pop_back();
   return text;

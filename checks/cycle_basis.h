@@ -26,12 +26,23 @@ struct BasisCycle {
 // the one whose vertex numbers come first (as a sequence) is taken first, so numbering the
 // vertices in the order of their names breaks ties by names.
 //
-// Candidates are the cycles that a shortest-path tree closes with one more edge, taken in
-// increasing weight while they are independent of those taken (over GF(2), on the edges
-// outside one spanning tree). Every cycle is sought only from its lowest-numbered vertex,
-// with a tree over the higher-numbered vertices, and only within a radius that doubles
-// until the basis is complete, so short loops are found without looking at long ones and
-// all cycles are never listed.
+// The method is Horton's (J. D. Horton, "A polynomial-time algorithm to find the shortest
+// cycle basis of a graph", SIAM Journal on Computing 16(2), 1987): the candidates are the
+// cycles that a shortest-path tree closes with one more edge, taken greedily in increasing
+// weight while they are independent of those taken (over GF(2), on the edges outside one
+// spanning tree). Every cycle is sought only from its lowest-numbered vertex, with a tree
+// over the higher-numbered vertices, and only within a radius that doubles until the basis
+// is complete, so short loops are found without looking at long ones and all cycles are
+// never listed.
+//
+// Ties between shortest paths: Horton's proof that the candidates hold a basis of least
+// weight assumes one shortest path between two vertices, chosen consistently; the trees
+// here break ties towards the lower-numbered vertex. Where ties still leave the candidates
+// short of a basis, the rest is filled with the fundamental cycles of a spanning forest,
+// lightest first. The result is then always a basis, and every cycle taken before the
+// filling is as light as a least basis has it, but its total weight is no longer proven
+// the least: in the networks of the campaigns (real lengths, rarely equal) this has not
+// been seen to happen.
 std::vector<BasisCycle> minimumCycleBasis(int vertex_count, std::span<const WeightedEdge> edges);
 
 }  // namespace velk

@@ -14,7 +14,7 @@ namespace {
 
 namespace vm = vector_math;
 
-std::string millimetres(double metres) { return fixedText(metres * 1000, 1); }
+std::string millimetres(double metres) { return fixedTextTiesToEven(metres * 1000, 1); }
 std::string mm(double metres) { return millimetres(metres) + " mm"; }
 
 // "1 report", "3 reports".
@@ -163,7 +163,7 @@ void Ranking::spreadStations(std::vector<ReportToActOn>& shared) const {
   for (const StationCheck& station : check_.stations) {
     if (!station.flagged) continue;
     const std::string why = "gives coordinates of " + station.name + " " +
-                            fixedText(station.spread, 3) + " m from another report's";
+                            fixedTextTiesToEven(station.spread, 3) + " m from another report's";
     shared.push_back({station.spread_from, why});
     shared.push_back({station.spread_to, why});
   }

@@ -39,6 +39,11 @@ std::span<const OptionSpec> checkLimitOptions() {
   return kOptions;
 }
 
+double varianceFactorOption(const ParsedOptions& options) {
+  // Beyond these a covariance's elements leave the range of doubles.
+  return realIn(options, "variance-factor", 1.0, 1e-6, false, 1e6, "from 0.000001 to 1000000");
+}
+
 CheckOptions checkLimits(const ParsedOptions& options) {
   constexpr double kHuge = 1e300;
   CheckOptions check;
@@ -51,9 +56,7 @@ CheckOptions checkLimits(const ParsedOptions& options) {
       realIn(options, "tolerance-mm", check.tolerance_mm, 0, false, kHuge, "0 or more");
   check.tolerance_ppm =
       realIn(options, "tolerance-ppm", check.tolerance_ppm, 0, false, kHuge, "0 or more");
-  // Beyond these a covariance's elements leave the range of doubles.
-  check.variance_factor = realIn(options, "variance-factor", check.variance_factor, 1e-6, false,
-                                 1e6, "from 0.000001 to 1000000");
+  check.variance_factor = varianceFactorOption(options);
   check.alpha = realIn(options, "alpha", check.alpha, 0, true, 0.5, "more than 0, at most 0.5");
   if (const std::optional<std::string> top = options.value("top")) {
     check.top = parseIntegerOption("top", *top);

@@ -13,6 +13,11 @@ namespace velk {
 // `check` and `plot network`.
 std::span<const OptionSpec> checkLimitOptions();
 
+// --variance-factor F, read the same way by every subcommand that takes it (check, plot
+// network, export): from 1e-6 to 1e6, 1 when not given. Throws UsageError for a value that
+// does not read or is out of that range.
+double varianceFactorOption(const ParsedOptions& options);
+
 // The limits given, the defaults for the others. Throws UsageError for a value that does
 // not read or is out of range.
 CheckOptions checkLimits(const ParsedOptions& options);

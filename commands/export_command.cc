@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "commands/check_limits.h"
 #include "commands/inputs.h"
 #include "commands/output_files.h"
 #include "commands/subcommand.h"
@@ -23,14 +24,6 @@ ExportFormat formatOperand(const ParsedOptions& options) {
   if (format == "dynaml") return ExportFormat::kDynaml;
   if (format == "gama") return ExportFormat::kGama;
   throw UsageError("the format is dynaml or gama, not '" + format + "'");
-}
-
-double varianceFactor(const ParsedOptions& options) {
-  const std::optional<std::string> text = options.value("variance-factor");
-  if (!text) return 1;
-  const double factor = parseRealOption("variance-factor", *text);
-  if (!(factor > 0)) throw UsageError("--variance-factor: a number above 0, not '" + *text + "'");
-  return factor;
 }
 
 std::string acceptedFrames() {
@@ -114,7 +107,7 @@ int runExport(const ParsedOptions& options, CommandStreams& streams) {
   const std::string output = requiredValue(options, "output");
   if (format == ExportFormat::kDynaml && output == kStandardOutputName)
     throw UsageError("dynaml writes two files: --output takes their prefix, not -");
-  const double factor = varianceFactor(options);
+  const double factor = varianceFactorOption(options);
   const DynamlOptions dynaml = dynamlOptions(options, format);
 
   const InputsRead inputs = readInputs(options.withoutFirstOperand(), streams.err);
@@ -170,7 +163,8 @@ const Subcommand& exportSubcommand() {
                "the stations held fixed at their a priori coordinates (default: the fixed "
                "station of the first report that goes in); may be given more than once"},
               {"variance-factor", '\0', "F",
-               "multiply every covariance matrix by F > 0, so that the sigmas grow by √F "
+               "multiply every covariance matrix by F (0.000001 to 1000000), so that the "
+               "sigmas grow by √F "
                "(DynaML Vscale; the Gama matrices themselves); default 1"},
               {"fixed-only", '\0', "",
                "leave out reports without a fixed solution (by default they go in, listed in "

@@ -5,7 +5,7 @@
 
 #include "commands/exit_status.h"
 #include "format/fixed_text.h"
-#include "format/record_sink.h"
+#include "reading/line_reader.h"
 #include "format/run_error.h"
 #include "reading/read_reports.h"
 

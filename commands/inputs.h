@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "commands/options.h"
-#include "format/record_sink.h"
+#include "reading/line_reader.h"
 #include "reading/report.h"
 
 namespace velk {

@@ -38,7 +38,7 @@ std::vector<double> recordDates(const plot::LogFile& file, std::optional<int> qu
 }  // namespace
 
 series::Series logBaselineSeries(const plot::LogFile& file, const plot::LogGroup& group,
-                                 const std::string& file_name, plot::LogComponents components,
+                                 const std::string& file_name, plot::LogSeriesFrame components,
                                  std::optional<int> quelmar_year, bool with_float) {
   series::Series series;
   // The station as printed (code page 850, as the views expect), then the length.
@@ -46,7 +46,7 @@ series::Series logBaselineSeries(const plot::LogFile& file, const plot::LogGroup
   length_only.station.clear();
   series.from = group.station.empty() ? plot::logGroupName(length_only)
                                       : group.station + ", " + plot::logGroupName(length_only);
-  series.kind = components == plot::LogComponents::kLocal ? series::ComponentKind::kLocal
+  series.kind = components == plot::LogSeriesFrame::kLocal ? series::ComponentKind::kLocal
                                                           : series::ComponentKind::kGeocentric;
   const std::vector<double> dates = recordDates(file, quelmar_year);
   std::vector<std::size_t> order = group.records;

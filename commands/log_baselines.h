@@ -20,7 +20,7 @@ namespace velk {
 // the trailing float reports and are points only `with_float`. Each point's file is
 // "FILE line L".
 series::Series logBaselineSeries(const plot::LogFile& file, const plot::LogGroup& group,
-                                 const std::string& file_name, plot::LogComponents components,
+                                 const std::string& file_name, plot::LogSeriesFrame components,
                                  std::optional<int> quelmar_year, bool with_float);
 
 }  // namespace velk

@@ -25,6 +25,7 @@
 #include "plot/network_picture.h"
 #include "plot/series_model.h"
 #include "plot/series_picture.h"
+#include "reading/line_reader.h"
 #include "series/pair_series.h"
 
 namespace velk {
@@ -58,15 +59,6 @@ const std::vector<OptionSpec> kOptions = [] {
   options.push_back(kStrictOption);
   return options;
 }();
-
-// The options as given, less the first operand (what to draw), for the input helpers.
-ParsedOptions withoutFirstOperand(const ParsedOptions& options) {
-  ParsedOptions rest;
-  for (const OptionSpec& option : kOptions)
-    for (const std::string& value : options.values(option.long_name)) rest.add(option.long_name, value);
-  for (std::size_t i = 1; i < options.operands().size(); ++i) rest.addOperand(options.operands()[i]);
-  return rest;
-}
 
 void refuse(const ParsedOptions& options, std::initializer_list<std::string_view> names,
             std::string_view kind) {
@@ -105,7 +97,7 @@ int runNetwork(const ParsedOptions& options, CommandStreams& streams) {
   for (const OptionSpec& option : seriesAnalysisOptions()) refuse(options, {option.long_name}, "network");
   const std::string output = requiredValue(options, "output");
   const CheckedReports checked =
-      readAndCheck(withoutFirstOperand(options), checkLimits(options), streams.err);
+      readAndCheck(options.withoutFirstOperand(), checkLimits(options), streams.err);
   std::vector<std::string> left_out;
   const plot::NetworkDrawing drawing = plot::checkedNetwork(checked.reports, checked.check, left_out);
   for (const std::string& notice : left_out) notify(streams.err, notice);
@@ -155,7 +147,7 @@ void attachModels(std::vector<plot::NamedSeries>& pictures, const std::vector<Re
 std::vector<plot::NamedSeries> reportPictures(const ParsedOptions& options, std::ostream& err,
                                               InputTally& tally) {
   const CheckOptions limits = checkLimits(options);
-  const CheckedReports checked = readAndCheck(withoutFirstOperand(options), limits, err);
+  const CheckedReports checked = readAndCheck(options.withoutFirstOperand(), limits, err);
   tally = checked.tally;
   std::vector<plot::NamedSeries> series =
       plot::pairSeries(checked.reports, checked.check, limits.variance_factor);
@@ -173,10 +165,10 @@ std::vector<plot::NamedSeries> reportPictures(const ParsedOptions& options, std:
   return series;
 }
 
-plot::LogComponents quelmarComponents(const ParsedOptions& options) {
+plot::LogSeriesFrame quelmarComponents(const ParsedOptions& options) {
   const std::string value = options.value("components").value_or("enu");
-  if (value == "enu") return plot::LogComponents::kLocal;
-  if (value == "xyz") return plot::LogComponents::kGeocentric;
+  if (value == "enu") return plot::LogSeriesFrame::kLocal;
+  if (value == "xyz") return plot::LogSeriesFrame::kGeocentric;
   throw UsageError("--components: enu or xyz, not '" + value + "'");
 }
 
@@ -199,7 +191,7 @@ void attachLogModels(std::vector<plot::NamedSeries>& pictures, const plot::LogFi
   if (groups.size() != pictures.size()) return;
   const series::AnalysisOptions analysis = analysisOptions(options);
   const auto known = knownSteps(options);
-  const std::optional<plot::LogComponents> components =
+  const std::optional<plot::LogSeriesFrame> components =
       plot::componentsOfTag(file.records.front().tag);
   if (!components) return;
   for (std::size_t g = 0; g < groups.size(); ++g) {
@@ -219,11 +211,11 @@ std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::os
                                            InputTally& tally) {
   refuse(options, {"pair"}, "series --log");
   for (const OptionSpec& limit : checkLimitOptions()) refuse(options, {limit.long_name}, "series --log");
-  const plot::LogComponents components = quelmarComponents(options);
+  const plot::LogSeriesFrame components = quelmarComponents(options);
   const double same_baseline_m = sameBaselineMetres(options);
   std::vector<plot::NamedSeries> series;
   tally.file_kind = "LOG file";
-  for (const std::string& path : inputPaths(withoutFirstOperand(options), err, tally)) {
+  for (const std::string& path : inputPaths(options.withoutFirstOperand(), err, tally)) {
     std::error_code why;
     std::optional<LineReader> lines = LineReader::open(path, "LOG file", why);
     if (!lines) {

@@ -19,6 +19,7 @@
 #include "plot/file_names.h"
 #include "plot/log_file.h"
 #include "plot/log_groups.h"
+#include "reading/line_reader.h"
 #include "series/epochs.h"
 #include "series/pair_series.h"
 #include "series/series_analysis.h"
@@ -60,17 +61,17 @@ std::vector<StationSeries> reportSeries(const ParsedOptions& options, std::ostre
   return all;
 }
 
-plot::LogComponents quelmarComponents(const ParsedOptions& options) {
+plot::LogSeriesFrame quelmarComponents(const ParsedOptions& options) {
   const std::string value = options.value("components").value_or("enu");
-  if (value == "enu") return plot::LogComponents::kLocal;
-  if (value == "xyz") return plot::LogComponents::kGeocentric;
+  if (value == "enu") return plot::LogSeriesFrame::kLocal;
+  if (value == "xyz") return plot::LogSeriesFrame::kGeocentric;
   throw UsageError("--components: enu or xyz, not '" + value + "'");
 }
 
 std::vector<StationSeries> logSeries(const ParsedOptions& options, std::ostream& err,
                                      InputTally& tally) {
   tally.file_kind = "LOG file";
-  const plot::LogComponents quelmar = quelmarComponents(options);
+  const plot::LogSeriesFrame quelmar = quelmarComponents(options);
   std::optional<int> year;
   if (const auto text = options.value("year")) year = parseIntegerOption("year", *text);
   const double same =
@@ -94,7 +95,7 @@ std::vector<StationSeries> logSeries(const ParsedOptions& options, std::ostream&
     }
     if (file.layout == plot::LogLayout::kQuelmar && !year)
       throw UsageError(path + ": a quelmar LOG file carries no year; give it with --year YYYY");
-    const plot::LogComponents components = file.layout == plot::LogLayout::kQuelmar
+    const plot::LogSeriesFrame components = file.layout == plot::LogLayout::kQuelmar
                                                ? quelmar
                                                : *plot::componentsOfTag(file.records.front().tag);
     const std::string name = fs::path(path).filename().string();

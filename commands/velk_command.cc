@@ -7,6 +7,7 @@
 
 #include "commands/exit_status.h"
 #include "commands/inputs.h"
+#include "reading/line_reader.h"
 #include "commands/output_files.h"
 #include "commands/subcommand.h"
 #include "format/number_text.h"
@@ -119,8 +120,8 @@ void noticeEntriesBelowPrecision(const BaselineTable& table, const std::vector<s
     const double sigma = sigma3D(entries[i].sigma_x, entries[i].sigma_y, entries[i].sigma_z);
     if (sigma < *edition.writing.max_sigma3D) continue;
     notify(err, paths[i] + " line " + std::to_string(table.items()[i].header_line) +
-                    ": no LOG record (sigma3D " + fixedText(sigma, 3) + " m, the limit is " +
-                    fixedText(*edition.writing.max_sigma3D, 1) + " m)");
+                    ": no LOG record (sigma3D " + fixedTextTiesToEven(sigma, 3) + " m, the limit is " +
+                    fixedTextTiesToEven(*edition.writing.max_sigma3D, 1) + " m)");
   }
 }
 

@@ -22,7 +22,7 @@ constexpr std::array<std::string_view, 36> kFrameLabels{
 };
 
 // Coordinates and vector components as the reports give them: 4 decimals.
-std::string metres(double value) { return fixedText(value, 4); }
+std::string metres(double value) { return fixedTextTiesToEven(value, 4); }
 // Matrix elements with 14 significant digits, so that nothing of the report's is lost.
 std::string squareMetres(double value) { return exponentText(value, 13); }
 

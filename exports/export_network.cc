@@ -34,9 +34,9 @@ std::string missingNeededItems(const Report& report) {
 }
 
 std::string matrixText(const Report& report) {
-  return "sigmas " + fixedText(report.sigma_x, 6) + " " + fixedText(report.sigma_y, 6) + " " +
-         fixedText(report.sigma_z, 6) + " m, correlations xy " + fixedText(report.r_xy, 2) +
-         " xz " + fixedText(report.r_xz, 2) + " yz " + fixedText(report.r_yz, 2);
+  return "sigmas " + fixedTextTiesToEven(report.sigma_x, 6) + " " + fixedTextTiesToEven(report.sigma_y, 6) + " " +
+         fixedTextTiesToEven(report.sigma_z, 6) + " m, correlations xy " + fixedTextTiesToEven(report.r_xy, 2) +
+         " xz " + fixedTextTiesToEven(report.r_xz, 2) + " yz " + fixedTextTiesToEven(report.r_yz, 2);
 }
 
 // Why a report cannot go in whatever the other reports are; empty when it can.

@@ -12,7 +12,7 @@
 namespace velk {
 namespace {
 
-std::string metres(double value) { return fixedText(value, 4); }
+std::string metres(double value) { return fixedTextTiesToEven(value, 4); }
 
 // m² to mm², digits unchanged: the product by 10⁶ in binary could change the last one.
 std::string squareMillimetres(double square_metres) {

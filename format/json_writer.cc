@@ -98,7 +98,7 @@ JsonWriter& JsonWriter::fileName(std::string_view bytes) {
 JsonWriter& JsonWriter::number(double value, int decimals) {
   if (!std::isfinite(value)) return null();
   beforeValue();
-  out_ += fixedText(value, decimals);
+  out_ += fixedTextTiesToEven(value, decimals);
   return *this;
 }
 

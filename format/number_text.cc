@@ -28,8 +28,24 @@ std::string toText(double value, std::chars_format format, int precision) {
                                            value, format, precision));
 }
 
-// The fixed text in integers where the rounding is certain (see roundScaledAwayFromTies):
-// there any rounding rule, printf's ties to even among them, gives the same digits.
+// A product `scaled` (>= 0) of a double and an exact power of ten, rounded to an integer,
+// where its one rounding in doubles cannot change the result. The product is off the exact
+// one by less than scaled × 2^-52; where the part cut off lies further than that from one
+// half, the exact product lies on the same side of the half, and every rounding rule, ties
+// to even among them, gives the same integer. Below 2^50 the integer part and the part cut
+// off are exact and that bound stays under 1/4. False near a tie, from 2^50 on and for
+// what is not a number.
+bool roundScaledAwayFromTies(double scaled, std::uint64_t& rounded) {
+  if (!(scaled < 0x1p50)) return false;
+  const auto whole = static_cast<std::int64_t>(scaled);
+  const double beyond_half = (scaled - static_cast<double>(whole)) - 0.5;
+  if (std::fabs(beyond_half) <= scaled * 0x1p-52) return false;
+  rounded = static_cast<std::uint64_t>(whole) + (beyond_half > 0 ? 1 : 0);
+  return true;
+}
+
+// The fixed text in integers where the rounding is certain: the fast path of
+// fixedTextTiesToEven, whose exact path is printf's own expansion (std::to_chars).
 std::optional<std::string> fixedTextAwayFromTies(double value, int decimals) {
   if (decimals < 0 || decimals > 22) return std::nullopt;
   std::uint64_t rounded = 0;
@@ -52,7 +68,7 @@ std::optional<std::string> fixedTextAwayFromTies(double value, int decimals) {
 
 }  // namespace
 
-std::string fixedText(double value, int decimals) {
+std::string fixedTextTiesToEven(double value, int decimals) {
   if (std::optional<std::string> text = fixedTextAwayFromTies(value, decimals)) return *text;
   std::string text = toText(value, std::chars_format::fixed, decimals);
   // "-0.000" is a zero like any other.

@@ -1,28 +1,18 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <new>
-#include <type_traits>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
 namespace velk {
-
-// One descriptor of a record layout, after repeat groups have been expanded.
-struct FieldDescriptor {
-  enum class Kind { Integer, Fixed, Exponent, Text, Skip, Literal };
-  Kind kind;
-  int width = 0;        // Iw, Fw.d, Ew.d, Aw; the n of nX; -1 for A without width
-  int decimals = 0;     // d of Fw.d and Ew.d
-  std::string literal;  // the text of 'text'
-
-  bool consumesValue() const { return kind != Kind::Skip && kind != Kind::Literal; }
-};
 
 // A value handed to a data field: integer for I, real for F and E, text for A.
 using FieldValue = std::variant<std::int32_t, double, std::string_view>;
@@ -34,11 +24,19 @@ struct ConstantField {
   FieldValue value;
 };
 
+// One step of the walk of a layout, defined in format/record_walk.h (internal).
+struct LayoutStep;
+
 // A record layout in the notation of the VELK record tables, for example
-// "(I2,2X,A4,2X,A4,4(1X,F12.4))": Iw, Fw.d, Ew.d, Aw, A, nX, 'text' and n(...).
-// Parsed once, when the layout object is made; a malformed notation throws
-// std::invalid_argument. Records of a layout with constant fields are given values for
-// the other data fields only.
+// "(I2,2X,A4,2X,A4,4(1X,F12.4))": Iw, Fw.d, Ew.d, Aw, A, nX, 'text' and n(...) (see
+// parseLayoutNotation in format/layout_notation.h). The notation is parsed once, when the
+// layout is made; a malformed notation throws std::invalid_argument. The records of a
+// layout with constant fields are given values for the other data fields only.
+//
+// Every field is exactly as wide as its descriptor says. I fields show the integer
+// right-justified; F and E fields the real rounded once from its exact binary value,
+// halves away from zero; A fields their first w characters, or the text right-justified.
+// A value that does not fit shows as asterisks over the whole field.
 class RecordLayout {
  public:
   explicit RecordLayout(std::string_view notation,
@@ -46,54 +44,31 @@ class RecordLayout {
   RecordLayout(std::string_view notation, std::initializer_list<ConstantField> constants)
       : RecordLayout(notation,
                      std::span<const ConstantField>(constants.begin(), constants.size())) {}
+  RecordLayout(const RecordLayout&);
+  RecordLayout(RecordLayout&&) noexcept;
+  RecordLayout& operator=(const RecordLayout&);
+  RecordLayout& operator=(RecordLayout&&) noexcept;
+  ~RecordLayout();
 
-  const std::vector<FieldDescriptor>& descriptors() const { return descriptors_; }
   std::string_view notation() const { return notation_; }
   // The most characters a record can take, A fields without a width apart.
   std::size_t widestRecord() const { return widest_record_; }
   bool hasTextWithoutWidth() const { return text_without_width_; }
-
-  // The layout as it is walked: each field or literal with the blanks of the skips before
-  // it (skips at the end write nothing). Literals next to one another, constant fields
-  // among them, are one literal.
-  struct Step {
-    // How the step is written, chosen once: F fields of few columns and decimals take a
-    // common way, where they stand on the record or through a scratch line.
-    enum class Way : std::uint8_t {
-      kLiteral,
-      kInteger,
-      kText,
-      kExponent,
-      kFixed,
-      kFixedInPlace,
-      kFixedThroughScratch
-    };
-    FieldDescriptor::Kind kind;
-    Way way;
-    int blanks_before;
-    int width;
-    int decimals;
-    std::size_t literal = 0;  // where its text is among the literals
-    // For an F field of the common way, worked out once: 10^decimals, and the rounded
-    // values (scaled by 10^decimals) from which it shows asterisks, with and without a
-    // minus.
-    std::uint64_t unit = 1;
-    double scale = 1;  // the unit as a double, for the rounding in doubles
-    std::uint64_t too_large = 0;
-    std::uint64_t too_large_negative = 0;
-  };
-  const std::vector<Step>& steps() const { return steps_; }
   // The data fields the records are given values for (constant fields apart).
   std::size_t dataFields() const { return data_fields_; }
-  const std::string& literal(const Step& step) const { return literals_[step.literal]; }
+
+  // The layout as the engine walks it: each field or literal with the blanks of the skips
+  // before it. Skips at the end write nothing, and literals next to one another, constant
+  // fields among them, are one literal.
+  const std::vector<LayoutStep>& steps() const { return steps_; }
+  const std::string& literal(std::size_t index) const { return literals_[index]; }
 
  private:
   void makeConstant(std::size_t field, const FieldValue& value);
   void joinLiterals();
 
   std::string notation_;
-  std::vector<FieldDescriptor> descriptors_;
-  std::vector<Step> steps_;
+  std::vector<LayoutStep> steps_;
   std::vector<std::string> literals_;
   std::size_t widest_record_ = 0;
   std::size_t data_fields_ = 0;
@@ -121,54 +96,36 @@ class FieldValueList {
   std::size_t count_ = 0;
 };
 
-// Thrown when a value's type does not match its data field: a programming error.
+// Thrown when a value's type does not match its data field, or a record is given more
+// values than its layout has data fields: a programming error.
 class LayoutMismatch : public std::logic_error {
  public:
   using std::logic_error::logic_error;
 };
 
-// The text of one record: the layout walked left to right, one value per data field.
-// The record ends early at the first data field for which no value is left.
-std::string formatRecord(const RecordLayout& layout, std::span<const FieldValue> values);
-// The same, appended to `line` (a buffer kept from record to record).
+// The record of `values` written at `out`, which has room for widestRecord(layout, values)
+// characters; returns the end of the record. The layout is walked left to right, one value
+// per data field; the record ends early at the first data field for which no value is
+// left. Records made this way need no allocation.
+char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValue> values);
+// The record of `values` appended to `line` (a buffer kept from record to record).
 void appendRecord(std::string& line, const RecordLayout& layout,
                   std::span<const FieldValue> values);
-// The same, written at `out`, which has room for widestRecord(layout, values) characters;
-// returns the end of the record. Records made this way need no allocation.
-char* putRecord(char* out, const RecordLayout& layout, std::span<const FieldValue> values);
-// The same counting the texts of the A fields without a width.
+// The most characters the record of `values` can take.
 std::size_t widestRecordWithTexts(const RecordLayout& layout, std::span<const FieldValue> values);
 inline std::size_t widestRecord(const RecordLayout& layout, std::span<const FieldValue> values) {
   return layout.hasTextWithoutWidth() ? widestRecordWithTexts(layout, values)
                                       : layout.widestRecord();
 }
-inline std::string formatRecord(const RecordLayout& layout,
-                                std::initializer_list<FieldValue> values) {
-  return formatRecord(layout, std::span<const FieldValue>(values.begin(), values.size()));
-}
 
-// Free-form records: one blank, then the text at its full length, or the real in 24
-// columns (fixed-point form for magnitudes in [1, 1e7), exponent form otherwise).
+// The free-form record of a text: one blank, then the text at its full length.
 std::string formatFreeForm(std::string_view text);
-std::string formatFreeFormReal(double value);
-// The free-form real record written into `text`, without allocation.
+
+// The free-form real record, written into `text` without allocation: one blank, then the
+// real in 24 columns with 16 significant digits, in the fixed-point form for magnitudes in
+// [1, 1e7), the exponent form otherwise (0.29791666666666666 gives
+// "   2.979166666666667E-001"). Asterisks for what is not a number.
 constexpr std::size_t kFreeFormRealLength = 25;
 std::string_view formatFreeFormReal(double value, char (&text)[kFreeFormRealLength]);
-
-// The field renderers, each exactly w columns wide (w asterisks when the value does not
-// fit). Reals are rounded from their exact binary value, halves away from zero.
-std::string renderInteger(std::int32_t value, int width);
-std::string renderFixed(double value, int width, int decimals);
-std::string renderExponent(double value, int width, int decimals);
-std::string renderText(std::string_view text, int width);
-
-// The real renderers with their digits always taken from the exact decimal expansion of
-// the double (to_chars with guard digits), where the ones above use integer arithmetic
-// wherever it is exact: the reference the tests hold them to.
-namespace long_way {
-std::string formatFreeFormReal(double value);
-std::string renderFixed(double value, int width, int decimals);
-std::string renderExponent(double value, int width, int decimals);
-}  // namespace long_way
 
 }  // namespace velk

@@ -24,7 +24,9 @@
 #include <vector>
 
 #include "fuzz/rendering_oracle.h"
+#include "format/layout_notation.h"
 #include "format/record_layout.h"
+#include "format/record_layout_testing.h"
 
 namespace {
 
@@ -118,8 +120,9 @@ void checkField(const FieldDescriptor& field, const FieldValue& value) {
 
 void checkFields(const velk::RecordLayout& layout, const std::vector<FieldValue>& values) {
   std::size_t next = 0;
-  for (const FieldDescriptor& field : layout.descriptors()) {
-    if (!field.consumesValue()) continue;
+  for (const FieldDescriptor& field : velk::parseLayoutNotation(layout.notation())) {
+    if (field.kind == FieldDescriptor::Kind::Skip || field.kind == FieldDescriptor::Kind::Literal)
+      continue;
     if (next == values.size()) return;
     checkField(field, values[next++]);
   }

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "commands/log_baselines.h"
-#include "format/record_sink.h"
+#include "reading/line_reader.h"
 #include "format/run_error.h"
 #include "plot/log_file.h"
 #include "plot/log_groups.h"
@@ -36,7 +36,7 @@ void analyse(const velk::plot::LogFile& file) {
     }
     for (const velk::plot::LogGroup& group : groups) {
       velk::series::Series series = velk::logBaselineSeries(
-          file, group, name, velk::plot::LogComponents::kLocal, kQuelmarYear, same < 1.0);
+          file, group, name, velk::plot::LogSeriesFrame::kLocal, kQuelmarYear, same < 1.0);
       velk::series::AnalysisOptions options;
       options.warn[0] = 1.0;
       options.stale_days = 10;

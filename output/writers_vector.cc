@@ -3,8 +3,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <new>
-#include <type_traits>
 #include <span>
 #include <string>
 #include <utility>
@@ -20,7 +18,8 @@ constexpr std::int32_t kFullVectorCode = 11;
 // never fills.
 constexpr std::int32_t kZeroInteger = 0;
 
-// The component lines of both editions have 14 values at most.
+// The most values a component line is given: room beyond the 14 of the longest line of
+// either edition. A longer line is refused (LayoutMismatch) when it is written.
 constexpr std::size_t kMostComponentValues = 24;
 
 // One geocentric axis of a baseline: its component and standard deviation.
@@ -82,18 +81,16 @@ class ComponentValues {
     set(ComponentValue::Sigma, axis.sigma);
   }
   const FieldValue& operator[](ComponentValue which) const {
-    return *std::launder(reinterpret_cast<const FieldValue*>(storage_) +
-                         static_cast<std::size_t>(which));
+    return values_[static_cast<std::size_t>(which)];
   }
 
  private:
-  static_assert(std::is_trivially_destructible_v<FieldValue>);
   void set(ComponentValue which, const FieldValue& value) {
-    new (storage_ + static_cast<std::size_t>(which) * sizeof(FieldValue)) FieldValue(value);
+    values_[static_cast<std::size_t>(which)] = value;
   }
-  // Every value a prepared line takes is set before it is written: no defaults to fill.
+  // Every value a prepared line takes is set before it is written.
   static constexpr std::size_t kCount = static_cast<std::size_t>(ComponentValue::Ratio) + 1;
-  alignas(FieldValue) unsigned char storage_[kCount * sizeof(FieldValue)];
+  std::array<FieldValue, kCount> values_;
 };
 
 void writeComponentLine(RecordSink& file, const PreparedLine& line, const ComponentValues& all) {

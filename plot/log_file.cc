@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "format/record_sink.h"
+#include "reading/line_reader.h"
 #include "format/run_error.h"
 #include "reading/number_field.h"
 
@@ -122,9 +122,9 @@ LogRecord quelmarRecord(const RecordReader& reader) {
 
 }  // namespace
 
-std::optional<LogComponents> componentsOfTag(const std::string& tag) {
-  if (tag == "v.gpps /" || tag == "v.local/") return LogComponents::kLocal;
-  if (tag == "v.geoc /") return LogComponents::kGeocentric;
+std::optional<LogSeriesFrame> componentsOfTag(const std::string& tag) {
+  if (tag == "v.gpps /" || tag == "v.local/") return LogSeriesFrame::kLocal;
+  if (tag == "v.geoc /") return LogSeriesFrame::kGeocentric;
   return std::nullopt;
 }
 

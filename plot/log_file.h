@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "format/record_sink.h"
+#include "reading/line_reader.h"
 
 namespace velk::plot {
 
@@ -15,7 +15,7 @@ namespace velk::plot {
 enum class LogLayout { kNovrale, kQuelmar };
 
 // What the three components of a record are.
-enum class LogComponents { kLocal, kGeocentric };  // E, N, U or dX, dY, dZ
+enum class LogSeriesFrame { kLocal, kGeocentric };  // E, N, U or dX, dY, dZ
 
 // One record of a LOG file, values in metres as printed.
 struct LogRecord {
@@ -42,6 +42,6 @@ struct LogFile {
 LogFile readLogFile(LineReader& lines, const std::string& path);
 
 // The components of a novrale record from its tag; nothing for an unknown tag.
-std::optional<LogComponents> componentsOfTag(const std::string& tag);
+std::optional<LogSeriesFrame> componentsOfTag(const std::string& tag);
 
 }  // namespace velk::plot

@@ -30,9 +30,9 @@ std::vector<double> times(const std::vector<const LogRecord*>& records, DayCount
   return result;
 }
 
-std::string typeText(const LogFile& file, LogComponents components) {
+std::string typeText(const LogFile& file, LogSeriesFrame components) {
   if (file.layout == LogLayout::kQuelmar)
-    return components == LogComponents::kLocal ? "a quelmar LOG file read as E, N, U"
+    return components == LogSeriesFrame::kLocal ? "a quelmar LOG file read as E, N, U"
                                                : "a quelmar LOG file read as X, Y, Z";
   const std::string& tag = file.records.front().tag;
   if (tag == "v.gpps /") return "novrale type 4, LOG gpps";
@@ -41,14 +41,14 @@ std::string typeText(const LogFile& file, LogComponents components) {
 }
 
 SeriesDrawing drawingOf(const std::vector<const LogRecord*>& records, const LogFile& file,
-                        LogComponents components, const std::string& file_name) {
+                        LogSeriesFrame components, const std::string& file_name) {
   SeriesDrawing drawing;
   drawing.unit = "record";
   drawing.days = file.layout == LogLayout::kNovrale ? DayCount::kModifiedJulian : DayCount::kYearUnknown;
-  drawing.components = components == LogComponents::kLocal
+  drawing.components = components == LogSeriesFrame::kLocal
                            ? std::array<std::string, 4>{"dE", "dN", "dU", "d(length)"}
                            : std::array<std::string, 4>{"dX", "dY", "dZ", "d(length)"};
-  drawing.frame = (components == LogComponents::kLocal ? "E, N, U" : "dX, dY, dZ") +
+  drawing.frame = (components == LogSeriesFrame::kLocal ? "E, N, U" : "dX, dY, dZ") +
                   std::string(" and length as the LOG file gives them (") + typeText(file, components) +
                   "), less their weighted means; error bars: the sigmas as printed";
   drawing.time_axis = drawing.days == DayCount::kModifiedJulian
@@ -95,10 +95,10 @@ double flooredWeightedMean(std::span<const double> values, std::span<const doubl
 }
 
 std::vector<NamedSeries> logSeries(const LogFile& file, const std::string& file_name,
-                                   const std::string& path, LogComponents quelmar_components,
+                                   const std::string& path, LogSeriesFrame quelmar_components,
                                    double same_baseline_m) {
   if (file.records.empty()) return {};
-  const LogComponents components = file.layout == LogLayout::kQuelmar
+  const LogSeriesFrame components = file.layout == LogLayout::kQuelmar
                                        ? quelmar_components
                                        : *componentsOfTag(file.records.front().tag);
   const std::string name = isValidUtf8(file_name) ? file_name : cp850ToUtf8(file_name);

@@ -33,7 +33,7 @@ inline constexpr double kLeastLogSigma = 0.0005;
 // not). Throws RunError naming `path` and the line when a novrale record's tag is not its
 // file's first.
 std::vector<NamedSeries> logSeries(const LogFile& file, const std::string& file_name,
-                                   const std::string& path, LogComponents quelmar_components,
+                                   const std::string& path, LogSeriesFrame quelmar_components,
                                    double same_baseline_m);
 
 // The weighted mean of `values` with weights 1 / max(sigma, least_sigma)².

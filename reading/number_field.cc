@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "format/decimal_scaling.h"
+#include "reading/real_field_simd.h"
 
 namespace velk {
 namespace {
@@ -138,8 +139,8 @@ namespace {
 // The plain forms of the O-files ("  -532.5693", "0.001183", "  12345" with implied
 // decimals), at most 19 digits and no exponent, read in integers: a mantissa below 2^53
 // and a power of ten up to 10^22 are both exact doubles, so their one quotient is the
-// correctly rounded value, the same double the long way gives. A field with a character
-// no number can hold is unreadable at once; any other form is left to the long way.
+// correctly rounded value, the same double the exact path gives. A field with a character
+// no number can hold is unreadable at once; any other form is left to the exact path.
 enum class PlainReading { kRead, kUnreadable, kOtherForm };
 
 // Whether a character met after `digits` digits of the mantissa may still belong to a
@@ -193,14 +194,13 @@ const char* readDigits(const char* position, const char* end, std::uint64_t& man
 }
 
 PlainReading readPlainReal(std::string_view field, int decimals, double& value) {
-  if (readPlainRealAtOnce(field, decimals, value)) return PlainReading::kRead;
   constexpr long kMaxDigits = 19;
   constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 53;
   const char* const end = field.data() + field.size();
   const char* position = skipBlanks(field.data(), end);
   bool negative = false;
   if (position != end && isSign(*position)) negative = *position++ == '-';
-  // Blanks, signs, exponents... after the digits leave the form to the long way; the
+  // Blanks, signs, exponents... after the digits leave the form to the exact path; the
   // mantissa is only used once its digits are counted.
   std::uint64_t mantissa = 0;
   const char* const integer_start = position;
@@ -226,9 +226,10 @@ PlainReading readPlainReal(std::string_view field, int decimals, double& value) 
   return PlainReading::kRead;
 }
 
-}  // namespace
-
-std::optional<double> readRealField(std::string_view field, int decimals) {
+// The fields the 16-byte register does not read: kept apart, so that readRealField has no
+// frame to set up for them.
+[[gnu::noinline]] std::optional<double> readRealFieldInWordsOrExactly(std::string_view field,
+                                                                      int decimals) {
   double value = 0;
   switch (readPlainReal(field, decimals, value)) {
     case PlainReading::kRead:
@@ -238,10 +239,18 @@ std::optional<double> readRealField(std::string_view field, int decimals) {
     case PlainReading::kOtherForm:
       break;
   }
-  return readRealFieldLongWay(field, decimals);
+  return readRealFieldExactly(field, decimals);
 }
 
-std::optional<double> readRealFieldLongWay(std::string_view field, int decimals) {
+}  // namespace
+
+std::optional<double> readRealField(std::string_view field, int decimals) {
+  double value = 0;
+  if (real_field_simd::readPlainReal(field, decimals, value)) return value;
+  return readRealFieldInWordsOrExactly(field, decimals);
+}
+
+std::optional<double> readRealFieldExactly(std::string_view field, int decimals) {
   const std::string text = withoutBlanks(field);
   if (text.empty()) return 0.0;
   std::optional<DecimalNumber> number = splitReal(text);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "format/fixed_text.h"
-#include "format/record_sink.h"
+#include "reading/line_reader.h"
 #include "reading/number_field.h"
 #include "reading/report_items.h"
 #include "reading/report_line.h"
@@ -100,10 +100,10 @@ class SeparateReportReader {
   void readMainLine(MainLine kind) {
     switch (kind) {
       case MainLine::kDay:
-        line_.integerField(1, 3, path_);  // checked as the dialog checks it, not kept
+        line_.integerField(o_file::kDayNumber, path_);  // checked as the dialog checks it, not kept
         return;
       case MainLine::kShortName:
-        block_ = {withoutTrailingBlanks(line_.columns(1, 4)), {}};
+        block_ = {withoutTrailingBlanks(line_.columns(o_file::kShortName)), {}};
         return;
       case MainLine::kFixedStation:
         fixed_block_ = block_;
@@ -112,7 +112,7 @@ class SeparateReportReader {
         unknown_block_ = block_;
         return;
       case MainLine::kEpochToProcess:
-        line_.realField(1, 8, 0, path_);
+        line_.realField(o_file::kEpochToProcess, path_);
         return;
       case MainLine::kCommonStart:
         start_ = readPeriodLine();
@@ -121,11 +121,11 @@ class SeparateReportReader {
         end_ = readPeriodLine();
         return;
       case MainLine::kEpochInterval:
-        line_.realField(26, 30, 1, path_);
+        line_.realField(o_file::kEpochInterval, path_);
         return;
       case MainLine::kOther:
-        if (line_.at(27) == 'S' && line_.holds(27, 45, "Station description"))
-          block_.description = withoutTrailingBlanks(line_.columns(1, 25));
+        if (line_.holds(o_file::kStationDescriptionKeyword))
+          block_.description = withoutTrailingBlanks(line_.columns(o_file::kStationDescription));
         return;
       case MainLine::kReportHeader:
       case MainLine::kFloatSection:
@@ -138,37 +138,38 @@ class SeparateReportReader {
   // fields the dialog reads (an unreadable one ends the run as there); a date that does
   // not read as a whole is no date.
   std::optional<PeriodBound> readPeriodLine() const {
-    line_.integerField(40, 41, path_);
-    line_.integerField(43, 44, path_);
-    line_.integerField(29, 32, path_);
+    line_.integerField(o_file::kPeriodHour, path_);
+    line_.integerField(o_file::kPeriodMinute, path_);
+    line_.integerField(o_file::kPeriodYear, path_);
     return readPeriodBound(line_);
   }
 
   void readSectionLine() {
     SectionValues& section = currentSection();
-    // Most section lines fail at a keyword's first letter.
-    if (line_.at(36) == 'I' && line_.holds(36, 42, "Integer")) {
-      section.integer_ratio = line_.realField(59, 66, 3, path_);
+    // Most section lines fail at a keyword's first letter. A report of either edition is
+    // read, so both ratio lines are looked for.
+    if (line_.holds(o_file::kIntegerRatioLine.keyword)) {
+      section.integer_ratio = line_.realField(o_file::kIntegerRatioLine.ratio, path_);
       return;
     }
-    if (line_.at(51) == 'R' && line_.holds(51, 57, "Ratio =")) {
-      section.ratio_equals = line_.realField(60, 65, 2, path_);
+    if (line_.holds(o_file::kRatioEqualsLine.keyword)) {
+      section.ratio_equals = line_.realField(o_file::kRatioEqualsLine.ratio, path_);
       return;
     }
     switch (classifySectionLine(line_)) {
       case SectionLine::kSigmaX:
-        section.sigma_x = line_.realField(18, 27, 6, path_);
+        section.sigma_x = line_.realField(o_file::kSigma, path_);
         return;
       case SectionLine::kSigmaY:
-        section.sigma_y = line_.realField(18, 27, 6, path_);
+        section.sigma_y = line_.realField(o_file::kSigma, path_);
         return;
       case SectionLine::kSigmaZ:
-        section.sigma_z = line_.realField(18, 27, 6, path_);
+        section.sigma_z = line_.realField(o_file::kSigma, path_);
         return;
       case SectionLine::kVector:
-        section.vector = Cartesian{line_.realField(19, 32, 4, path_),
-                                   line_.realField(34, 47, 4, path_),
-                                   line_.realField(49, 62, 4, path_)};
+        section.vector = Cartesian{line_.realField(o_file::kVector[0], path_),
+                                   line_.realField(o_file::kVector[1], path_),
+                                   line_.realField(o_file::kVector[2], path_)};
         return;
       case SectionLine::kMark1:
         section.mark1 = coordinates();
@@ -184,11 +185,11 @@ class SeparateReportReader {
       }
       case SectionLine::kCorrelationY:
         // A "y" or "z" line whose fields are not numbers is some other line.
-        if (const auto r = readRealField(line_.columns(2, 6), 2)) section.r_xy = *r;
+        if (const auto r = line_.realFieldIfReadable(o_file::kFirstCorrelation)) section.r_xy = *r;
         return;
       case SectionLine::kCorrelationZ: {
-        const auto r_xz = readRealField(line_.columns(2, 6), 2);
-        const auto r_yz = readRealField(line_.columns(8, 12), 2);
+        const auto r_xz = line_.realFieldIfReadable(o_file::kFirstCorrelation);
+        const auto r_yz = line_.realFieldIfReadable(o_file::kSecondCorrelation);
         if (r_xz && r_yz) {
           section.r_xz = *r_xz;
           section.r_yz = *r_yz;
@@ -202,8 +203,9 @@ class SeparateReportReader {
   }
 
   Cartesian coordinates() const {
-    return {line_.realField(14, 27, 4, path_), line_.realField(29, 42, 4, path_),
-            line_.realField(44, 57, 4, path_)};
+    return {line_.realField(o_file::kCoordinates[0], path_),
+            line_.realField(o_file::kCoordinates[1], path_),
+            line_.realField(o_file::kCoordinates[2], path_)};
   }
 
   void finishReport() {

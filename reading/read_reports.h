@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "format/record_sink.h"
+#include "reading/line_reader.h"
 #include "reading/report.h"
 
 namespace velk {

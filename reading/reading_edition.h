@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "format/record_layout.h"
+#include "reading/o_file_columns.h"
 
 namespace velk {
 
@@ -12,10 +13,7 @@ struct ReadingEdition {
   std::string_view float_kind;  // "Fl" or " Fl."
   std::string_view fixed_kind;  // "Fx" or " Fx."
   bool dates_as_year;           // novrale: year from 29-32; quelmar: start/end time texts 40-44
-  // The ratio line of the fixed section.
-  int ratio_keyword_column;  // first column of the keyword
-  std::string_view ratio_keyword;
-  int ratio_first_column, ratio_last_column, ratio_decimals;
+  o_file::RatioLine ratio_line;  // the ratio line of the fixed section
   bool ratio_echo;  // novrale shows the ratio on the console
   RecordLayout vector_echo;
   RecordLayout sigma_echo;

@@ -1,6 +1,7 @@
 #include "reading/report_items.h"
 
 #include "reading/number_field.h"
+#include "reading/o_file_columns.h"
 
 namespace velk {
 
@@ -16,29 +17,22 @@ bool isUsableStationName(std::string_view name) {
 
 namespace {
 
-// An integer field of columns 29-47 (first and last as the line numbers them); those of
-// digits only (as the report writes its dates) at once.
-std::optional<std::int32_t> dateField(std::string_view text, int first, int last) {
-  const std::string_view field = text.substr(static_cast<std::size_t>(first - kPeriodFirstColumn),
-                                             static_cast<std::size_t>(last - first + 1));
-  std::int32_t value = 0;
-  for (const char c : field) {
-    const auto digit = static_cast<unsigned>(c - '0');
-    if (digit >= 10) return readIntegerField(field);
-    value = value * 10 + static_cast<std::int32_t>(digit);
-  }
-  return value;
+// An integer field among columns 29-47 of a period line (`text`).
+std::optional<std::int32_t> dateField(std::string_view text, o_file::Columns columns) {
+  return readIntegerField(
+      text.substr(static_cast<std::size_t>(columns.first - o_file::kPeriod.first),
+                  static_cast<std::size_t>(columns.last - columns.first + 1)));
 }
 
 }  // namespace
 
 std::optional<PeriodBound> readPeriodBound(std::string_view line) {
-  const std::optional<std::int32_t> year = dateField(line, 29, 32);
-  const std::optional<std::int32_t> month = dateField(line, 34, 35);
-  const std::optional<std::int32_t> day = dateField(line, 37, 38);
-  const std::optional<std::int32_t> hour = dateField(line, 40, 41);
-  const std::optional<std::int32_t> minute = dateField(line, 43, 44);
-  const std::optional<std::int32_t> second = dateField(line, 46, 47);
+  const std::optional<std::int32_t> year = dateField(line, o_file::kPeriodYear);
+  const std::optional<std::int32_t> month = dateField(line, o_file::kPeriodMonth);
+  const std::optional<std::int32_t> day = dateField(line, o_file::kPeriodDay);
+  const std::optional<std::int32_t> hour = dateField(line, o_file::kPeriodHour);
+  const std::optional<std::int32_t> minute = dateField(line, o_file::kPeriodMinute);
+  const std::optional<std::int32_t> second = dateField(line, o_file::kPeriodSecond);
   if (!year || !month || !day || !hour || !minute || !second) return std::nullopt;
   if (*year < 1 || *month < 1 || *month > 12 || *day < 1 || *day > daysInMonth(*year, *month) ||
       *hour < 0 || *hour > 23 || *minute < 0 || *minute > 59 || *second < 0 || *second > 60)

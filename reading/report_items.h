@@ -27,10 +27,9 @@ struct PeriodBound {
   CalendarDate date;
   double seconds_of_day = 0;
 };
-inline constexpr int kPeriodFirstColumn = 29, kPeriodLastColumn = 47;
 std::optional<PeriodBound> readPeriodBound(std::string_view columns_29_to_47);
 inline std::optional<PeriodBound> readPeriodBound(const ReportLine& line) {
-  return readPeriodBound(line.columns(kPeriodFirstColumn, kPeriodLastColumn));
+  return readPeriodBound(line.columns(o_file::kPeriod));
 }
 
 // What the report behind one entry of the dialog's table gave, item by item. The dialog's
@@ -50,7 +49,7 @@ struct EntryItems {
   bool fixed_name_read = false, unknown_name_read = false;
   // Columns 29-47 of the report's last "Common start" and "Common end" lines, kept as they
   // stand (judged only when asked: the dialog's reading does not need them); empty: none.
-  std::array<char, kPeriodLastColumn - kPeriodFirstColumn + 1> start_text{}, end_text{};
+  std::array<char, o_file::kPeriod.last - o_file::kPeriod.first + 1> start_text{}, end_text{};
   bool start_seen = false, end_seen = false;
   std::uint32_t float_given = 0;  // the solution items of the (last) float section
   std::uint32_t fixed_given = 0;  // those of the (last) fixed section

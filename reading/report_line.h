@@ -7,9 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "format/record_sink.h"
+#include "reading/line_reader.h"
 #include "format/run_error.h"
 #include "reading/number_field.h"
+#include "reading/o_file_columns.h"
 
 namespace velk {
 
@@ -33,6 +34,8 @@ class ReportLine {
     return paddedColumns(first, last);
   }
 
+  std::string_view columns(o_file::Columns field) const { return columns(field.first, field.last); }
+
   // The character in one column (a blank past the end of the line).
   char at(int column) const {
     return static_cast<std::size_t>(column) <= text_.size() ? text_[column - 1] : ' ';
@@ -49,32 +52,32 @@ class ReportLine {
     return true;
   }
 
+  // The keyword at its column. Most lines fail at its first character, tested first.
+  bool holds(const o_file::Keyword& keyword) const {
+    return at(keyword.column) == keyword.text.front() &&
+           holds(keyword.column, keyword.lastColumn(), keyword.text);
+  }
+
   long number() const { return reader_ != nullptr ? reader_->lineNumber() : 0; }
 
   // The number fields of the line; a field that does not read ends the run with
   // `path` line L columns a-b: "text" is not a number.
   std::int32_t integerField(int first, int last, std::string_view path) const {
-    const std::string_view field = columns(first, last);
-    // A few columns of digits only (the day number, hours and minutes) read here at once.
-    if (!field.empty() && field.size() <= 4) {
-      unsigned value = 0;
-      std::size_t i = 0;
-      for (; i < field.size(); ++i) {
-        const auto digit = static_cast<unsigned>(field[i] - '0');
-        if (digit >= 10) break;
-        value = value * 10 + digit;
-      }
-      if (i == field.size()) return static_cast<std::int32_t>(value);
-    }
-    if (const auto value = readIntegerField(field)) return *value;
+    if (const auto value = readIntegerField(columns(first, last))) return *value;
     throw unreadableField(first, last, path);
   }
-  [[gnu::always_inline]] double realField(int first, int last, int decimals,
-                                          std::string_view path) const {
-    const std::string_view field = columns(first, last);
-    double plain = 0;
-    if (readPlainRealAtOnce(field, decimals, plain)) return plain;
-    if (const auto value = readRealField(field, decimals)) return *value;
+  std::int32_t integerField(o_file::Columns field, std::string_view path) const {
+    return integerField(field.first, field.last, path);
+  }
+  double realField(o_file::RealColumns field, std::string_view path) const {
+    return realField(field.first, field.last, field.decimals, path);
+  }
+  // The real field, or nothing where it does not read (a line that only looks like one).
+  std::optional<double> realFieldIfReadable(o_file::RealColumns field) const {
+    return readRealField(columns(field.first, field.last), field.decimals);
+  }
+  double realField(int first, int last, int decimals, std::string_view path) const {
+    if (const auto value = readRealField(columns(first, last), decimals)) return *value;
     throw unreadableField(first, last, path);
   }
 

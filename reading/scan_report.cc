@@ -16,9 +16,11 @@ double dayFraction(std::int32_t hour, std::int32_t minute) {
   return (minute / 60.0 + hour) / 24.0;
 }
 
-enum class ScanState { MainScan, FloatSection, FixedSection };
+// The part of the report the scanner is in: the main part, or one of its two solution
+// sections. (ReportScanState is what the dialog carries from report to report.)
+enum class ReportPart { kMain, kFloatSection, kFixedSection };
 
-// The blocks of a line that carries three coordinates in columns 14-27, 29-42, 44-57.
+// Where the three coordinates of a mark or local line (o_file::kCoordinates) are stored.
 struct CoordinateFields {
   double BaselineRecord::*x;
   double BaselineRecord::*y;
@@ -53,13 +55,13 @@ class ReportScanner {
     std::string_view text;
     while (lines_.next(text)) {
       line_.assign(text);
-      if (scan_state_ == ScanState::MainScan) {
+      if (part_ == ReportPart::kMain) {
         scanMainLine();
       } else {
         scanSectionLine();
       }
     }
-    if (scan_state_ != ScanState::MainScan) storeSectionItems();
+    if (part_ != ReportPart::kMain) storeSectionItems();
   }
 
  private:
@@ -69,12 +71,12 @@ class ReportScanner {
         openEntry();
         return;
       case MainLine::kDay: {
-        const std::int32_t day_number = integerField(1, 3);
+        const std::int32_t day_number = integerField(o_file::kDayNumber);
         entryForStore().day_number = day_number;
         return;
       }
       case MainLine::kShortName:
-        state_.current_short_name = line_.columns(1, 4);
+        state_.current_short_name = line_.columns(o_file::kShortName);
         short_name_read_ = true;
         return;
       case MainLine::kFixedStation:
@@ -86,7 +88,7 @@ class ReportScanner {
         if (entry_opened_here_) reportItems().unknown_name_read = short_name_read_;
         return;
       case MainLine::kEpochToProcess:
-        realField(1, 8, 0);  // checked, not kept
+        realField(o_file::kEpochToProcess);  // checked, not kept
         return;
       case MainLine::kFloatSection:
         enterFloatSection();
@@ -103,7 +105,7 @@ class ReportScanner {
         notePeriodLine(reportItems().end_text, reportItems().end_seen);
         return;
       case MainLine::kEpochInterval:
-        realField(26, 30, 1);  // checked, not kept
+        realField(o_file::kEpochInterval);  // checked, not kept
         return;
       case MainLine::kOther:
         return;
@@ -111,7 +113,7 @@ class ReportScanner {
   }
 
   void scanSectionLine() {
-    if (scan_state_ == ScanState::FixedSection && isRatioLine()) {
+    if (part_ == ReportPart::kFixedSection && isRatioLine()) {
       readRatioLine();
       return;
     }
@@ -140,7 +142,7 @@ class ReportScanner {
         readCoordinateLine(kMark2);
         noteSectionItem(ReportItem::kMark2);
         storeSectionItems();
-        scan_state_ = ScanState::MainScan;
+        part_ = ReportPart::kMain;
         return;
       case SectionLine::kLocal:
         readCoordinateLine(kLocal);
@@ -166,13 +168,13 @@ class ReportScanner {
     BaselineRecord& entry = entryForStore();
     entry.solution_kind = edition_.float_kind;
     entry.mid_epoch = (state_.end_fraction + state_.start_fraction) / 2.0 + entry.day_number;
-    scan_state_ = ScanState::FloatSection;
+    part_ = ReportPart::kFloatSection;
     startSectionItems();
   }
 
   void enterFixedSection() {
     entryForStore().solution_kind = edition_.fixed_kind;
-    scan_state_ = ScanState::FixedSection;
+    part_ = ReportPart::kFixedSection;
     startSectionItems();
   }
 
@@ -192,7 +194,7 @@ class ReportScanner {
     if (!entry_opened_here_) return;
     section_items_ = {};
     EntryItems& items = table_.current_items();
-    if (scan_state_ == ScanState::FixedSection) {
+    if (part_ == ReportPart::kFixedSection) {
       items.has_fixed = true;
       items.fixed_section_line = line_.number();
       items.fixed_given = 0;
@@ -213,7 +215,7 @@ class ReportScanner {
   void storeSectionItems() {
     if (!entry_opened_here_) return;
     EntryItems& items = table_.current_items();
-    (scan_state_ == ScanState::FixedSection ? items.fixed_given : items.float_given) =
+    (part_ == ReportPart::kFixedSection ? items.fixed_given : items.float_given) =
         section_items_.given();
   }
 
@@ -228,7 +230,7 @@ class ReportScanner {
   template <typename Text>
   void notePeriodLine(Text& text, bool& seen) {
     if (!entry_opened_here_) return;
-    const std::string_view columns = line_.columns(kPeriodFirstColumn, kPeriodLastColumn);
+    const std::string_view columns = line_.columns(o_file::kPeriod);
     std::memcpy(text.data(), columns.data(), text.size());
     seen = true;
   }
@@ -238,16 +240,16 @@ class ReportScanner {
   // edition's form (novrale the year, the later line winning; quelmar the time text).
   void readPeriodLine(double& fraction, FixedText<5> BaselineRecord::*time_text,
                       std::string_view echo_title) {
-    const std::int32_t hour = integerField(40, 41);
-    const std::int32_t minute = integerField(43, 44);
-    const std::int32_t year = edition_.dates_as_year ? integerField(29, 32) : 0;
+    const std::int32_t hour = integerField(o_file::kPeriodHour);
+    const std::int32_t minute = integerField(o_file::kPeriodMinute);
+    const std::int32_t year = edition_.dates_as_year ? integerField(o_file::kPeriodYear) : 0;
     BaselineRecord& entry = entryForStore();
     state_.hour = hour;
     state_.minute = minute;
     if (edition_.dates_as_year) {
       entry.year = year;
     } else {
-      entry.*time_text = line_.columns(40, 44);
+      entry.*time_text = line_.columns(o_file::kPeriodTimeText);
     }
     fraction = dayFraction(state_.hour, state_.minute);
     writeFreeForm(console_, echo_title);
@@ -255,19 +257,13 @@ class ReportScanner {
   }
 
   // Most lines of the section fail at the keyword's first letter.
-  bool isRatioLine() const {
-    const int first = edition_.ratio_keyword_column;
-    const int last = first + static_cast<int>(edition_.ratio_keyword.size()) - 1;
-    return line_.at(first) == edition_.ratio_keyword.front() &&
-           line_.holds(first, last, edition_.ratio_keyword);
-  }
+  bool isRatioLine() const { return line_.holds(edition_.ratio_line.keyword); }
 
   void readRatioLine() {
     noteSectionItem(ReportItem::kRatio);
     BaselineRecord& entry = entryForStore();
     if (edition_.ratio_echo) writeFreeForm(console_, " Fixed solution :");
-    const double ratio =
-        realField(edition_.ratio_first_column, edition_.ratio_last_column, edition_.ratio_decimals);
+    const double ratio = realField(edition_.ratio_line.ratio);
     state_.ratio = ratio;
     entry.ratio = ratio;
     if (edition_.ratio_echo) {
@@ -277,15 +273,15 @@ class ReportScanner {
   }
 
   void storeSigma(double& carried, double BaselineRecord::*stored) {
-    const double sigma = realField(18, 27, 6);
+    const double sigma = realField(o_file::kSigma);
     carried = sigma;
     entryForStore().*stored = sigma;
   }
 
   void readVectorLine() {
-    const double dx = realField(19, 32, 4);
-    const double dy = realField(34, 47, 4);
-    const double dz = realField(49, 62, 4);
+    const double dx = realField(o_file::kVector[0]);
+    const double dy = realField(o_file::kVector[1]);
+    const double dz = realField(o_file::kVector[2]);
     BaselineRecord& entry = entryForStore();
     state_.dx = entry.dx = dx;
     state_.dy = entry.dy = dy;
@@ -298,9 +294,9 @@ class ReportScanner {
   }
 
   void readCoordinateLine(const CoordinateFields& fields) {
-    const double x = realField(14, 27, 4);
-    const double y = realField(29, 42, 4);
-    const double z = realField(44, 57, 4);
+    const double x = realField(o_file::kCoordinates[0]);
+    const double y = realField(o_file::kCoordinates[1]);
+    const double z = realField(o_file::kCoordinates[2]);
     BaselineRecord& entry = entryForStore();
     entry.*fields.x = x;
     entry.*fields.y = y;
@@ -313,14 +309,14 @@ class ReportScanner {
   // last read. A "y" or "z" line whose fields are not numbers is some other line of the
   // section ("zenith delay ...") and is passed over.
   void readXYCorrelation() {
-    const std::optional<double> r_xy = readRealField(line_.columns(2, 6), 2);
+    const std::optional<double> r_xy = line_.realFieldIfReadable(o_file::kFirstCorrelation);
     if (!r_xy) return;
     entryForStore().cov_xy = *r_xy * state_.sigma_y * state_.sigma_x;
   }
 
   void readXZAndYZCorrelations() {
-    const std::optional<double> r_xz = readRealField(line_.columns(2, 6), 2);
-    const std::optional<double> r_yz = readRealField(line_.columns(8, 12), 2);
+    const std::optional<double> r_xz = line_.realFieldIfReadable(o_file::kFirstCorrelation);
+    const std::optional<double> r_yz = line_.realFieldIfReadable(o_file::kSecondCorrelation);
     if (!r_xz || !r_yz) return;
     BaselineRecord& entry = entryForStore();
     entry.cov_xz = *r_xz * state_.sigma_z * state_.sigma_x;
@@ -338,17 +334,17 @@ class ReportScanner {
     return table_.current_entry();
   }
 
-  std::int32_t integerField(int first, int last) const {
-    return line_.integerField(first, last, file_system_name_);
+  std::int32_t integerField(o_file::Columns field) const {
+    return line_.integerField(field, file_system_name_);
   }
 
-  [[gnu::always_inline]] double realField(int first, int last, int decimals) const {
-    return line_.realField(first, last, decimals, file_system_name_);
+  double realField(o_file::RealColumns field) const {
+    return line_.realField(field, file_system_name_);
   }
 
   LineReader& lines_;
   ReportLine line_;
-  ScanState scan_state_ = ScanState::MainScan;
+  ReportPart part_ = ReportPart::kMain;
   bool warned_of_scratch_stores_ = false;
   // What the current report gave so far (see openEntry).
   bool entry_opened_here_ = false;

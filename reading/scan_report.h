@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "format/record_sink.h"
+#include "reading/line_reader.h"
 #include "reading/baseline_table.h"
 #include "reading/reading_edition.h"
 

@@ -8,6 +8,7 @@
 
 #include "format/output_file.h"
 #include "format/record_sink.h"
+#include "reading/line_reader.h"
 #include "format/run_error.h"
 #include "reading/baseline_table.h"
 #include "reading/scan_report.h"

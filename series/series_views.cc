@@ -18,7 +18,7 @@ namespace {
 using Align = TextTable::Align;
 
 std::string fixed(double value, int decimals) {
-  return std::isfinite(value) ? fixedText(value, decimals) : "-";
+  return std::isfinite(value) ? fixedTextTiesToEven(value, decimals) : "-";
 }
 
 // The decimals after the point of the shortest text that reads back as the same double:
@@ -40,7 +40,7 @@ int exactDecimals(double value) {
 }
 
 std::string exact(double value) {
-  return std::isfinite(value) ? fixedText(value, exactDecimals(value)) : "";
+  return std::isfinite(value) ? fixedTextTiesToEven(value, exactDecimals(value)) : "";
 }
 
 std::string isoOfYear(double decimal_year) {

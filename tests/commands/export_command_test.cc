@@ -37,6 +37,7 @@ TEST_F(ExportCommand, AWrongCommandLineIsAUsageErrorAndWritesNothing) {
       {"dynaml", "-o", "-", "AB082101.017"},
       {"dynaml", "-o", "NET", "--hold", "CAST,NONE", "AB082101.017"},
       {"dynaml", "-o", "NET", "--variance-factor", "0", "AB082101.017"},
+      {"dynaml", "-o", "NET", "--variance-factor", "1e7", "AB082101.017"},
       {"gama", "-o", "NET", "--frame", "GDA2020", "AB082101.017"},
       {"xml", "-o", "NET", "AB082101.017"},
       {"-o", "NET"},

@@ -1,4 +1,6 @@
 #include "format/record_layout.h"
+#include "format/layout_notation.h"
+#include "format/record_layout_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -92,7 +94,7 @@ TEST(IntegerAndTextFields, JustifyRightAndOverflow) {
 
 TEST(RecordLayout, ExpandsRepeatGroupsAndParsesEveryDescriptor) {
   const RecordLayout layout("(I2,2X,A4,2(1X,F5.1),1X,E9.2,'x''y',A,A3)");
-  const auto& d = layout.descriptors();
+  const auto& d = parseLayoutNotation(layout.notation());
   ASSERT_EQ(d.size(), 12u);
   EXPECT_EQ(d[0].kind, FieldDescriptor::Kind::Integer);
   EXPECT_EQ(d[1].kind, FieldDescriptor::Kind::Skip);
@@ -106,7 +108,7 @@ TEST(RecordLayout, ExpandsRepeatGroupsAndParsesEveryDescriptor) {
   EXPECT_EQ(d[9].literal, "x'y");
   EXPECT_EQ(d[10].width, -1);
   EXPECT_EQ(d[11].width, 3);
-  EXPECT_EQ(RecordLayout("(2(1X,2(I1)))").descriptors().size(), 6u);
+  EXPECT_EQ(parseLayoutNotation("(2(1X,2(I1)))").size(), 6u);
 }
 
 TEST(RecordLayout, RejectsMalformedNotation) {

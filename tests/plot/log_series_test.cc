@@ -11,6 +11,7 @@
 #include "format/run_error.h"
 #include "plot/file_names.h"
 #include "plot/log_groups.h"
+#include "reading/line_reader.h"
 
 namespace velk::plot {
 namespace {
@@ -51,7 +52,7 @@ TEST(LogFile, ReadsTheRecordsOfEveryLogTypeOfBothEditions) {
     EXPECT_EQ(fourth.year.has_value(), name[0] == 'n');
   }
   const LogFile geocentric = read(golden("novrale-6.txt"));
-  EXPECT_EQ(componentsOfTag(geocentric.records[0].tag), LogComponents::kGeocentric);
+  EXPECT_EQ(componentsOfTag(geocentric.records[0].tag), LogSeriesFrame::kGeocentric);
   EXPECT_DOUBLE_EQ(geocentric.records[3].components[0], 4001.803);
   EXPECT_DOUBLE_EQ(geocentric.records[3].sigmas[0], 0.015);
   EXPECT_EQ(*geocentric.records[0].year, 2017);
@@ -101,7 +102,7 @@ TEST(LogSeries, GroupsTheRecordsIntoBaselinesNamedByStationAndLength) {
             (std::vector<std::size_t>{0, 5, 7}));
 
   const std::vector<NamedSeries> series =
-      logSeries(novrale, "DEMO.LOG", "x/DEMO.LOG", LogComponents::kLocal, kSameBaselineMetres);
+      logSeries(novrale, "DEMO.LOG", "x/DEMO.LOG", LogSeriesFrame::kLocal, kSameBaselineMetres);
   ASSERT_EQ(series.size(), 7u);
   EXPECT_EQ(series[0].name, "DEMO.LOG-CAST-3068.2m");
   EXPECT_EQ(series[0].drawing.name, "DEMO.LOG, CAST, 3068.2 m");
@@ -112,7 +113,7 @@ TEST(LogSeries, GroupsTheRecordsIntoBaselinesNamedByStationAndLength) {
   // Calendar days: 2017, day 82.339 is 23 March, 08:08 (modified Julian date 57835.339).
   EXPECT_NEAR(series[0].drawing.samples[0].time, 57835.339, 1e-9);
   EXPECT_EQ(timeName(57835.339, DayCount::kModifiedJulian), "2017-03-23 08:08");
-  EXPECT_EQ(logSeries(read(golden("quelmar-6.txt")), "A", "A", LogComponents::kGeocentric,
+  EXPECT_EQ(logSeries(read(golden("quelmar-6.txt")), "A", "A", LogSeriesFrame::kGeocentric,
                       kSameBaselineMetres)[0]
                 .drawing.components[2],
             "dZ");
@@ -125,7 +126,7 @@ TEST(LogSeries, StartsTheNextYearWhereAQuelmarDayNumberFallsBack) {
     text += std::string(epoch) +
             "      10.000 .001     20.000 .001     30.000 .001     37.417 .002   Fx.  10.16% GH\n";
   const auto series =
-      logSeries(read(text), "Q.LOG", "Q.LOG", LogComponents::kLocal, kSameBaselineMetres);
+      logSeries(read(text), "Q.LOG", "Q.LOG", LogSeriesFrame::kLocal, kSameBaselineMetres);
   ASSERT_EQ(series.size(), 1u);
   const auto& samples = series[0].drawing.samples;
   EXPECT_DOUBLE_EQ(samples[1].time - samples[0].time, 1.5);
