@@ -14,6 +14,7 @@
 #include "adjustment/adjustment_views.h"
 #include "adjustment/control_file.h"
 #include "adjustment/report_selection.h"
+#include "commands/check_limits.h"
 #include "commands/exit_status.h"
 #include "commands/inputs.h"
 #include "commands/map_outputs.h"
@@ -98,7 +99,7 @@ SigmaChoice sigmaChoice(const ParsedOptions& options) {
 // The options that need no reports.
 AdjustmentOptions adjustmentOptions(const ParsedOptions& options) {
   AdjustmentOptions adjustment;
-  adjustment.variance_factor = positiveOption(options, "variance-factor", 1, false);
+  adjustment.variance_factor = varianceFactorOption(options);
   if (const std::optional<std::string> centring = options.value("centring-mm")) {
     const std::vector<std::string> parts = commaSeparated(*centring, "centring-mm");
     if (parts.size() > 2) throw UsageError("--centring-mm: H or H,V, not '" + *centring + "'");
@@ -289,7 +290,8 @@ const Subcommand& adjustSubcommand() {
           {"with-float", '\0', "", "take float solutions in too"},
           {"exclude", '\0', "O-FILE[,O-FILE...]",
            "leave out the reports of these O-files; may be given more than once"},
-          {"variance-factor", '\0', "F", "multiply every report's covariance by F > 0"},
+          {"variance-factor", '\0', "F",
+           "multiply every report's covariance by F, from 1e-6 to 1e6 (default 1)"},
           {"centring-mm", '\0', "H[,V]",
            "add centring errors of H mm horizontally and V mm vertically (default H) at "
            "each end of every report"},
