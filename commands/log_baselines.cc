@@ -3,11 +3,42 @@
 #include <algorithm>
 #include <cmath>
 
+#include "format/run_error.h"
 #include "plot/log_series.h"
+#include "reading/line_reader.h"
 #include "reading/report.h"
 #include "series/epochs.h"
 
 namespace velk {
+
+void forEachLogFile(const ParsedOptions& options, std::ostream& err, InputTally& tally,
+                    const std::function<void(const plot::LogFile& file, const std::string& path)>& use) {
+  tally.file_kind = "LOG file";
+  for (const std::string& path : inputPaths(options, err, tally)) {
+    std::error_code why;
+    std::optional<LineReader> lines = LineReader::open(path, "LOG file", why);
+    if (!lines) {
+      notify(err, "cannot open LOG file " + path + ": " + why.message());
+      ++tally.files_passed_over;
+      continue;
+    }
+    const plot::LogFile file = plot::readLogFile(*lines, path);
+    if (file.records.empty()) {
+      notify(err, path + ": no LOG record");
+      ++tally.files_passed_over;
+      continue;
+    }
+    use(file, path);
+  }
+}
+
+plot::LogSeriesFrame quelmarComponents(const ParsedOptions& options) {
+  const std::string value = options.value("components").value_or("enu");
+  if (value == "enu") return plot::LogSeriesFrame::kLocal;
+  if (value == "xyz") return plot::LogSeriesFrame::kGeocentric;
+  throw UsageError("--components: enu or xyz, not '" + value + "'");
+}
+
 namespace {
 
 constexpr double kMillimetresPerMetre = 1000.0;

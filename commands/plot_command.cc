@@ -165,13 +165,6 @@ std::vector<plot::NamedSeries> reportPictures(const ParsedOptions& options, std:
   return series;
 }
 
-plot::LogSeriesFrame quelmarComponents(const ParsedOptions& options) {
-  const std::string value = options.value("components").value_or("enu");
-  if (value == "enu") return plot::LogSeriesFrame::kLocal;
-  if (value == "xyz") return plot::LogSeriesFrame::kGeocentric;
-  throw UsageError("--components: enu or xyz, not '" + value + "'");
-}
-
 double sameBaselineMetres(const ParsedOptions& options) {
   const std::optional<std::string> text = options.value("same-baseline-m");
   if (!text) return plot::kSameBaselineMetres;
@@ -214,26 +207,13 @@ std::vector<plot::NamedSeries> logPictures(const ParsedOptions& options, std::os
   const plot::LogSeriesFrame components = quelmarComponents(options);
   const double same_baseline_m = sameBaselineMetres(options);
   std::vector<plot::NamedSeries> series;
-  tally.file_kind = "LOG file";
-  for (const std::string& path : inputPaths(options.withoutFirstOperand(), err, tally)) {
-    std::error_code why;
-    std::optional<LineReader> lines = LineReader::open(path, "LOG file", why);
-    if (!lines) {
-      notify(err, "cannot open LOG file " + path + ": " + why.message());
-      ++tally.files_passed_over;
-      continue;
-    }
-    const plot::LogFile file = plot::readLogFile(*lines, path);
-    if (file.records.empty()) {
-      notify(err, path + ": no LOG record");
-      ++tally.files_passed_over;
-      continue;
-    }
-    std::vector<plot::NamedSeries> pictures = plot::logSeries(
-        file, fs::path(path).filename().string(), path, components, same_baseline_m);
-    attachLogModels(pictures, file, path, same_baseline_m, options);
-    for (plot::NamedSeries& picture : pictures) series.push_back(std::move(picture));
-  }
+  forEachLogFile(options.withoutFirstOperand(), err, tally,
+                 [&](const plot::LogFile& file, const std::string& path) {
+                   std::vector<plot::NamedSeries> pictures = plot::logSeries(
+                       file, fs::path(path).filename().string(), path, components, same_baseline_m);
+                   attachLogModels(pictures, file, path, same_baseline_m, options);
+                   for (plot::NamedSeries& picture : pictures) series.push_back(std::move(picture));
+                 });
   if (series.empty()) throw RunError("no LOG record to draw");
   return series;
 }

@@ -61,16 +61,8 @@ std::vector<StationSeries> reportSeries(const ParsedOptions& options, std::ostre
   return all;
 }
 
-plot::LogSeriesFrame quelmarComponents(const ParsedOptions& options) {
-  const std::string value = options.value("components").value_or("enu");
-  if (value == "enu") return plot::LogSeriesFrame::kLocal;
-  if (value == "xyz") return plot::LogSeriesFrame::kGeocentric;
-  throw UsageError("--components: enu or xyz, not '" + value + "'");
-}
-
 std::vector<StationSeries> logSeries(const ParsedOptions& options, std::ostream& err,
                                      InputTally& tally) {
-  tally.file_kind = "LOG file";
   const plot::LogSeriesFrame quelmar = quelmarComponents(options);
   std::optional<int> year;
   if (const auto text = options.value("year")) year = parseIntegerOption("year", *text);
@@ -79,20 +71,7 @@ std::vector<StationSeries> logSeries(const ParsedOptions& options, std::ostream&
           ? positiveOption("same-baseline-m", *options.value("same-baseline-m"), false)
           : plot::kSameBaselineMetres;
   std::vector<StationSeries> all;
-  for (const std::string& path : inputPaths(options, err, tally)) {
-    std::error_code why;
-    std::optional<LineReader> lines = LineReader::open(path, "LOG file", why);
-    if (!lines) {
-      notify(err, "cannot open LOG file " + path + ": " + why.message());
-      ++tally.files_passed_over;
-      continue;
-    }
-    const plot::LogFile file = plot::readLogFile(*lines, path);
-    if (file.records.empty()) {
-      notify(err, path + ": no LOG record");
-      ++tally.files_passed_over;
-      continue;
-    }
+  forEachLogFile(options, err, tally, [&](const plot::LogFile& file, const std::string& path) {
     if (file.layout == plot::LogLayout::kQuelmar && !year)
       throw UsageError(path + ": a quelmar LOG file carries no year; give it with --year YYYY");
     const plot::LogSeriesFrame components = file.layout == plot::LogLayout::kQuelmar
@@ -105,7 +84,7 @@ std::vector<StationSeries> logSeries(const ParsedOptions& options, std::ostream&
       if (!group.station.empty()) one.stations.push_back(group.station);
       all.push_back(std::move(one));
     }
-  }
+  });
   if (all.empty()) throw RunError("every LOG file was passed over: no record read");
   return all;
 }
